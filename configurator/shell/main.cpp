@@ -1,0 +1,64 @@
+// The configurator's entry: sets the application title, creates every window once in the fixed
+// order, and runs until the main window closes.
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "shell/TFAbout.h"
+#include "shell/TFMosaicoreFirmWare.h"
+#include "shell/TFsaveproj.h"
+#include "shell/directories.h"
+#include "shell/project_state.h"
+#include "shell/qt_message_sink.h"
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onTerminate(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto n = ::write(signalPipe[1], &byte, 1);
+}
+
+// A session that ends or a window manager that kills the program politely sends SIGTERM or
+// SIGHUP; the program then quits through the event loop, so the settings are still written.
+void quitOnTerminationSignals(QApplication& app) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] { app.quit(); });
+    struct sigaction action {};
+    action.sa_handler = onTerminate;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(mk::kApplicationTitle));
+    quitOnTerminationSignals(app);
+
+    mk::ProjectState state;
+    mk::QtMessageSink sink;
+
+    // Windows are created once each, main window first, and live for the whole run.
+    mk::TFMosaicoreFirmWare mainWindow(state, mk::program_dir_for_this_process(), sink);
+    mk::TFsaveproj saveproj(state, sink, &mainWindow);
+    mk::TFAbout about(&mainWindow);
+    mainWindow.setDialogs(&saveproj, &about);
+
+    // The editors and the firmware window follow in their fixed order; each attaches itself to
+    // its button with one line of the dispatch table:
+    //   mainWindow.setDispatch(mk::EditorButton::Sdo, [&] { sdo.exec(); });
+
+    mainWindow.show();
+    return app.exec();
+}

@@ -1,0 +1,108 @@
+#include "shell/project_folder_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <system_error>
+#include <vector>
+
+namespace mk {
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kFilledRole = Qt::UserRole + 1;
+} // namespace
+
+ProjectFolderDialog::ProjectFolderDialog(const fs::path& root, const fs::path& current,
+                                         QWidget* parent)
+    : QDialog(parent), root_(root), tree_(new QTreeWidget(this)) {
+    setWindowTitle(QStringLiteral("Select directory of project"));
+    tree_->setHeaderHidden(true);
+    tree_->setAccessibleName(QStringLiteral("Project folders"));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tree_);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // Folders are listed when their parent is opened, so a large PROJECTS opens at once.
+    connect(tree_, &QTreeWidget::itemExpanded, this,
+            [this](QTreeWidgetItem* item) { fillChildren(item); });
+    connect(tree_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+        if (item->childCount() == 0)
+            accept();
+    });
+
+    QTreeWidgetItem* top = makeItem(root_, QString::fromStdString(root_.filename().string()));
+    tree_->addTopLevelItem(top);
+    top->setExpanded(true);
+    if (current.empty() || !selectFolder(current))
+        tree_->setCurrentItem(top);
+    resize(420, 360);
+}
+
+QTreeWidgetItem* ProjectFolderDialog::makeItem(const fs::path& folder, const QString& label) {
+    auto* item = new QTreeWidgetItem(QStringList{label});
+    item->setData(0, kPathRole, QString::fromStdString(folder.string()));
+    item->setData(0, kFilledRole, false);
+    item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+    return item;
+}
+
+fs::path ProjectFolderDialog::pathOf(const QTreeWidgetItem* item) const {
+    return fs::path(item->data(0, kPathRole).toString().toStdString());
+}
+
+void ProjectFolderDialog::fillChildren(QTreeWidgetItem* item) {
+    if (item->data(0, kFilledRole).toBool())
+        return;
+    item->setData(0, kFilledRole, true);
+    std::vector<fs::path> folders;
+    std::error_code ec;
+    for (fs::directory_iterator it(pathOf(item), ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code type_ec;
+        // Symbolic links could lead out of PROJECTS; only real folders are offered.
+        if (it->is_directory(type_ec) && !it->is_symlink(type_ec))
+            folders.push_back(it->path());
+    }
+    std::sort(folders.begin(), folders.end());
+    for (const auto& f : folders)
+        item->addChild(makeItem(f, QString::fromStdString(f.filename().string())));
+    if (folders.empty())
+        item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+}
+
+bool ProjectFolderDialog::selectFolder(const fs::path& folder) {
+    const fs::path relative = folder.lexically_relative(root_);
+    if (relative.empty() || *relative.begin() == "..")
+        return false;
+    QTreeWidgetItem* item = tree_->topLevelItem(0);
+    for (const auto& part : relative) {
+        if (part == ".")
+            continue;
+        fillChildren(item);
+        item->setExpanded(true);
+        QTreeWidgetItem* next = nullptr;
+        for (int i = 0; i < item->childCount() && !next; ++i)
+            if (pathOf(item->child(i)).filename() == part)
+                next = item->child(i);
+        if (!next)
+            return false;
+        item = next;
+    }
+    tree_->setCurrentItem(item);
+    tree_->scrollToItem(item);
+    return true;
+}
+
+std::optional<fs::path> ProjectFolderDialog::chosenFolder() const {
+    if (result() != QDialog::Accepted || !tree_->currentItem())
+        return std::nullopt;
+    return pathOf(tree_->currentItem());
+}
+
+} // namespace mk

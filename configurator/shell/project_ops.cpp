@@ -1,0 +1,73 @@
+#include "shell/project_ops.h"
+
+#include <system_error>
+
+#include "shell/pdo_layout.h"
+
+namespace mk {
+
+namespace fs = std::filesystem;
+
+void forget_vanished_project_dir(ProjectState& state) {
+    std::error_code ec;
+    if (!state.project_dir.empty() && !fs::is_directory(state.project_dir, ec))
+        state.project_dir.clear();
+}
+
+std::string project_name_below(const fs::path& projects_dir, const fs::path& dir) {
+    const std::string root = projects_dir.string();
+    const std::string text = dir.string();
+    // The name is what follows "PROJECTS/" in the folder's path.
+    if (text.size() <= root.size() + 1 || text.compare(0, root.size(), root) != 0 ||
+        text[root.size()] != '/')
+        return {};
+    std::string name = text.substr(root.size() + 1);
+    while (!name.empty() && name.back() == '/')
+        name.pop_back();
+    return name;
+}
+
+void reload_pdo_layout(ProjectState& state) {
+    state.pdo_layout =
+        state.project_dir.empty() ? 0 : load_pdo_layout(state.table_path(TableFile::Pargen));
+}
+
+std::string apply_opened_project(ProjectState& state, const std::optional<fs::path>& chosen) {
+    if (chosen)
+        state.project_dir = *chosen;
+    state.project_name = project_name_below(state.projects_dir, state.project_dir);
+    reload_pdo_layout(state);
+    return caption_for(state.project_name);
+}
+
+bool create_project(ProjectState& state, const fs::path& destination, const std::string& name,
+                    MessageSink& sink) {
+    bool may_close = true;
+    if (destination.empty()) {
+        sink.show(kMsgDestinationNotValid, MessageKind::Warning);
+        may_close = false;
+    }
+    if (name.empty()) {
+        sink.show(kMsgNameNotValid, MessageKind::Warning);
+        may_close = false;
+    }
+    if (!may_close)
+        return false;
+
+    // The name goes to the file system as typed: no trimming, no character check.
+    const fs::path folder = destination / name;
+    std::error_code ec;
+    if (fs::exists(folder, ec)) {
+        sink.show(kMsgNameExists, MessageKind::Warning);
+        return false;
+    }
+    // One level only: a name whose parent part does not exist fails here, without a message.
+    if (!fs::create_directory(folder, ec) || ec)
+        return false;
+    fs::create_directories(folder / "bin", ec);
+    state.project_name = name;
+    state.project_dir = folder;
+    return true;
+}
+
+} // namespace mk

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "shell/project_state.h"
+#include "tables/message_sink.h"
+
+namespace mk {
+
+inline constexpr const char* kMsgProjectNotValid = "Project not valid";
+inline constexpr const char* kMsgDestinationNotValid = "directory destination not valid";
+inline constexpr const char* kMsgNameNotValid = "Name project not valid";
+inline constexpr const char* kMsgNameExists =
+    "Name project not valid because directory already exists";
+
+// Before the folder chooser opens: a project folder that vanished from disk leaves the project
+// directory empty, so that a cancelled choice leaves no project current.
+void forget_vanished_project_dir(ProjectState& state);
+
+// After the folder chooser: the chosen folder (nothing when cancelled) becomes the project
+// directory, the project name is its path below PROJECTS and the PDO layout option is reloaded.
+// Returns the new caption.
+std::string apply_opened_project(ProjectState& state,
+                                 const std::optional<std::filesystem::path>& chosen);
+
+// The path of `dir` below the PROJECTS folder, empty for PROJECTS itself or an empty dir.
+std::string project_name_below(const std::filesystem::path& projects_dir,
+                               const std::filesystem::path& dir);
+
+// The New project dialog's OK: checks the destination and the name as typed, creates the folder
+// and its "bin" subfolder and makes it the current project. Messages go to the sink, both of the
+// first two when both apply. Returns whether the dialog may close with OK.
+bool create_project(ProjectState& state, const std::filesystem::path& destination,
+                    const std::string& name, MessageSink& sink);
+
+// Reloads the PDO layout option from the current project's pargen.xml.
+void reload_pdo_layout(ProjectState& state);
+
+} // namespace mk

@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "shell/directories.h"
+#include "shell/pdo_layout.h"
+#include "shell/project_ops.h"
+#include "shell/settings_file.h"
+#include "test_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using mk::ProjectState;
+using mk::test::TempDir;
+
+std::string read_file(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void write_file(const fs::path& p, const std::string& text) {
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+// A pargen.xml whose 22nd child carries the given type_PDO text.
+std::string pargen_with_type_pdo(const std::string& type_pdo, int children = 22) {
+    std::string xml = "<ParametriGenerali>";
+    for (int i = 0; i < children; ++i)
+        xml += i == 21 ? "<type_PDO type_PDO=\"" + type_pdo + "\"/>" : "<p v=\"0\"/>";
+    return xml + "</ParametriGenerali>";
+}
+
+TEST(StartUp, EmptyProgramFolderGetsItsFoldersAndTheBaseCaption) {
+    TempDir dir;
+    ProjectState state;
+    EXPECT_EQ(mk::start_up(state, dir.path()),
+              "Veltrisa Mosaicor RQ41902 Translate CAN TO MODBUS :");
+    EXPECT_TRUE(fs::is_directory(dir.path() / "MASTER"));
+    EXPECT_TRUE(fs::is_directory(dir.path() / "PROJECTS"));
+    EXPECT_EQ(state.project_dir, dir.path() / "PROJECTS");
+    EXPECT_EQ(state.project_name, "");
+    EXPECT_EQ(state.table_path(mk::TableFile::TransmitPdo),
+              dir.path() / "PROJECTS" / "Transmit_Pdo.xml");
+    EXPECT_EQ(state.device_address, "0.0.0.0");
+}
+
+TEST(StartUp, RemembersTheLastProjectWhileItsFolderExists) {
+    TempDir dir;
+    fs::create_directories(dir.path() / "PROJECTS" / "plant3");
+    write_file(dir.path() / "Mosaicor_Kv.ini", "[lastproj]\r\nprojectname=plant3\r\n");
+    ProjectState state;
+    EXPECT_EQ(mk::start_up(state, dir.path()),
+              "Veltrisa Mosaicor RQ41902 Translate CAN TO MODBUS :plant3");
+    EXPECT_EQ(state.project_dir, dir.path() / "PROJECTS" / "plant3");
+
+    // Deleted since: the base caption and PROJECTS, but the name is kept to be written back.
+    fs::remove(dir.path() / "PROJECTS" / "plant3");
+    ProjectState again;
+    EXPECT_EQ(mk::start_up(again, dir.path()), mk::caption_for(""));
+    EXPECT_EQ(again.project_dir, dir.path() / "PROJECTS");
+    EXPECT_EQ(again.project_name, "plant3");
+}
+
+TEST(StartUp, RemembersNoFolderOutsideProjects) {
+    TempDir dir;
+    fs::create_directories(dir.path() / "elsewhere");
+    for (const char* name : {"../elsewhere", "/tmp"}) {
+        write_file(dir.path() / "Mosaicor_Kv.ini", std::string("[lastproj]\nprojectname=") + name);
+        ProjectState state;
+        mk::start_up(state, dir.path());
+        EXPECT_EQ(state.project_dir, dir.path() / "PROJECTS") << name;
+    }
+}
+
+TEST(SettingsFile, ReadsTheNameWhateverTheFileHolds) {
+    TempDir dir;
+    const fs::path ini = dir.path() / "Mosaicor_Kv.ini";
+    EXPECT_EQ(mk::read_last_project(ini), "");
+    write_file(ini, "[other]\nprojectname=no\n[LastProj]\nProjectName=a b\n");
+    EXPECT_EQ(mk::read_last_project(ini), "a b");
+    write_file(ini, "[lastproj]\n");
+    EXPECT_EQ(mk::read_last_project(ini), "");
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i)
+        garbage += static_cast<char>((i * 131 + 7) % 256);
+    write_file(ini, garbage);
+    EXPECT_EQ(mk::read_last_project(ini), "");
+    write_file(ini, std::string("[lastproj]\nprojectname=a\0b\n", 26));
+    EXPECT_EQ(mk::read_last_project(ini), "");
+}
+
+TEST(SettingsFile, WritesTheSectionAndAnEmptyName) {
+    TempDir dir;
+    const fs::path ini = dir.path() / "Mosaicor_Kv.ini";
+    write_file(ini, "\x01\x02garbage");
+    mk::write_last_project(ini, "");
+    EXPECT_EQ(read_file(ini), "[lastproj]\r\nprojectname=\r\n");
+    mk::write_last_project(ini, " spaced/nested");
+    EXPECT_EQ(mk::read_last_project(ini), " spaced/nested");
+}
+
+TEST(PdoLayout, ComesFromTheTwentySecondChildOrIsZero) {
+    TempDir dir;
+    const fs::path pargen = dir.path() / "pargen.xml";
+    EXPECT_EQ(mk::load_pdo_layout(pargen), 0);
+    write_file(pargen, pargen_with_type_pdo("1"));
+    EXPECT_EQ(mk::load_pdo_layout(pargen), 1);
+    write_file(pargen, pargen_with_type_pdo("2"));
+    EXPECT_EQ(mk::load_pdo_layout(pargen), 2);
+    write_file(pargen, pargen_with_type_pdo("abc"));
+    EXPECT_EQ(mk::load_pdo_layout(pargen), 0);
+    write_file(pargen, pargen_with_type_pdo("1", 16));
+    EXPECT_EQ(mk::load_pdo_layout(pargen), 0);
+    write_file(pargen, "this is not xml");
+    EXPECT_EQ(mk::load_pdo_layout(pargen), 0);
+}
+
+class ProjectOps : public ::testing::Test {
+protected:
+    void SetUp() override { mk::start_up(state, dir.path()); }
+    fs::path projects() const { return dir.path() / "PROJECTS"; }
+    TempDir dir;
+    ProjectState state;
+    mk::RecordingSink sink;
+};
+
+TEST_F(ProjectOps, OpeningNamesTheProjectByItsPathBelowProjects) {
+    fs::create_directories(projects() / "line1" / "cell2");
+    write_file(projects() / "line1" / "cell2" / "pargen.xml", pargen_with_type_pdo("1"));
+    EXPECT_EQ(mk::apply_opened_project(state, projects() / "line1" / "cell2"),
+              "Veltrisa Mosaicor RQ41902 Translate CAN TO MODBUS :line1/cell2");
+    EXPECT_EQ(state.project_name, "line1/cell2");
+    EXPECT_EQ(state.pdo_layout, 1);
+
+    EXPECT_EQ(mk::apply_opened_project(state, projects()), mk::caption_for(""));
+    EXPECT_EQ(state.project_name, "");
+    EXPECT_EQ(state.pdo_layout, 0);
+}
+
+TEST_F(ProjectOps, CancelAfterTheFolderVanishedLeavesNoProject) {
+    fs::create_directories(projects() / "gone");
+    mk::apply_opened_project(state, projects() / "gone");
+    fs::remove(projects() / "gone");
+    mk::forget_vanished_project_dir(state);
+    mk::apply_opened_project(state, std::nullopt);
+    EXPECT_FALSE(state.has_project_dir());
+    EXPECT_EQ(state.project_name, "");
+
+    // A cancel while the folder is still there changes nothing.
+    fs::create_directories(projects() / "kept");
+    mk::apply_opened_project(state, projects() / "kept");
+    mk::forget_vanished_project_dir(state);
+    mk::apply_opened_project(state, std::nullopt);
+    EXPECT_EQ(state.project_dir, projects() / "kept");
+    EXPECT_EQ(state.project_name, "kept");
+}
+
+TEST_F(ProjectOps, NewProjectNeedsADestinationAndAName) {
+    EXPECT_FALSE(mk::create_project(state, "", "", sink));
+    EXPECT_EQ(sink.texts(), (std::vector<std::string>{"directory destination not valid",
+                                                      "Name project not valid"}));
+    sink.entries.clear();
+    EXPECT_FALSE(mk::create_project(state, projects(), "", sink));
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Name project not valid"});
+}
+
+TEST_F(ProjectOps, NewProjectCreatesItsFolderWithBinAndBecomesCurrent) {
+    ASSERT_TRUE(mk::create_project(state, projects(), " plant 4", sink));
+    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_TRUE(fs::is_directory(projects() / " plant 4" / "bin"));
+    EXPECT_EQ(state.project_name, " plant 4");
+    EXPECT_EQ(state.project_dir, projects() / " plant 4");
+    EXPECT_TRUE(fs::is_empty(projects() / " plant 4" / "bin"));
+
+    EXPECT_FALSE(mk::create_project(state, projects(), " plant 4", sink));
+    EXPECT_EQ(sink.texts(),
+              std::vector<std::string>{"Name project not valid because directory already exists"});
+}
+
+TEST_F(ProjectOps, NestedNamesNeedTheirParentFolder) {
+    fs::create_directories(projects() / "line1");
+    ASSERT_TRUE(mk::create_project(state, projects(), "line1/cell2", sink));
+    EXPECT_EQ(state.project_name, "line1/cell2");
+    EXPECT_TRUE(fs::is_directory(projects() / "line1" / "cell2" / "bin"));
+
+    const fs::path before = state.project_dir;
+    EXPECT_FALSE(mk::create_project(state, projects(), "nowhere/cell", sink));
+    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(state.project_dir, before);
+}
+
+TEST(ProgramDir, FallsBackToTheUserDataFolderWhenNotWritable) {
+    TempDir dir;
+    EXPECT_EQ(mk::choose_program_dir(dir.path(), nullptr, "/nonexistent"), dir.path());
+    // A folder that cannot be written even by an administrator: one that is not there.
+    const fs::path unwritable = dir.path() / "no-such-folder";
+    EXPECT_EQ(mk::choose_program_dir(unwritable, (dir.path() / "data").c_str(), nullptr),
+              dir.path() / "data" / "Mosaicor_Kv");
+    EXPECT_TRUE(fs::is_directory(dir.path() / "data" / "Mosaicor_Kv"));
+    EXPECT_EQ(mk::choose_program_dir(unwritable, "", dir.path().c_str()),
+              dir.path() / ".local" / "share" / "Mosaicor_Kv");
+}
+
+} // namespace
