@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <fstream>
+#include <sstream>
+
+#include "shell/TFAbout.h"
+#include "shell/TFMosaicoreFirmWare.h"
+#include "shell/TFsaveproj.h"
+#include "shell/project_folder_dialog.h"
+#include "tables/user_error.h"
+#include "test_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using mk::EditorButton;
+using mk::TFMosaicoreFirmWare;
+
+std::string read_file(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    fs::path projects() const { return dir.path() / "PROJECTS"; }
+    mk::test::TempDir dir;
+    mk::ProjectState state;
+    mk::RecordingSink sink;
+};
+
+TEST_F(MainWindow, FirstStartInAnEmptyFolderAndCloseWithAnEmptyName) {
+    {
+        TFMosaicoreFirmWare w(state, dir.path(), sink);
+        EXPECT_EQ(w.windowTitle(), "Veltrisa Mosaicor RQ41902 Translate CAN TO MODBUS :");
+        EXPECT_FALSE(w.windowFlags() & Qt::WindowCloseButtonHint);
+        EXPECT_EQ(w.deviceAddressField()->text(), "0.0.0.0");
+        EXPECT_EQ(w.deviceAddressField()->accessibleName(), "Device address");
+        w.LbButton1Click();
+        // Closing again (the event loop's end) does not write a second time.
+        fs::remove(dir.path() / "Mosaicor_Kv.ini");
+        w.FormClose();
+        EXPECT_FALSE(fs::exists(dir.path() / "Mosaicor_Kv.ini"));
+    }
+    TFMosaicoreFirmWare w(state, dir.path(), sink);
+    w.close();
+    EXPECT_EQ(read_file(dir.path() / "Mosaicor_Kv.ini"), "[lastproj]\r\nprojectname=\r\n");
+}
+
+TEST_F(MainWindow, EditorButtonsNeedAProjectDirectory) {
+    TFMosaicoreFirmWare w(state, dir.path(), sink);
+    int opened = 0;
+    w.setDispatch(EditorButton::Sdo, [&] { ++opened; });
+    EXPECT_TRUE(w.button(EditorButton::Sdo)->isEnabled());
+    EXPECT_FALSE(w.button(EditorButton::TransmitPdo)->isEnabled());
+
+    // Without a project the PROJECTS folder is the project directory: editors open there.
+    w.button(EditorButton::Sdo)->click();
+    EXPECT_EQ(opened, 1);
+
+    // The project folder vanished and the chooser was cancelled: no project is current.
+    fs::create_directories(projects() / "p1");
+    w.afterOpenProject(projects() / "p1");
+    fs::remove(projects() / "p1");
+    w.beforeOpenProject();
+    w.afterOpenProject(std::nullopt);
+    w.button(EditorButton::Sdo)->click();
+    w.btn_str_lng1aClick(EditorButton::Ping);
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(sink.texts(), (std::vector<std::string>{"Project not valid", "Project not valid"}));
+    EXPECT_EQ(w.windowTitle(), "Veltrisa Mosaicor RQ41902 Translate CAN TO MODBUS :");
+}
+
+TEST_F(MainWindow, AnEditorErrorIsShownAndTheProgramGoesOn) {
+    TFMosaicoreFirmWare w(state, dir.path(), sink);
+    w.setDispatch(EditorButton::Communication,
+                  [] { throw mk::UserError("Error in reading file XML"); });
+    w.button(EditorButton::Communication)->click();
+    ASSERT_EQ(sink.entries.size(), 1u);
+    EXPECT_EQ(sink.entries[0].text, "Error in reading file XML");
+    EXPECT_EQ(sink.entries[0].kind, mk::MessageKind::Error);
+}
+
+TEST_F(MainWindow, NewProjectDialogCreatesAndTheCaptionFollows) {
+    TFMosaicoreFirmWare w(state, dir.path(), sink);
+    mk::TFsaveproj dialog(state, sink, &w);
+    dialog.setDestination(state.projects_dir);
+    dialog.FormShow();
+    EXPECT_EQ(dialog.windowTitle(), "New project");
+    EXPECT_EQ(dialog.nameField()->accessibleName(), "Project name");
+
+    dialog.BitBtn1Click();
+    dialog.BitBtn1Click();
+    EXPECT_EQ(sink.texts(),
+              (std::vector<std::string>{"Name project not valid", "Name project not valid"}));
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+
+    dialog.nameField()->setText("plant3");
+    dialog.BitBtn1Click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    w.afterNewProject(true);
+    EXPECT_EQ(w.windowTitle(), "Veltrisa Mosaicor RQ41902 Translate CAN TO MODBUS :plant3");
+    EXPECT_TRUE(fs::is_directory(projects() / "plant3" / "bin"));
+
+    // The same name again keeps the dialog open with the name as typed.
+    dialog.FormShow();
+    dialog.nameField()->setText("plant3");
+    dialog.BitBtn1Click();
+    EXPECT_EQ(sink.texts().back(), "Name project not valid because directory already exists");
+    EXPECT_EQ(dialog.nameField()->text(), "plant3");
+
+    // Cancel: the caption loses the name, the project stays current.
+    dialog.BitBtn2Click();
+    w.afterNewProject(false);
+    EXPECT_EQ(w.windowTitle(), "Veltrisa Mosaicor RQ41902 Translate CAN TO MODBUS :");
+    EXPECT_EQ(state.project_dir, projects() / "plant3");
+    w.close();
+    EXPECT_EQ(read_file(dir.path() / "Mosaicor_Kv.ini"), "[lastproj]\r\nprojectname=plant3\r\n");
+}
+
+TEST_F(MainWindow, FolderChooserStaysInsideProjects) {
+    TFMosaicoreFirmWare w(state, dir.path(), sink);
+    fs::create_directories(projects() / "a" / "inner");
+    fs::create_directories(projects() / "b");
+    fs::create_directories(dir.path() / "outside");
+    fs::create_directory_symlink(dir.path() / "outside", projects() / "link");
+
+    mk::ProjectFolderDialog chooser(projects(), projects() / "a" / "inner");
+    EXPECT_EQ(chooser.windowTitle(), "Select directory of project");
+    ASSERT_EQ(chooser.tree()->topLevelItemCount(), 1);
+    QTreeWidgetItem* top = chooser.tree()->topLevelItem(0);
+    EXPECT_EQ(top->text(0), "PROJECTS");
+    EXPECT_EQ(top->childCount(), 2); // a and b; the link out of PROJECTS is not offered
+    EXPECT_EQ(chooser.tree()->currentItem()->text(0), "inner");
+
+    chooser.accept();
+    ASSERT_TRUE(chooser.chosenFolder().has_value());
+    w.afterOpenProject(chooser.chosenFolder());
+    EXPECT_EQ(w.windowTitle(), "Veltrisa Mosaicor RQ41902 Translate CAN TO MODBUS :a/inner");
+
+    // Choosing PROJECTS itself leaves no project name.
+    EXPECT_FALSE(chooser.selectFolder(dir.path() / "outside"));
+    chooser.tree()->setCurrentItem(top);
+    w.afterOpenProject(chooser.chosenFolder());
+    EXPECT_EQ(w.windowTitle(), "Veltrisa Mosaicor RQ41902 Translate CAN TO MODBUS :");
+    EXPECT_EQ(state.project_name, "");
+
+    mk::ProjectFolderDialog cancelled(projects(), projects());
+    cancelled.reject();
+    EXPECT_FALSE(cancelled.chosenFolder().has_value());
+}
+
+TEST_F(MainWindow, AboutBoxTexts) {
+    mk::TFAbout about;
+    EXPECT_EQ(about.windowTitle(), "About...");
+    EXPECT_FALSE(about.mailLabel()->isVisibleTo(&about));
+    EXPECT_TRUE(TFMosaicoreFirmWare::webAddress().contains(".example"));
+}
+
+} // namespace
