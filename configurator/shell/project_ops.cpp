@@ -8,6 +8,22 @@ namespace mk {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+bool stays_inside(const std::string& name) {
+    if (name.find('\0') != std::string::npos)
+        return false;
+    const fs::path p(name);
+    if (p.is_absolute())
+        return false;
+    for (const auto& part : p)
+        if (part == "..")
+            return false;
+    return true;
+}
+
+} // namespace
+
 void forget_vanished_project_dir(ProjectState& state) {
     std::error_code ec;
     if (!state.project_dir.empty() && !fs::is_directory(state.project_dir, ec))
@@ -54,7 +70,11 @@ bool create_project(ProjectState& state, const fs::path& destination, const std:
     if (!may_close)
         return false;
 
-    // The name goes to the file system as typed: no trimming, no character check.
+    // The name goes to the file system as typed: no trimming, no character check. A name the
+    // file system cannot hold, or one that would put the project outside the destination
+    // (an absolute path, a ".." step), is refused like any folder that cannot be created.
+    if (!stays_inside(name))
+        return false;
     const fs::path folder = destination / name;
     std::error_code ec;
     if (fs::exists(folder, ec)) {

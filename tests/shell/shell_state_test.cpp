@@ -193,6 +193,16 @@ TEST_F(ProjectOps, NestedNamesNeedTheirParentFolder) {
     EXPECT_EQ(state.project_dir, before);
 }
 
+TEST_F(ProjectOps, NamesThatWouldLeaveTheDestinationAreRefused) {
+    for (const std::string name : {"../escaped", "/tmp/abs", std::string("a\0b", 3)}) {
+        EXPECT_FALSE(mk::create_project(state, projects(), name, sink)) << name;
+    }
+    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_FALSE(fs::exists(dir.path() / "escaped"));
+    EXPECT_FALSE(fs::exists(projects() / "a"));
+    EXPECT_EQ(state.project_dir, projects());
+}
+
 TEST(ProgramDir, FallsBackToTheUserDataFolderWhenNotWritable) {
     TempDir dir;
     EXPECT_EQ(mk::choose_program_dir(dir.path(), nullptr, "/nonexistent"), dir.path());
