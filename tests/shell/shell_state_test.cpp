@@ -194,7 +194,8 @@ TEST_F(ProjectOps, NestedNamesNeedTheirParentFolder) {
 }
 
 TEST_F(ProjectOps, NamesThatWouldLeaveTheDestinationAreRefused) {
-    for (const std::string name : {"../escaped", "/tmp/abs", std::string("a\0b", 3)}) {
+    for (const std::string& name :
+         std::vector<std::string>{"../escaped", "/tmp/abs", std::string("a\0b", 3)}) {
         EXPECT_FALSE(mk::create_project(state, projects(), name, sink)) << name;
     }
     EXPECT_TRUE(sink.entries.empty());
