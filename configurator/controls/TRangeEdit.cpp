@@ -287,8 +287,13 @@ void TRangeEdit::onTextChanged(const QString& text) {
         const int removed = static_cast<int>(text.size()) - static_cast<int>(result.text.size());
         // The rules run again on the new text (through this same handler) and find it stable.
         setText(QString::fromStdString(result.text));
-        setCursorPosition(
-            std::clamp(caret - std::max(0, removed), 0, static_cast<int>(this->text().size())));
+        if (current.empty())
+            // The "0" that replaces an emptied text is selected, so the next digit typed
+            // replaces it instead of standing before it.
+            selectAll();
+        else
+            setCursorPosition(
+                std::clamp(caret - std::max(0, removed), 0, static_cast<int>(this->text().size())));
     } else if (base_ == TBase::Decimale && !range::is_bare_sign_or_separator(current)) {
         if (const auto value = range::read_decimal(current)) {
             const long double rounded = range::round_to_pattern(*value, numDec_);

@@ -116,6 +116,8 @@ TEST_F(RangeEdit, DeletingEverythingLeavesZero) {
     field->selectAll();
     click(Qt::Key_Backspace);
     EXPECT_EQ(text(), "0");
+    click(Qt::Key_7); // the 0 is selected and replaced
+    EXPECT_EQ(text(), "7");
 }
 
 TEST_F(RangeEdit, MinusOnlyAtTheStart) {

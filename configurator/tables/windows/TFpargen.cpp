@@ -30,6 +30,8 @@ QLineEdit* plainField(QWidget* parent, const QString& label) {
 QComboBox* listField(QWidget* parent, const QString& label, bool editable, const auto& items) {
     auto* c = new QComboBox(parent);
     c->setEditable(editable);
+    // A typed bit rate is the field's text only; it never becomes an item of the list.
+    c->setInsertPolicy(QComboBox::NoInsert);
     for (const char* item : items)
         c->addItem(QString::fromUtf8(item));
     c->setAccessibleName(label);
