@@ -1,0 +1,332 @@
+#include "tables/windows/TFpargen.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "controls/TRangeEdit.h"
+#include "tables/windows/editor_support.h"
+
+namespace mk {
+
+namespace {
+
+QLineEdit* plainField(QWidget* parent, const QString& label) {
+    auto* e = new QLineEdit(parent);
+    e->setAccessibleName(label);
+    return e;
+}
+
+QComboBox* listField(QWidget* parent, const QString& label, bool editable, const auto& items) {
+    auto* c = new QComboBox(parent);
+    c->setEditable(editable);
+    // A typed bit rate is the field's text only; it never becomes an item of the list.
+    c->setInsertPolicy(QComboBox::NoInsert);
+    for (const char* item : items)
+        c->addItem(QString::fromUtf8(item));
+    c->setAccessibleName(label);
+    return c;
+}
+
+void setOctets(const TFpargen::OctetEdits& edits, const OctetTexts& octets) {
+    for (std::size_t i = 0; i < edits.size(); ++i)
+        edits[i]->setText(qs(octets[i]));
+}
+
+OctetTexts octetsOf(const TFpargen::OctetEdits& edits) {
+    OctetTexts out;
+    for (std::size_t i = 0; i < edits.size(); ++i)
+        out[i] = ss(edits[i]->text());
+    return out;
+}
+
+} // namespace
+
+TFpargen::TFpargen(ProjectState& state, MessageSink& sink, AddressTarget setDeviceAddress,
+                   QWidget* parent)
+    : QDialog(parent), state_(state), sink_(sink), setDeviceAddress_(std::move(setDeviceAddress)) {
+    setObjectName(QStringLiteral("FpargenWindow"));
+    setWindowTitle(QStringLiteral("SET COMMUNICATION"));
+    setModal(true);
+    buildLayout();
+    setRecord(TParGen{});
+}
+
+TFpargen::OctetEdits TFpargen::makeOctets(const QString& label, const char* objectPrefix) {
+    OctetEdits edits{};
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+        auto* e = new TRangeEdit(this);
+        e->setMaxVal(255);
+        e->setMessageSink(&sink_);
+        e->setObjectName(QString::fromUtf8(objectPrefix) + QString::number(i + 1));
+        e->setAccessibleName(label + QStringLiteral(" octet ") + QString::number(i + 1));
+        e->setFixedWidth(46);
+        e->setAlignment(Qt::AlignRight);
+        edits[i] = e;
+    }
+    return edits;
+}
+
+QGroupBox* TFpargen::buildBusA() {
+    auto* group = new QGroupBox(QStringLiteral("CanOpen bus  A"), this);
+    devIdA_ = plainField(group, QStringLiteral("DevID"));
+    baudA_ = listField(group, QStringLiteral("Baud rate"), true, kBusBaudRates);
+    operational_ = new QCheckBox(QStringLiteral("Set Operational State at Start-Up"), group);
+    networkStart_ = new QCheckBox(QStringLiteral("Network Start at Start-Up"), group);
+    networkStartModbus_ = new QCheckBox(QStringLiteral("Can Start on Modbus command"), group);
+    modbusAddress_ = plainField(group, QStringLiteral("Add. Word modbus "));
+    delay_ = new QSpinBox(group);
+    delay_->setRange(0, kMaxStartDelay);
+    delay_->setAccessibleName(QStringLiteral("Delay"));
+    pdo15x3_ = new QRadioButton(QStringLiteral("15 RPDO and 3 TPDO"), group);
+    pdo8x8_ = new QRadioButton(QStringLiteral("8 RPDO and 8 TPDO"), group);
+    auto* layoutChoice = new QButtonGroup(group);
+    layoutChoice->addButton(pdo15x3_);
+    layoutChoice->addButton(pdo8x8_);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("DevID"), devIdA_);
+    form->addRow(QStringLiteral("Baud rate"), baudA_);
+    auto* delayRow = new QHBoxLayout;
+    delayRow->addWidget(delay_);
+    delayRow->addWidget(new QLabel(QStringLiteral("0-255 sec."), group));
+    delayRow->addStretch(1);
+
+    auto* v = new QVBoxLayout(group);
+    v->addLayout(form);
+    v->addWidget(operational_);
+    v->addWidget(networkStart_);
+    auto* delayForm = new QFormLayout;
+    delayForm->addRow(QStringLiteral("Delay"), delayRow);
+    v->addLayout(delayForm);
+    v->addWidget(networkStartModbus_);
+    auto* addressForm = new QFormLayout;
+    addressForm->addRow(QStringLiteral("Add. Word modbus "), modbusAddress_);
+    v->addLayout(addressForm);
+    auto* pdoBox = new QGroupBox(QStringLiteral("PDO"), group);
+    auto* pdoLayout = new QVBoxLayout(pdoBox);
+    pdoLayout->addWidget(pdo15x3_);
+    pdoLayout->addWidget(pdo8x8_);
+    v->addWidget(pdoBox);
+    return group;
+}
+
+QGroupBox* TFpargen::buildBusB() {
+    auto* group = new QGroupBox(QStringLiteral("CanOpen bus  B"), this);
+    devIdB_ = plainField(group, QStringLiteral("DevID"));
+    baudB_ = listField(group, QStringLiteral("Baud rate"), true, kBusBaudRates);
+    auto* form = new QFormLayout(group);
+    form->addRow(QStringLiteral("DevID"), devIdB_);
+    form->addRow(QStringLiteral("Baud rate"), baudB_);
+    return group;
+}
+
+QGroupBox* TFpargen::buildNetConfig() {
+    auto* group = new QGroupBox(QStringLiteral("Net config"), this);
+    re_ipb_ = makeOctets(QStringLiteral("IP"), "re_ipb");
+    re_smb_ = makeOctets(QStringLiteral("SubNet Mask"), "re_smb");
+    auto* grid = new QGridLayout(group);
+    const auto addRow = [&](int row, const QString& label, const OctetEdits& edits) {
+        grid->addWidget(new QLabel(label, group), row, 0);
+        for (std::size_t i = 0; i < edits.size(); ++i)
+            grid->addWidget(edits[i], row, static_cast<int>(i) + 1);
+    };
+    addRow(0, QStringLiteral("IP"), re_ipb_);
+    addRow(1, QStringLiteral("SubNet Mask"), re_smb_);
+    grid->setColumnStretch(5, 1);
+    return group;
+}
+
+QGroupBox* TFpargen::buildSerial() {
+    auto* group = new QGroupBox(QStringLiteral("Impostazioni Interfaccia Seriale"), this);
+    serialBaud_ = listField(group, QStringLiteral("Baudrate"), false, kSerialBaudRates);
+    parity_ = listField(group, QStringLiteral("Parity"), false, kParities);
+    ser232_ = new QRadioButton(QStringLiteral("232"), group);
+    ser485_ = new QRadioButton(QStringLiteral("485"), group);
+    devIdSerial_ = plainField(group, QStringLiteral("DevID"));
+    auto* line = new QHBoxLayout;
+    line->addWidget(ser232_);
+    line->addWidget(ser485_);
+    auto* form = new QFormLayout(group);
+    form->addRow(QStringLiteral("Baudrate"), serialBaud_);
+    form->addRow(QStringLiteral("Parity"), parity_);
+    form->addRow(line);
+    form->addRow(QStringLiteral("DevID"), devIdSerial_);
+    return group;
+}
+
+QGroupBox* TFpargen::buildSnmp() {
+    auto* group = new QGroupBox(QStringLiteral("SNMP"), this);
+    readCommunity_ = plainField(group, QStringLiteral("Community name Read"));
+    writeCommunity_ = plainField(group, QStringLiteral("Community name Write"));
+    auto* grid = new QGridLayout(group);
+    grid->addWidget(new QLabel(QStringLiteral("Community name Read"), group), 0, 0);
+    grid->addWidget(readCommunity_, 0, 1, 1, 4);
+    grid->addWidget(new QLabel(QStringLiteral("Community name Write"), group), 1, 0);
+    grid->addWidget(writeCommunity_, 1, 1, 1, 4);
+    for (int t = 0; t < 3; ++t) {
+        const QString label = QStringLiteral("IP %1 for SNMP traps").arg(t + 1);
+        const std::string prefix = "sn" + std::to_string(t + 1) + "_ipb";
+        sn_ipb_[static_cast<std::size_t>(t)] = makeOctets(label, prefix.c_str());
+        grid->addWidget(new QLabel(label, group), t + 2, 0);
+        for (std::size_t i = 0; i < 4; ++i)
+            grid->addWidget(sn_ipb_[static_cast<std::size_t>(t)][i], t + 2,
+                            static_cast<int>(i) + 1);
+    }
+    grid->setColumnStretch(5, 1);
+    return group;
+}
+
+void TFpargen::buildLayout() {
+    auto* busA = buildBusA();
+    busB_ = buildBusB();
+    auto* net = buildNetConfig();
+    serial_ = buildSerial();
+    snmp_ = buildSnmp();
+
+    timeoutSdo_ = plainField(this, QStringLiteral("SDO Timeout (1/10 ms)"));
+    auto* timeoutForm = new QFormLayout;
+    timeoutForm->addRow(QStringLiteral("SDO Timeout (1/10 ms)"), timeoutSdo_);
+
+    ok_ = new QPushButton(QStringLiteral("OK"), this);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    ok_->setDefault(true);
+    connect(ok_, &QPushButton::clicked, this, &TFpargen::BitBtn1Click);
+    connect(cancel, &QPushButton::clicked, this, &TFpargen::BitBtn2Click);
+
+    // The SNMP settings are written into the device but are not part of the everyday view:
+    // one button shows or hides them below the rest of the window.
+    snmpButton_ = new QPushButton(QStringLiteral("SNMP settings"), this);
+    snmpButton_->setCheckable(true);
+    snmpButton_->setAutoDefault(false);
+    snmp_->setVisible(false);
+    connect(snmpButton_, &QPushButton::toggled, this, [this](bool on) {
+        snmp_->setVisible(on);
+        adjustSize();
+    });
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(net);
+    right->addWidget(serial_);
+    right->addLayout(timeoutForm);
+    right->addStretch(1);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(busA);
+    top->addWidget(busB_);
+    top->addLayout(right);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(snmpButton_);
+    buttons->addStretch(1);
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->addLayout(top);
+    outer->addWidget(snmp_);
+    outer->addLayout(buttons);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+
+    busB_->setVisible(false);
+    serial_->setVisible(false);
+}
+
+TParGen TFpargen::record() const {
+    TParGen r;
+    r.idA = ss(devIdA_->text());
+    r.boudA = ss(baudA_->currentText());
+    r.idB = ss(devIdB_->text());
+    r.boudB = ss(baudB_->currentText());
+    r.timeoutsdo = ss(timeoutSdo_->text());
+    r.baudmodbus = serialBaud_->currentIndex();
+    r.parity = parity_->currentIndex();
+    r.ser = ser232_->isChecked() ? SerialLine::Rs232 : SerialLine::Rs485;
+    r.devid = ss(devIdSerial_->text());
+    r.devnetip = octetsOf(re_ipb_);
+    r.devnetsubnetmask = octetsOf(re_smb_);
+    r.readCommunity = ss(readCommunity_->text());
+    r.writeCommunity = ss(writeCommunity_->text());
+    r.snmptrapIp1 = octetsOf(sn_ipb_[0]);
+    r.snmptrapIp2 = octetsOf(sn_ipb_[1]);
+    r.snmptrapIp3 = octetsOf(sn_ipb_[2]);
+    r.operationalAtStart = operational_->isChecked();
+    r.networkStart = networkStart_->isChecked();
+    r.networkStartModbus = networkStartModbus_->isChecked();
+    r.modbusStartAddress = ss(modbusAddress_->text());
+    r.delay = delay_->value();
+    r.typePdo = pdo8x8_->isChecked() ? 1 : 0;
+    return r;
+}
+
+void TFpargen::setRecord(const TParGen& r) {
+    devIdA_->setText(qs(r.idA));
+    baudA_->setCurrentText(qs(r.boudA));
+    devIdB_->setText(qs(r.idB));
+    baudB_->setCurrentText(qs(r.boudB));
+    timeoutSdo_->setText(qs(r.timeoutsdo));
+    serialBaud_->setCurrentIndex(r.baudmodbus);
+    parity_->setCurrentIndex(r.parity);
+    (r.ser == SerialLine::Rs232 ? ser232_ : ser485_)->setChecked(true);
+    devIdSerial_->setText(qs(r.devid));
+    setOctets(re_ipb_, r.devnetip);
+    setOctets(re_smb_, r.devnetsubnetmask);
+    readCommunity_->setText(qs(r.readCommunity));
+    writeCommunity_->setText(qs(r.writeCommunity));
+    setOctets(sn_ipb_[0], r.snmptrapIp1);
+    setOctets(sn_ipb_[1], r.snmptrapIp2);
+    setOctets(sn_ipb_[2], r.snmptrapIp3);
+    operational_->setChecked(r.operationalAtStart);
+    networkStart_->setChecked(r.networkStart);
+    networkStartModbus_->setChecked(r.networkStartModbus);
+    modbusAddress_->setText(qs(r.modbusStartAddress));
+    delay_->setValue(r.delay);
+    (r.typePdo == 0 ? pdo15x3_ : pdo8x8_)->setChecked(true);
+}
+
+void TFpargen::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TFpargen::FormShow() {
+    busB_->setVisible(false);
+    // The window's own fields are the starting point: what the file does not supply (a missing
+    // file, or the positions after a reading error) keeps what the window showed last.
+    TParGen r = record();
+    load_pargen(state_.table_path(TableFile::Pargen), r, sink_);
+    setRecord(r);
+    ok_->setFocus();
+}
+
+void TFpargen::BitBtn1Click() {
+    // An OK taken with Enter leaves the focus in the field being typed; it is checked as if the
+    // user had left it, and an error keeps the window open on that field.
+    if (auto* field = qobject_cast<TRangeEdit*>(focusWidget()); field && !field->Exit())
+        return;
+    const TParGen r = record();
+    const bool saved =
+        run_guarded(sink_, [&] { save_pargen(state_.table_path(TableFile::Pargen), r); });
+    if (!saved)
+        return;
+    state_.pdo_layout = r.typePdo;
+    if (setDeviceAddress_)
+        setDeviceAddress_(qs(device_address_of(r)));
+    accept();
+}
+
+void TFpargen::BitBtn2Click() {
+    reject();
+}
+
+} // namespace mk

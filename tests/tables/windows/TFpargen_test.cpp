@@ -1,0 +1,244 @@
+// The communication parameters window over real project folders; handlers are called directly.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "controls/TRangeEdit.h"
+#include "shell/project_state.h"
+#include "tables/table_file.h"
+#include "tables/windows/TFpargen.h"
+#include "test_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using mk::TFpargen;
+
+class FpargenWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directory(projectA());
+        fs::create_directory(projectB());
+        state.project_dir = projectA();
+    }
+    fs::path projectA() const { return dir.path() / "A"; }
+    fs::path projectB() const { return dir.path() / "B"; }
+    fs::path pargen() const { return state.project_dir / "pargen.xml"; }
+    void write(const std::string& text) const { std::ofstream(pargen(), std::ios::binary) << text; }
+    std::string read() const {
+        std::ifstream in(pargen(), std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    static void setOctets(const TFpargen::OctetEdits& edits, std::array<const char*, 4> v) {
+        for (std::size_t i = 0; i < 4; ++i)
+            edits[i]->setText(QString::fromUtf8(v[i]));
+    }
+    static QStringList octets(const TFpargen::OctetEdits& edits) {
+        QStringList out;
+        for (auto* e : edits)
+            out << e->text();
+        return out;
+    }
+
+    mk::test::TempDir dir;
+    mk::ProjectState state;
+    mk::RecordingSink sink;
+    QString address = QStringLiteral("unset");
+    TFpargen window{state, sink, [this](const QString& a) { address = a; }};
+};
+
+TEST_F(FpargenWindow, NewProjectShowsDefaultsAndOkWritesThem) {
+    window.FormShow();
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"File XML not found"});
+    EXPECT_EQ(window.windowTitle(), "SET COMMUNICATION");
+    EXPECT_EQ(window.devIdA()->text(), "1");
+    EXPECT_EQ(window.baudA()->currentText(), "10");
+    EXPECT_EQ(octets(window.ipEdits()), QStringList({"0", "0", "0", "0"}));
+    EXPECT_EQ(octets(window.subnetEdits()), QStringList({"255", "255", "255", "0"}));
+    EXPECT_EQ(window.serialBaud()->currentText(), "9600");
+    EXPECT_TRUE(window.serial485()->isChecked());
+    EXPECT_TRUE(window.layout15x3()->isChecked());
+    EXPECT_EQ(window.delay()->value(), 0);
+    EXPECT_EQ(window.modbusStartAddress()->text(), "1");
+    EXPECT_EQ(window.ipEdits()[0]->MaxVal(), 255);
+
+    state.pdo_layout = 7;
+    window.BitBtn1Click();
+    EXPECT_EQ(window.result(), QDialog::Accepted);
+    EXPECT_EQ(state.pdo_layout, 0);
+    EXPECT_EQ(address, "0.0.0.0");
+    EXPECT_EQ(read(), mk::serialize_pargen(mk::TParGen{}));
+}
+
+TEST_F(FpargenWindow, OkSetsLayoutAndAddressAndReopeningShowsTheSameValues) {
+    window.FormShow();
+    setOctets(window.ipEdits(), {"10", "0", "0", "7"});
+    window.baudA()->setCurrentText("95");
+    window.layout8x8()->setChecked(true);
+    window.networkStartModbus()->setChecked(true);
+    window.delay()->setValue(12);
+    window.BitBtn1Click();
+    EXPECT_EQ(address, "10.0.0.7");
+    EXPECT_EQ(state.pdo_layout, 1);
+
+    mk::RecordingSink otherSink;
+    TFpargen fresh(state, otherSink, {});
+    fresh.FormShow();
+    EXPECT_TRUE(otherSink.entries.empty());
+    EXPECT_EQ(octets(fresh.ipEdits()), QStringList({"10", "0", "0", "7"}));
+    EXPECT_EQ(fresh.baudA()->currentText(), "95");
+    EXPECT_TRUE(fresh.layout8x8()->isChecked());
+    EXPECT_TRUE(fresh.networkStartModbus()->isChecked());
+    EXPECT_EQ(fresh.delay()->value(), 12);
+    EXPECT_EQ(fresh.record().typePdo, 1);
+    EXPECT_EQ(mk::serialize_pargen(fresh.record()), read());
+}
+
+TEST_F(FpargenWindow, LoadingNeverChangesTheLayoutOption) {
+    mk::TParGen r;
+    r.typePdo = 1;
+    mk::save_pargen(pargen(), r);
+    state.pdo_layout = 0;
+    window.FormShow();
+    EXPECT_TRUE(window.layout8x8()->isChecked());
+    EXPECT_EQ(state.pdo_layout, 0);
+    window.BitBtn2Click();
+    EXPECT_EQ(window.result(), QDialog::Rejected);
+    EXPECT_EQ(state.pdo_layout, 0);
+    EXPECT_EQ(address, "unset");
+}
+
+TEST_F(FpargenWindow, SixteenChildFileAndOutOfListPositions) {
+    write("<ParametriGenerali><idA>3</idA><BoudA>500</BoudA><idB>1</idB><BoudB>250</BoudB>"
+          "<timeoutsdo>10</timeoutsdo><baudmodbus>9</baudmodbus><parity>0</parity><ser>0</ser>"
+          "<devid>1</devid><devnetip b1=\"300\" b2=\"1a\" b3=\"1A\" b4=\"4\"/>"
+          "<devnetsubnetmask b1=\"255\" b2=\"255\" b3=\"255\" b4=\"0\"/>"
+          "<devnet_snmp_read_community name=\"r\"/><devnet_snmp_read_community name=\"w\"/>"
+          "<snmptrap_ip1 b1=\"0\" b2=\"0\" b3=\"0\" b4=\"0\"/>"
+          "<snmptrap_ip2 b1=\"0\" b2=\"0\" b3=\"0\" b4=\"0\"/>"
+          "<snmptrap_ip3 b1=\"0\" b2=\"0\" b3=\"0\" b4=\"9\"/></ParametriGenerali>");
+    window.networkStart()->setChecked(true);
+    window.layout8x8()->setChecked(true);
+    window.FormShow();
+    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(window.devIdA()->text(), "3");
+    EXPECT_EQ(window.serialBaud()->currentIndex(), -1);
+    EXPECT_TRUE(window.serial485()->isChecked());
+    EXPECT_FALSE(window.operationalAtStart()->isChecked());
+    EXPECT_FALSE(window.networkStart()->isChecked());
+    EXPECT_EQ(window.modbusStartAddress()->text(), "0");
+    EXPECT_TRUE(window.layout15x3()->isChecked());
+    // Octet texts go through the field's rules: above 255 stays, a lower-case letter is no
+    // digit, an upper-case A stays as typed text would.
+    EXPECT_EQ(octets(window.ipEdits()), QStringList({"300", "1", "1A", "4"}));
+    EXPECT_EQ(window.trapEdits(2)[3]->text(), "9");
+
+    window.BitBtn1Click();
+    const auto doc = mk::TableDocument::load(pargen());
+    ASSERT_EQ(doc.row_count(), 22u);
+    EXPECT_EQ(doc.row(5).text(), "-1");
+    EXPECT_EQ(doc.row(7).text(), "1");
+    EXPECT_EQ(doc.row(11).attr("name"), "r");
+    EXPECT_EQ(doc.row(12).attr("name"), "w");
+    EXPECT_EQ(doc.row(19).attr("address"), "0");
+    EXPECT_EQ(address, "300.1.1A.4");
+}
+
+TEST_F(FpargenWindow, ReadingErrorKeepsTheRestOfTheFields) {
+    window.FormShow(); // defaults, no file
+    window.modbusStartAddress()->setText("77");
+    write("<ParametriGenerali><idA>5</idA><BoudA>20</BoudA><idB>1</idB><BoudB>250</BoudB>"
+          "<timeoutsdo>10</timeoutsdo><baudmodbus>1</baudmodbus><parity>0</parity><ser>abc</ser>"
+          "</ParametriGenerali>");
+    sink.entries.clear();
+    window.FormShow();
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Error in reading file XML"});
+    EXPECT_EQ(window.devIdA()->text(), "5");
+    EXPECT_EQ(window.serialBaud()->currentText(), "2400");
+    EXPECT_EQ(window.modbusStartAddress()->text(), "77");
+    EXPECT_TRUE(window.serial485()->isChecked());
+
+    sink.entries.clear();
+    write("this is not XML");
+    window.FormShow();
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Error in reading file XML"});
+    EXPECT_EQ(window.devIdA()->text(), "5");
+}
+
+TEST_F(FpargenWindow, ProjectWithoutFileKeepsTheOtherProjectsValues) {
+    mk::TParGen r;
+    r.idA = "42";
+    r.devnetip = {"192", "168", "1", "2"};
+    mk::save_pargen(pargen(), r);
+    window.FormShow();
+    EXPECT_TRUE(sink.entries.empty());
+
+    state.project_dir = projectB();
+    window.FormShow();
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"File XML not found"});
+    EXPECT_EQ(window.devIdA()->text(), "42");
+    window.BitBtn1Click();
+    EXPECT_EQ(read(), mk::serialize_pargen(r));
+    EXPECT_EQ(address, "192.168.1.2");
+}
+
+TEST_F(FpargenWindow, FailedSaveKeepsTheWindowOpenAndChangesNothing) {
+    window.FormShow();
+    window.layout8x8()->setChecked(true);
+    fs::remove_all(projectA());
+    sink.entries.clear();
+    window.setResult(QDialog::Rejected);
+    window.BitBtn1Click();
+    ASSERT_EQ(sink.entries.size(), 1u);
+    EXPECT_EQ(sink.entries[0].kind, mk::MessageKind::Error);
+    EXPECT_EQ(state.pdo_layout, 0);
+    EXPECT_EQ(address, "unset");
+    EXPECT_NE(window.result(), QDialog::Accepted);
+}
+
+TEST_F(FpargenWindow, HeldGroupsAreHiddenAndSnmpIsOfferedApart) {
+    window.show();
+    EXPECT_FALSE(window.busBGroup()->isVisible());
+    EXPECT_FALSE(window.serialGroup()->isVisible());
+    EXPECT_FALSE(window.snmpGroup()->isVisible());
+    EXPECT_TRUE(window.ipEdits()[0]->isVisible());
+    window.snmpButton()->click();
+    EXPECT_TRUE(window.snmpGroup()->isVisible());
+    EXPECT_TRUE(window.trapEdits(0)[0]->isVisible());
+    EXPECT_EQ(window.trapEdits(1)[2]->objectName(), "sn2_ipb3");
+    setOctets(window.trapEdits(0), {"10", "1", "2", "3"});
+    window.snmpButton()->click();
+    EXPECT_FALSE(window.snmpGroup()->isVisible());
+    EXPECT_EQ(window.record().snmptrapIp1, (mk::OctetTexts{"10", "1", "2", "3"}));
+    window.hide();
+}
+
+TEST_F(FpargenWindow, EnterOnAFieldInErrorDoesNotSave) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.FormShow();
+    mk::TRangeEdit* ip1 = window.ipEdits()[0];
+    ip1->setFocus();
+    ip1->selectAll();
+    QTest::keyClick(ip1, Qt::Key_Minus);
+    ASSERT_EQ(ip1->text(), "-");
+    window.BitBtn1Click();
+    EXPECT_FALSE(fs::exists(pargen()));
+    EXPECT_TRUE(ip1->hasFocus());
+    window.hide();
+}
+
+} // namespace
