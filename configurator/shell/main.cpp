@@ -13,6 +13,7 @@
 #include "shell/directories.h"
 #include "shell/project_state.h"
 #include "shell/qt_message_sink.h"
+#include "tables/windows/TFSdoMB.h"
 
 namespace {
 
@@ -58,6 +59,8 @@ int main(int argc, char* argv[]) {
     // The editors and the firmware window follow in their fixed order; each attaches itself to
     // its button with one line of the dispatch table:
     //   mainWindow.setDispatch(mk::EditorButton::Sdo, [&] { sdo.exec(); });
+    mk::TFSdoMB sdo(state, sink, &mainWindow);
+    mainWindow.setDispatch(mk::EditorButton::Sdo, [&] { sdo.exec(); });
 
     mainWindow.show();
     return app.exec();
