@@ -228,6 +228,24 @@ TEST(SdoSave, WritesRowsStablySortedByNumericAddrWord) {
               "</sdo>");
 }
 
+TEST(SdoSave, EqualAddrWordsKeepTheirGridOrderInALongTable) {
+    // Long enough that an unstable sort would visibly reorder equal keys.
+    SdoTable t;
+    const char* keys[] = {"3", "0x2", "1", "$3", "2", "0x1"};
+    for (std::size_t i = 0; i < 300; ++i)
+        t.row(i) = validRow(keys[i % 6], std::to_string(i));
+    const std::vector<mk::TMyrec> records = mk::sdo_records_for_saving(t);
+    ASSERT_EQ(records.size(), 300u);
+    for (std::size_t i = 1; i < records.size(); ++i) {
+        const int a = mk::str_to_int(records[i - 1].addr_word);
+        const int b = mk::str_to_int(records[i].addr_word);
+        ASSERT_LE(a, b) << i;
+        if (a == b) {
+            EXPECT_LT(std::stoi(records[i - 1].mnemonico), std::stoi(records[i].mnemonico)) << i;
+        }
+    }
+}
+
 TEST(SdoSave, EmptyTableIsARootWithoutChildren) {
     EXPECT_EQ(mk::serialize_sdo_table(SdoTable()), "<sdo/>");
 }

@@ -1,10 +1,11 @@
 #include "tables/windows/TFSdoMB.h"
 
 #include <QAbstractItemDelegate>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QResizeEvent>
+#include <QShowEvent>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -31,7 +32,7 @@ TFSdoMB::TFSdoMB(const ProjectState& state, MessageSink& sink, QWidget* parent)
     setObjectName(QStringLiteral("TFSdoMB"));
     setWindowTitle(QStringLiteral("SDO"));
     setModal(true);
-    resize(900, 600);
+    resize(960, 640);
 
     grid_->setModel(model_);
     grid_->setAccessibleName(QStringLiteral("SDO access table"));
@@ -41,8 +42,11 @@ TFSdoMB::TFSdoMB(const ProjectState& state, MessageSink& sink, QWidget* parent)
     grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     grid_->horizontalHeader()->setHighlightSections(false);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Typing into a cell edits it in place. A click on the selected cell does not: its delayed
+    // editor would open over text already being typed and select it, so the next key replaced it.
     grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                           QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+                           QAbstractItemView::AnyKeyPressed);
+    grid_->installEventFilter(this);
     pages_->addTab(grid_, QStringLiteral("CanA-ModBus"));
 
     export_->setEnabled(false);
@@ -72,9 +76,12 @@ void TFSdoMB::showEvent(QShowEvent* event) {
         FormShow();
 }
 
-void TFSdoMB::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    FormResize();
+bool TFSdoMB::eventFilter(QObject* watched, QEvent* event) {
+    // The grid gets its final size from the layout, after the window's own resize event, so
+    // the columns follow the grid's resizing rather than the window's.
+    if (watched == grid_ && event->type() == QEvent::Resize)
+        FormResize();
+    return QDialog::eventFilter(watched, event);
 }
 
 void TFSdoMB::FormShow() {
