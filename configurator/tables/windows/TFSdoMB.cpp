@@ -35,7 +35,8 @@ TFSdoMB::TFSdoMB(const ProjectState& state, MessageSink& sink, QWidget* parent)
     resize(960, 640);
 
     grid_->setModel(model_);
-    grid_->setAccessibleName(QStringLiteral("SDO access table"));
+    // The grid has no label of its own; its tab names it.
+    grid_->setAccessibleName(QStringLiteral("CanA-ModBus"));
     // Column N numbers the rows, so the view's own row header would only repeat it.
     grid_->verticalHeader()->hide();
     grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
