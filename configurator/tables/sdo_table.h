@@ -22,7 +22,7 @@ struct SdoRow {
     std::string hi_word;   // selector for the register's high half  -> conf bits 5..15
     std::string lo_word;   // selector for the register's low half   -> conf bits 0..2
     std::string rw;        // read/write flag                        -> conf bit 4
-    std::string id;        // CANopen node-ID, 1..127                 -> devIDB
+    std::string id;        // CANopen node-ID, 1..127                -> devIDB
     std::string index;     // object index, 0x1000..0xFFFF           -> IndexB
     std::string subindex;  // object subindex, 0..255                -> SubindexB
     std::string nbyte;     // object size in bytes, 1, 2 or 4        -> nbyteB

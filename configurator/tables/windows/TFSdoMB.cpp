@@ -54,7 +54,7 @@ TFSdoMB::TFSdoMB(const ProjectState& state, MessageSink& sink, QWidget* parent)
     import_->setEnabled(false);
     export_->setToolTip(QStringLiteral("Not available in this build"));
     import_->setToolTip(QStringLiteral("Not available in this build"));
-    // Enter in the grid moves between cells; only a deliberate click or key on "OK" saves.
+    // Enter ends a cell's edit and never presses "OK" by itself: saving closes the window.
     for (QPushButton* b : {ok_, cancel_, export_, import_})
         b->setAutoDefault(false);
     connect(ok_, &QPushButton::clicked, this, &TFSdoMB::BitBtn1Click);
@@ -73,6 +73,7 @@ TFSdoMB::TFSdoMB(const ProjectState& state, MessageSink& sink, QWidget* parent)
 
 void TFSdoMB::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // Opening, not a window restored from the task bar, reloads the file.
     if (!event->spontaneous())
         FormShow();
 }
