@@ -13,6 +13,7 @@
 #include "shell/directories.h"
 #include "shell/project_state.h"
 #include "shell/qt_message_sink.h"
+#include "tables/windows/TFSdoMB.h"
 #include "tables/windows/TFpargen.h"
 
 namespace {
@@ -55,14 +56,15 @@ int main(int argc, char* argv[]) {
     mk::TFsaveproj saveproj(state, sink, &mainWindow);
     mk::TFAbout about(&mainWindow);
     mainWindow.setDialogs(&saveproj, &about);
+
+    // The editors and the firmware window follow in their fixed order; each attaches itself to
+    // its button with one line of the dispatch table.
     mk::TFpargen pargen(
         state, sink, [&](const QString& address) { mainWindow.setDeviceAddress(address); },
         &mainWindow);
     mainWindow.setDispatch(mk::EditorButton::Communication, [&] { pargen.exec(); });
-
-    // The editors and the firmware window follow in their fixed order; each attaches itself to
-    // its button with one line of the dispatch table:
-    //   mainWindow.setDispatch(mk::EditorButton::Sdo, [&] { sdo.exec(); });
+    mk::TFSdoMB sdo(state, sink, &mainWindow);
+    mainWindow.setDispatch(mk::EditorButton::Sdo, [&] { sdo.exec(); });
 
     mainWindow.show();
     return app.exec();

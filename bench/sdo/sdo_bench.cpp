@@ -1,0 +1,133 @@
+// Times the SDO editor on a full table: 1500 rows with hexadecimal and decimal texts and a
+// mnemonico each, the worst case the grid can hold.
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QPixmap>
+#include <QTableView>
+#include <cstdio>
+#include <stdexcept>
+
+#include "shell/project_state.h"
+#include "tables/message_sink.h"
+#include "tables/sdo_table.h"
+#include "tables/windows/TFSdoMB.h"
+#include "tables/windows/sdo_table_model.h"
+#include "test_dir.h"
+
+namespace {
+
+std::string hex(std::size_t v) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%04zX", v);
+    return text;
+}
+
+mk::SdoTable fullTable() {
+    mk::SdoTable t;
+    for (std::size_t i = 0; i < mk::SdoTable::kRows; ++i) {
+        const std::size_t addr = (i * 7919) % 60000 + 1; // scattered, so the save has to sort
+        t.row(i) = mk::SdoRow{i % 2 ? std::to_string(addr) : hex(addr),
+                              std::to_string(i % 5),
+                              std::to_string((i + 2) % 5),
+                              std::to_string(i % 2),
+                              std::to_string(i % 127 + 1),
+                              hex(0x1000 + i),
+                              std::to_string(i % 256),
+                              i % 3 ? "2" : "4",
+                              "register " + std::to_string(i) + ", pump <A> & più"};
+    }
+    return t;
+}
+
+// A project folder holding a full sdo.xml.
+struct Project {
+    Project() {
+        state.project_dir = dir.path();
+        mk::save_sdo_table(fullTable(), file());
+    }
+    std::filesystem::path file() const { return state.table_path(mk::TableFile::Sdo); }
+    mk::test::TempDir dir;
+    mk::ProjectState state;
+};
+
+void requireQuiet(const mk::RecordingSink& sink) {
+    if (!sink.entries.empty())
+        throw std::runtime_error("unexpected message: " + sink.entries.front().text);
+}
+
+void BM_LoadIntoModel(benchmark::State& s) {
+    Project project;
+    mk::SdoTableModel model;
+    for (auto _ : s) {
+        mk::RecordingSink sink;
+        model.setTable(mk::load_sdo_table(project.file(), sink));
+        requireQuiet(sink);
+    }
+    if (model.table().extent() != mk::SdoTable::kRows)
+        s.SkipWithError("the table was not loaded whole");
+}
+
+void BM_ValidateAndSave(benchmark::State& s) {
+    Project project;
+    const mk::SdoTable table = fullTable();
+    for (auto _ : s) {
+        if (mk::validate_sdo_table(table))
+            s.SkipWithError("the table does not validate");
+        mk::save_sdo_table(table, project.file());
+    }
+}
+
+// From the window being shown to its grid painted: the opening reloads the file, lays out the
+// view and draws the visible rows.
+void BM_OpenWindow(benchmark::State& s) {
+    Project project;
+    mk::RecordingSink sink;
+    mk::TFSdoMB window(project.state, sink);
+    for (auto _ : s) {
+        window.show();
+        QApplication::processEvents();
+        benchmark::DoNotOptimize(window.grab());
+        s.PauseTiming();
+        window.hide();
+        QApplication::processEvents();
+        s.ResumeTiming();
+    }
+    requireQuiet(sink);
+}
+
+// The first opening of a run also builds and polishes the window.
+void BM_CreateAndOpenWindow(benchmark::State& s) {
+    Project project;
+    mk::RecordingSink sink;
+    for (auto _ : s) {
+        mk::TFSdoMB window(project.state, sink);
+        window.show();
+        QApplication::processEvents();
+        benchmark::DoNotOptimize(window.grab());
+        s.PauseTiming();
+        window.hide();
+        QApplication::processEvents();
+        s.ResumeTiming();
+    }
+    requireQuiet(sink);
+}
+
+BENCHMARK(BM_LoadIntoModel)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ValidateAndSave)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenWindow)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CreateAndOpenWindow)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "shell/project_state.h"
+#include "tables/message_sink.h"
+#include "tables/sdo_table.h"
+#include "tables/windows/TFSdoMB.h"
+#include "tables/windows/sdo_table_model.h"
+#include "test_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using mk::SdoTableModel;
+using mk::TFSdoMB;
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class SdoWindow : public ::testing::Test {
+protected:
+    SdoWindow() {
+        state.project_dir = dir.path();
+        window = std::make_unique<TFSdoMB>(state, sink);
+    }
+    fs::path file() const { return state.table_path(mk::TableFile::Sdo); }
+    void writeFile(const std::string& xml) { std::ofstream(file(), std::ios::binary) << xml; }
+    // What the user types into a cell.
+    void type(int row, int column, const QString& text) {
+        ASSERT_TRUE(model()->setData(model()->index(row, column), text));
+    }
+    QString cell(int row, int column) const {
+        return model()->data(model()->index(row, column)).toString();
+    }
+    SdoTableModel* model() const { return window->model(); }
+
+    mk::test::TempDir dir;
+    mk::ProjectState state;
+    mk::RecordingSink sink;
+    std::unique_ptr<TFSdoMB> window;
+};
+
+TEST_F(SdoWindow, ModelBehavesForAnyView) {
+    QAbstractItemModelTester tester(model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    EXPECT_EQ(model()->rowCount(), 1500);
+    EXPECT_EQ(model()->columnCount(), SdoTableModel::ColumnCount);
+    type(3, SdoTableModel::Mnemonico, QStringLiteral("città"));
+    model()->setTable(mk::SdoTable());
+    writeFile("<sdo><row conf=\"148\" IndexA=\"1\" devIDB=\"1\" IndexB=\"4096\" SubindexB=\"0\" "
+              "nbyteB=\"1\"/></sdo>");
+    window->FormShow();
+    EXPECT_EQ(cell(0, SdoTableModel::HiWord), "4");
+}
+
+TEST_F(SdoWindow, GridShowsTitlesNumbersAndShading) {
+    const char* titles[] = {"N",  "Addr Word", "Hi Word",  "Lo Word", "R/W",
+                            "ID", "Index",     "SubIndex", "nByte",   "mnemonico"};
+    for (int c = 0; c < SdoTableModel::ColumnCount; ++c)
+        EXPECT_EQ(model()->headerData(c, Qt::Horizontal).toString(), titles[c]);
+    EXPECT_EQ(cell(0, SdoTableModel::N), "0");
+    EXPECT_EQ(cell(1499, SdoTableModel::N), "1499");
+    EXPECT_FALSE(model()->flags(model()->index(5, SdoTableModel::N)) & Qt::ItemIsEditable);
+    EXPECT_FALSE(model()->setData(model()->index(5, SdoTableModel::N), "9"));
+    EXPECT_TRUE(model()->flags(model()->index(5, SdoTableModel::Mnemonico)) & Qt::ItemIsEditable);
+
+    const auto shade = [&](int column) {
+        return model()->data(model()->index(0, column), Qt::BackgroundRole);
+    };
+    EXPECT_EQ(shade(SdoTableModel::AddrWord), shade(SdoTableModel::LoWord));
+    EXPECT_EQ(shade(SdoTableModel::ID), shade(SdoTableModel::Mnemonico));
+    EXPECT_NE(shade(SdoTableModel::AddrWord), shade(SdoTableModel::ID));
+    EXPECT_EQ(model()
+                  ->headerData(SdoTableModel::Index, Qt::Horizontal, Qt::ForegroundRole)
+                  .value<QBrush>()
+                  .color(),
+              QColor(0, 0, 128));
+
+    EXPECT_EQ(window->windowTitle(), "SDO");
+    EXPECT_EQ(window->pages()->tabText(0), "CanA-ModBus");
+    EXPECT_FALSE(window->exportButton()->isEnabled());
+    EXPECT_FALSE(window->importButton()->isEnabled());
+}
+
+TEST_F(SdoWindow, OpeningReloadsTheFileAndFocusesOk) {
+    writeFile("<sdo><row conf=\"17\" IndexA=\"0x10\" devIDB=\"3\" IndexB=\"0x1000\" "
+              "SubindexB=\"1\" nbyteB=\"2\" mnemonico=\"pump\"/></sdo>");
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    EXPECT_EQ(QApplication::focusWidget(), window->okButton());
+    EXPECT_EQ(cell(0, SdoTableModel::AddrWord), "0x10");
+    EXPECT_EQ(cell(0, SdoTableModel::HiWord), "0");
+    EXPECT_EQ(cell(0, SdoTableModel::RW), "1");
+    EXPECT_EQ(cell(0, SdoTableModel::LoWord), "1");
+    EXPECT_EQ(cell(0, SdoTableModel::Mnemonico), "pump");
+
+    // Cancel discards the edits: the next opening shows the file again.
+    type(0, SdoTableModel::Mnemonico, "changed");
+    type(1, SdoTableModel::AddrWord, "5");
+    window->BitBtn2Click();
+    EXPECT_FALSE(window->isVisible());
+    window->FormShow();
+    EXPECT_EQ(cell(0, SdoTableModel::Mnemonico), "pump");
+    EXPECT_EQ(cell(1, SdoTableModel::AddrWord), "");
+}
+
+TEST_F(SdoWindow, MissingFileStartsEmptyAndOkCreatesIt) {
+    window->FormShow();
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"File XML not found"});
+    window->BitBtn1Click();
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    EXPECT_EQ(readFile(file()), "<sdo/>");
+}
+
+TEST_F(SdoWindow, OkSavesSortedAndTheNextOpeningShowsTheRows) {
+    window->FormShow();
+    sink.entries.clear();
+    const QStringList rows[] = {
+        {"300", "4", "4", "1", "5", "0x2000", "0", "4", "valvola, \"uscita\" <1> & più"},
+        {"0x64", "0", "0", "0", "0x7F", "4096", "0x01", "1", ""},
+        {"$A", "1", "2", "0", "1", "0x1000", "255", "2", "ten"},
+    };
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 9; ++c)
+            type(r, SdoTableModel::AddrWord + c, rows[r][c]);
+    window->BitBtn1Click();
+    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+
+    window->FormShow();
+    const int order[] = {2, 1, 0}; // 10, 100, 300
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 9; ++c)
+            EXPECT_EQ(cell(r, SdoTableModel::AddrWord + c), rows[order[r]][c]) << r << "," << c;
+    EXPECT_EQ(cell(3, SdoTableModel::AddrWord), "");
+}
+
+TEST_F(SdoWindow, BadValueShowsItsMessageAndWritesNothing) {
+    writeFile("<sdo/>");
+    window->show();
+    window->FormShow();
+    sink.entries.clear();
+    const QStringList good = {"1", "0", "0", "0", "1", "0x1000", "0", "1", ""};
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 9; ++c)
+            type(r, SdoTableModel::AddrWord + c, good[c]);
+    type(3, SdoTableModel::NByte, "3");
+    window->BitBtn1Click();
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Value of range [1,2,4] column nByte row 4"});
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(readFile(file()), "<sdo/>");
+    EXPECT_EQ(cell(3, SdoTableModel::NByte), "3");
+
+    sink.entries.clear();
+    type(3, SdoTableModel::NByte, "4");
+    type(1, SdoTableModel::HiWord, "");
+    window->BitBtn1Click();
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"'' is not a valid integer value"});
+    EXPECT_EQ(sink.entries[0].kind, mk::MessageKind::Error);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(readFile(file()), "<sdo/>");
+    window->hide();
+}
+
+TEST_F(SdoWindow, CellStillBeingEditedIsPartOfTheSave) {
+    window->show();
+    window->FormShow();
+    const QStringList good = {"7", "0", "0", "0", "1", "0x1000", "0", "1"};
+    for (int c = 0; c < 8; ++c)
+        type(0, SdoTableModel::AddrWord + c, good[c]);
+    QTableView* grid = window->grid();
+    grid->setFocus();
+    grid->setCurrentIndex(model()->index(0, SdoTableModel::Mnemonico));
+    // The first key opens the cell's editor, the rest go into it.
+    QTest::keyClick(grid, Qt::Key_T);
+    auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(grid->currentIndex()));
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, "yped");
+    window->BitBtn1Click();
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    EXPECT_NE(readFile(file()).find("mnemonico=\"typed\""), std::string::npos);
+}
+
+TEST_F(SdoWindow, ResizingGivesEveryColumnAnEleventhOfTheGrid) {
+    window->resize(1000, 500);
+    window->show();
+    window->grid()->horizontalHeader()->resizeSection(SdoTableModel::Mnemonico, 300);
+    window->resize(1200, 600);
+    QApplication::processEvents();
+    const int expected = window->grid()->width() / 11;
+    for (int c = 0; c < SdoTableModel::ColumnCount; ++c)
+        EXPECT_EQ(window->grid()->columnWidth(c), expected) << c;
+    window->hide();
+}
+
+} // namespace
