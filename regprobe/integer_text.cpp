@@ -26,7 +26,10 @@ std::size_t hex_prefix(std::string_view t) {
 } // namespace
 
 std::string invalid_integer_message(std::string_view text) {
-    return "'" + std::string(text) + "' is not a valid integer value";
+    std::string message;
+    message.reserve(text.size() + 32);
+    message.append(1, '\'').append(text).append("' is not a valid integer value");
+    return message;
 }
 
 ConversionError::ConversionError(std::string_view text)
