@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
 
     rp::QtMessages messages;
     rp::TfrmMain frmMain(messages);
+    messages.setMainWindow(&frmMain);
     rp::TfrmAbout frmAbout(&frmMain);
     frmMain.setAboutBox(&frmAbout);
     frmMain.show();

@@ -14,6 +14,8 @@ QString display_text(std::string_view text) {
 void QtMessages::show(std::string_view text, MessageKind kind) {
     QWidget* parent = QApplication::activeModalWidget();
     if (!parent)
+        parent = main_;
+    if (!parent)
         parent = QApplication::activeWindow();
     const QString body = display_text(text);
     const QString title = QString::fromLatin1(kApplicationTitle);

@@ -10,10 +10,15 @@ namespace rp {
 
 inline constexpr const char* kApplicationTitle = "Regprobe";
 
-// Shows the window's texts in message boxes over the window that is active.
+// Shows the window's texts in message boxes: over an open modal box if there is one, otherwise
+// over the main window (so a box from a timer tick does not end up in a corner of the screen).
 class QtMessages : public Messages {
 public:
+    void setMainWindow(QWidget* window) { main_ = window; }
     void show(std::string_view text, MessageKind kind) override;
+
+private:
+    QWidget* main_ = nullptr;
 };
 
 // The text as a box shows it: the CR LF pairs of a read result become line breaks.

@@ -60,7 +60,10 @@ def main():
                     break
             except OSError:
                 await asyncio.sleep(0.05)
-        print(f"listening on 127.0.0.1:{port}", flush=True)
+        try:
+            print(f"listening on 127.0.0.1:{port}", flush=True)
+        except OSError:
+            pass  # whoever waited for the line has stopped reading; keep serving
         await server_task
 
     try:

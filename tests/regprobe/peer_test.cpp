@@ -49,10 +49,15 @@ public:
             pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
-        ready_ = pid_ > 0 && wait_for_line(out[0], "listening on", 20s);
-        ::close(out[0]);
+        // The read end stays open while the slave runs, so its output never meets a closed pipe.
+        out_ = out[0];
+        ready_ = pid_ > 0 && wait_for_line(out_, "listening on", 20s);
     }
     ~PymodbusSlave() {
+        stop();
+        ::close(out_);
+    }
+    void stop() {
         if (pid_ <= 0)
             return;
         ::kill(pid_, SIGTERM);
@@ -87,6 +92,7 @@ private:
         return true;
     }
     pid_t pid_ = -1;
+    int out_ = -1;
     bool ready_ = false;
 };
 
