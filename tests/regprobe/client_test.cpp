@@ -31,9 +31,9 @@ FakeSlave answering(Bytes answer) {
     });
 }
 
-class ClientTest : public ::testing::Test {
+class ModbusClientTest : public ::testing::Test {
 protected:
-    ClientTest() {
+    ModbusClientTest() {
         client.Host = "127.0.0.1";
         client.UnitID = 7;
         client.TimeOut = 2000;
@@ -47,7 +47,7 @@ protected:
     TModbusTcpClient client;
 };
 
-TEST(ClientDefaults, PropertiesAndBuffer) {
+TEST(ModbusClientDefaults, PropertiesAndBuffer) {
     TModbusTcpClient c;
     EXPECT_EQ(c.Port, 502);
     EXPECT_EQ(c.UnitID, 1);
@@ -63,7 +63,7 @@ TEST(ClientDefaults, PropertiesAndBuffer) {
     EXPECT_FALSE(c.Connected());
 }
 
-TEST_F(ClientTest, WorkedExamplesGoOnTheWireExactly) {
+TEST_F(ModbusClientTest, WorkedExamplesGoOnTheWireExactly) {
     std::map<std::uint16_t, std::uint16_t> regs{{0, 0xBEEF}};
     std::mutex lock;
     auto slave = FakeSlave::with_registers(regs, lock);
@@ -92,7 +92,7 @@ TEST_F(ClientTest, WorkedExamplesGoOnTheWireExactly) {
     EXPECT_FALSE(log_exists());
 }
 
-TEST_F(ClientTest, LongReadsAskForTheLimitAndPadWithZeros) {
+TEST_F(ModbusClientTest, LongReadsAskForTheLimitAndPadWithZeros) {
     std::map<std::uint16_t, std::uint16_t> regs;
     for (std::uint16_t i = 0; i < 1000; ++i)
         regs[i] = static_cast<std::uint16_t>(0x100 + i);
@@ -114,7 +114,7 @@ TEST_F(ClientTest, LongReadsAskForTheLimitAndPadWithZeros) {
     }
 }
 
-TEST_F(ClientTest, ExceptionAnswerIsLoggedWithHeaderOnce) {
+TEST_F(ModbusClientTest, ExceptionAnswerIsLoggedWithHeaderOnce) {
     auto slave = answering({0, 0, 0, 0, 0, 3, 7, 0x83, 2});
     client.Port = slave.port();
     std::array<std::uint16_t, 2> values{};
@@ -127,7 +127,7 @@ TEST_F(ClientTest, ExceptionAnswerIsLoggedWithHeaderOnce) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
-TEST_F(ClientTest, SilentSlaveGivesFalseAfterTheTimeOutAndNoLog) {
+TEST_F(ModbusClientTest, SilentSlaveGivesFalseAfterTheTimeOutAndNoLog) {
     FakeSlave slave([](SlaveConnection& c, FakeSlave& self) {
         self.record(c.read_request());
         c.wait_for_close(5s);
@@ -144,7 +144,7 @@ TEST_F(ClientTest, SilentSlaveGivesFalseAfterTheTimeOutAndNoLog) {
     EXPECT_FALSE(client.Connected());
 }
 
-TEST_F(ClientTest, SlaveClosingBeforeAnsweringRaisesClosedGracefully) {
+TEST_F(ModbusClientTest, SlaveClosingBeforeAnsweringRaisesClosedGracefully) {
     FakeSlave slave([](SlaveConnection& c, FakeSlave& self) { self.record(c.read_request()); });
     client.Port = slave.port();
     std::array<std::uint16_t, 1> values{9};
@@ -158,7 +158,7 @@ TEST_F(ClientTest, SlaveClosingBeforeAnsweringRaisesClosedGracefully) {
     EXPECT_FALSE(log_exists());
 }
 
-TEST_F(ClientTest, SlaveClosingWithoutReadingRaisesAnError) {
+TEST_F(ModbusClientTest, SlaveClosingWithoutReadingRaisesAnError) {
     // Closed before our request arrived: the system reports the end of the connection either as
     // an orderly close or as a reset, depending on timing; either way it is an error, not a crash.
     FakeSlave slave([](SlaveConnection&, FakeSlave&) {});
@@ -167,7 +167,7 @@ TEST_F(ClientTest, SlaveClosingWithoutReadingRaisesAnError) {
     EXPECT_FALSE(client.Connected());
 }
 
-TEST_F(ClientTest, MalformedAnswersFailAndAreLogged) {
+TEST_F(ModbusClientTest, MalformedAnswersFailAndAreLogged) {
     struct Case {
         const char* what;
         Bytes answer;
@@ -195,7 +195,7 @@ TEST_F(ClientTest, MalformedAnswersFailAndAreLogged) {
     }
 }
 
-TEST_F(ClientTest, OversizedAnswerIsCutAtTheReceiveBuffer) {
+TEST_F(ModbusClientTest, OversizedAnswerIsCutAtTheReceiveBuffer) {
     // 300 bytes: a read answer of 125 words and 41 bytes more. Only 266 bytes are taken.
     Bytes answer{0, 0, 0, 0, 0x01, 0x26, 7, 3, 250};
     for (int i = 0; i < 125; ++i) {
@@ -212,7 +212,7 @@ TEST_F(ClientTest, OversizedAnswerIsCutAtTheReceiveBuffer) {
     EXPECT_EQ(values[125], 0);
 }
 
-TEST_F(ClientTest, ResponseSplitByTcpIsWaitedFor) {
+TEST_F(ModbusClientTest, ResponseSplitByTcpIsWaitedFor) {
     FakeSlave slave([](SlaveConnection& c, FakeSlave& self) {
         self.record(c.read_request());
         c.send({0, 0, 0, 0, 0, 7, 7, 3, 4, 0x11});
@@ -225,7 +225,7 @@ TEST_F(ClientTest, ResponseSplitByTcpIsWaitedFor) {
     EXPECT_EQ(values, (std::array<std::uint16_t, 2>{0x1122, 0x3344}));
 }
 
-TEST_F(ClientTest, ZeroTimeOutTakesNothingAndLogsAnEmptyAnswer) {
+TEST_F(ModbusClientTest, ZeroTimeOutTakesNothingAndLogsAnEmptyAnswer) {
     FakeSlave slave([](SlaveConnection& c, FakeSlave& self) {
         self.record(c.read_request());
         c.wait_for_close(2s);
@@ -237,7 +237,7 @@ TEST_F(ClientTest, ZeroTimeOutTakesNothingAndLogsAnEmptyAnswer) {
                      "09/12/26 10:11:12 ERR: Ricevuti 0 byte \n");
 }
 
-TEST_F(ClientTest, ConnectFailuresRaiseTheSocketText) {
+TEST_F(ModbusClientTest, ConnectFailuresRaiseTheSocketText) {
     client.Port = unused_port();
     std::array<std::uint16_t, 1> values{};
     try {
@@ -251,7 +251,7 @@ TEST_F(ClientTest, ConnectFailuresRaiseTheSocketText) {
     EXPECT_FALSE(client.Connected());
 }
 
-TEST_F(ClientTest, UnwritableLogIsRaised) {
+TEST_F(ModbusClientTest, UnwritableLogIsRaised) {
     auto slave = answering({0, 0, 0, 0, 0, 3, 7, 0x86, 2});
     client.Port = slave.port();
     client.ErrorLogPath = dir.path() / "missing" / "errorlog.txt";

@@ -11,7 +11,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-TEST(IntegerText, AcceptsEveryWrittenForm) {
+TEST(RegprobeIntegerText, AcceptsEveryWrittenForm) {
     for (const char* t : {" 26", "+26", "0x1A", "0X1a", "$1A", "x1A", "X1a", "   26"})
         EXPECT_EQ(parse_integer_text(t), 26) << t;
     EXPECT_EQ(parse_integer_text("0"), 0);
@@ -22,7 +22,7 @@ TEST(IntegerText, AcceptsEveryWrittenForm) {
     EXPECT_EQ(parse_integer_text("2147483647"), INT32_MAX);
 }
 
-TEST(IntegerText, RejectsEverythingElseWithTheMessage) {
+TEST(RegprobeIntegerText, RejectsEverythingElseWithTheMessage) {
     for (const char* t : {"26 ", "0x", "", " ", "1A", "--5", "+-5", "2147483648", "-2147483649",
                           "0x123456789", "\t26", "$", "1.5", "99999999999999999999"})
         EXPECT_FALSE(parse_integer_text(t).has_value()) << '"' << t << '"';
@@ -34,7 +34,7 @@ TEST(IntegerText, RejectsEverythingElseWithTheMessage) {
     }
 }
 
-TEST(RequestFrame, EveryFunctionWithItsLimits) {
+TEST(ModbusRequestFrame, EveryFunctionWithItsLimits) {
     TransferBuffer buffer{};
     buffer[0] = 1;
     buffer[2] = 7;
@@ -58,7 +58,7 @@ TEST(RequestFrame, EveryFunctionWithItsLimits) {
         EXPECT_THROW(build_request({1, f, 1, 1}, buffer), UnsupportedFunction);
 }
 
-TEST(Response, DecodesBitsAndWordsWithinTheirLimits) {
+TEST(ModbusResponse, DecodesBitsAndWordsWithinTheirLimits) {
     TransferBuffer b{};
     EXPECT_TRUE(accept_response(1, Bytes{0, 0, 0, 0, 0, 5, 1, 1, 2, 0x05, 0x80}, b));
     EXPECT_EQ((std::vector<std::uint16_t>(b.begin(), b.begin() + 17)),
@@ -86,7 +86,7 @@ TEST(Response, DecodesBitsAndWordsWithinTheirLimits) {
     EXPECT_FALSE(accept_response(6, Bytes{}, b));
 }
 
-TEST(Response, CompleteSizeFollowsTheHeader) {
+TEST(ModbusResponse, CompleteSizeFollowsTheHeader) {
     EXPECT_EQ(expected_response_size(Bytes{0, 0, 0}), kReceiveBufferSize);
     EXPECT_EQ(expected_response_size(Bytes{0, 0, 0, 0, 0, 7, 1}), 13u);
     EXPECT_EQ(expected_response_size(Bytes{0, 0, 0, 0, 0xFF, 0xFF}), kReceiveBufferSize);
@@ -94,7 +94,7 @@ TEST(Response, CompleteSizeFollowsTheHeader) {
     EXPECT_EQ(error_log_text(Bytes{0x07, 0x83}), "ERR: Ricevuti 2 byte  7,83,");
 }
 
-TEST(WindowTexts, ReadResultAndRegisterNumbers) {
+TEST(RegprobeWindowTexts, ReadResultAndRegisterNumbers) {
     const std::uint16_t values[] = {0x00FF, 0x1234};
     EXPECT_EQ(read_result_text(40, values),
               "Register value(s) read:\r\n     40: 0x00FF\r\n     41: 0x1234");

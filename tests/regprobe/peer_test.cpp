@@ -114,7 +114,7 @@ bool pymodbus_installed() {
            std::system("/usr/bin/python3 -c 'import pymodbus' >/dev/null 2>&1") == 0;
 }
 
-class PeerTest : public ::testing::Test {
+class ModbusPeerTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         if (!pymodbus_installed())
@@ -162,7 +162,7 @@ protected:
     modbus_t* ctx = nullptr;
 };
 
-TEST_F(PeerTest, WritesReachTheSlaveRegisters) {
+TEST_F(ModbusPeerTest, WritesReachTheSlaveRegisters) {
     // Register number 11 is protocol address 10.
     ASSERT_TRUE(client.WriteSingleRegister(11, 0x1234));
     EXPECT_EQ(peer_read(10, 1), (std::vector<std::uint16_t>{0x1234}));
@@ -180,7 +180,7 @@ TEST_F(PeerTest, WritesReachTheSlaveRegisters) {
     EXPECT_EQ(back[123], 0) << "only the first 123 values go out";
 }
 
-TEST_F(PeerTest, ReadsWhatThePeerWrote) {
+TEST_F(ModbusPeerTest, ReadsWhatThePeerWrote) {
     std::vector<std::uint16_t> written(125);
     for (std::size_t i = 0; i < written.size(); ++i)
         written[i] = static_cast<std::uint16_t>(0xA000 + i);
@@ -200,7 +200,7 @@ TEST_F(PeerTest, ReadsWhatThePeerWrote) {
     EXPECT_FALSE(std::filesystem::exists(client.ErrorLogPath));
 }
 
-TEST_F(PeerTest, ExceptionFromTheSlaveIsLogged) {
+TEST_F(ModbusPeerTest, ExceptionFromTheSlaveIsLogged) {
     // The slave holds 1000 registers: address 5000 answers "illegal data address".
     std::vector<std::uint16_t> values(2);
     EXPECT_FALSE(client.ReadHoldingRegisters(5001, values));
