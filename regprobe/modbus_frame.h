@@ -1,0 +1,60 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace rp {
+
+// Register values exchanged between the caller and the protocol step.
+inline constexpr std::size_t kTransferBufferSize = 256;
+using TransferBuffer = std::array<std::uint16_t, kTransferBufferSize>;
+
+// The largest response taken from the slave; further bytes stay unread.
+inline constexpr std::size_t kReceiveBufferSize = 266;
+
+// Quantity limits per function.
+inline constexpr std::uint16_t kMaxReadBits = 250;       // functions 1, 2 and 15
+inline constexpr std::uint16_t kMaxReadRegisters = 125;  // functions 3 and 4
+inline constexpr std::uint16_t kMaxWriteRegisters = 123; // function 16
+
+// Raised for a function code the client does not frame.
+class UnsupportedFunction : public std::invalid_argument {
+public:
+    explicit UnsupportedFunction(std::uint8_t function);
+};
+
+struct RequestFields {
+    std::uint8_t unit_id = 1;
+    std::uint8_t function = 0;
+    std::uint16_t reg_number = 0;   // counted from 1; the wire carries reg_number - 1
+    std::uint16_t block_length = 0; // quantity before the function's limit
+};
+
+bool is_framed_function(std::uint8_t function);
+
+// The whole request (MBAP header and PDU) for functions 1 to 6, 15 and 16; the values to write
+// come from the buffer. Any other function raises UnsupportedFunction.
+std::vector<std::uint8_t> build_request(const RequestFields& fields, const TransferBuffer& buffer);
+
+// The number of bytes at which a response that starts with `received` is complete: six plus the
+// length its header announces, bounded by the receive buffer. Bytes that do not start a Modbus
+// TCP header (protocol identifier not 0, length below 2) are complete as they are.
+std::size_t expected_response_size(std::span<const std::uint8_t> received);
+
+// Checks a response to `function`. True when it carries that function code and, for reads,
+// all the data its byte count announces; the decoded bits or words are then stored into the
+// buffer from value 0. False for an exception response, a response too short to hold the
+// function code, or a read whose byte count runs past the bytes that arrived.
+bool accept_response(std::uint8_t function, std::span<const std::uint8_t> response,
+                     TransferBuffer& buffer);
+
+// "ERR: Ricevuti %d byte %s": the byte count and every byte as two upper-case hexadecimal
+// characters, right-aligned, each followed by a comma.
+std::string error_log_text(std::span<const std::uint8_t> response);
+
+} // namespace rp

@@ -1,0 +1,133 @@
+#include "regprobe/modbus_tcp_client.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+
+namespace rp {
+
+namespace {
+
+std::uint16_t clamp_count(std::size_t n) {
+    return static_cast<std::uint16_t>(std::min<std::size_t>(n, 0xFFFF));
+}
+
+// Disconnects when it goes out of scope, also when the operation raised.
+class DisconnectAtEnd {
+public:
+    explicit DisconnectAtEnd(TModbusTcpClient& c) : client_(c) {}
+    ~DisconnectAtEnd() { client_.Disconnect(); }
+    DisconnectAtEnd(const DisconnectAtEnd&) = delete;
+    DisconnectAtEnd& operator=(const DisconnectAtEnd&) = delete;
+
+private:
+    TModbusTcpClient& client_;
+};
+
+} // namespace
+
+TModbusTcpClient::TModbusTcpClient() : LogStamp(local_date_time) {}
+
+void TModbusTcpClient::Connect() {
+    connection_.connect(Host, Port, ConnectTimeOut);
+}
+
+bool TModbusTcpClient::ReadHoldingRegisters(std::uint16_t regNumber,
+                                            std::span<std::uint16_t> values) {
+    ModBusFunction = 3;
+    BlockLength = clamp_count(values.size());
+    RegNumber = regNumber;
+    Connect();
+    DisconnectAtEnd end(*this);
+    if (!Connected())
+        return false;
+    buffer_.fill(0);
+    const bool ok = Transaction();
+    // Values past the transfer buffer have no source; they read as 0 like those past the 125th.
+    const std::size_t n = std::min(values.size(), buffer_.size());
+    std::copy_n(buffer_.begin(), n, values.begin());
+    std::fill(values.begin() + static_cast<std::ptrdiff_t>(n), values.end(), 0);
+    return ok;
+}
+
+bool TModbusTcpClient::WriteSingleRegister(std::uint16_t regNumber, std::uint16_t value) {
+    ModBusFunction = 6;
+    RegNumber = regNumber;
+    buffer_[0] = value;
+    Connect();
+    DisconnectAtEnd end(*this);
+    if (!Connected())
+        return false;
+    return Transaction();
+}
+
+bool TModbusTcpClient::WriteMultipleRegisters(std::uint16_t regNumber,
+                                              std::span<const std::uint16_t> values) {
+    ModBusFunction = 16;
+    BlockLength = clamp_count(values.size());
+    RegNumber = regNumber;
+    Connect();
+    DisconnectAtEnd end(*this);
+    if (!Connected())
+        return false;
+    std::copy_n(values.begin(), std::min<std::size_t>(values.size(), kMaxWriteRegisters),
+                buffer_.begin());
+    return Transaction();
+}
+
+bool TModbusTcpClient::Transaction() {
+    try {
+        return run_transaction();
+    } catch (...) {
+        Disconnect();
+        throw;
+    }
+}
+
+bool TModbusTcpClient::run_transaction() {
+    const auto request = build_request({UnitID, ModBusFunction, RegNumber, BlockLength}, buffer_);
+    count_ = 0;
+    connection_.write_all(request);
+    receive_response();
+    if (TimeOut > 0 && count_ == 0)
+        return false; // silent slave: no answer within the time-out, nothing to log
+    if (accept_response(ModBusFunction, LastResponse(), buffer_))
+        return true;
+    log_failure();
+    return false;
+}
+
+// Collects the response into the receive buffer. TCP may deliver it in pieces, so after the
+// first bytes the wait goes on until the length the header announces has arrived, the slave
+// closes, or the time-out ends; the bytes that came are then checked as they are.
+void TModbusTcpClient::receive_response() {
+    const std::span<std::uint8_t> into(received_);
+    if (TimeOut == 0) {
+        count_ = connection_.read_available(into);
+        return;
+    }
+    using clock = std::chrono::steady_clock;
+    const auto deadline = clock::now() + std::chrono::milliseconds(TimeOut);
+    while (count_ == 0 || count_ < expected_response_size(LastResponse())) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - clock::now());
+        if (left.count() <= 0)
+            return;
+        const auto wait = std::min<std::int64_t>(left.count(), INT32_MAX);
+        if (!connection_.wait_readable(static_cast<int>(wait)))
+            continue;
+        try {
+            count_ += connection_.read_available(into.subspan(count_));
+        } catch (const ConnectionClosedGracefully&) {
+            if (count_ == 0)
+                throw; // closed before answering
+            return;
+        }
+    }
+}
+
+void TModbusTcpClient::log_failure() {
+    const std::string stamp = LogStamp ? LogStamp() : local_date_time();
+    append_error_log(ErrorLogPath, stamp, error_log_text(LastResponse()));
+}
+
+} // namespace rp

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "regprobe/error_log.h"
+#include "regprobe/modbus_frame.h"
+#include "regprobe/tcp_connection.h"
+
+namespace rp {
+
+// Modbus TCP master: one slave, one connection per transaction. Every operation connects,
+// sends one request, waits for one response and disconnects, blocking the calling thread.
+// The public fields are the component's properties; they keep the values of the last
+// transaction.
+class TModbusTcpClient {
+public:
+    std::string Host;
+    std::uint16_t Port = 502;
+    std::uint8_t UnitID = 1;
+    std::uint32_t TimeOut = 15000;    // ms to wait for the response; 0 = do not wait
+    std::int32_t ConnectTimeOut = -1; // ms; -1 = the system's own connect time-out
+    std::uint8_t ModBusFunction = 0;
+    std::uint16_t RegNumber = 0; // counted from 1; the wire carries RegNumber - 1
+    std::uint16_t BlockLength = 0;
+
+    // Where exception responses are logged; relative paths are taken in the current directory.
+    std::filesystem::path ErrorLogPath = kErrorLogName;
+    // Date and time at the start of a log line.
+    std::function<std::string()> LogStamp;
+
+    TModbusTcpClient();
+
+    static std::string_view Version() { return "0.3.0"; }
+
+    TransferBuffer& Buffer() { return buffer_; }
+    const TransferBuffer& Buffer() const { return buffer_; }
+
+    // Reads values.size() holding registers from register number regNumber into values.
+    // At most 125 are asked of the slave; the rest of values is 0. A count above 65535
+    // asks for 65535.
+    bool ReadHoldingRegisters(std::uint16_t regNumber, std::span<std::uint16_t> values);
+    bool WriteSingleRegister(std::uint16_t regNumber, std::uint16_t value);
+    // Writes the values from register number regNumber; at most the first 123 go out.
+    bool WriteMultipleRegisters(std::uint16_t regNumber, std::span<const std::uint16_t> values);
+
+    // The protocol step on an open connection, from the properties and the buffer.
+    bool Transaction();
+
+    void Connect();
+    bool Connected() const { return connection_.connected(); }
+    void Disconnect() { connection_.disconnect(); }
+
+    // The bytes of the last response, as they were checked.
+    std::span<const std::uint8_t> LastResponse() const { return {received_.data(), count_}; }
+
+private:
+    bool run_transaction();
+    void receive_response();
+    void log_failure();
+
+    TcpConnection connection_;
+    TransferBuffer buffer_{};
+    std::array<std::uint8_t, kReceiveBufferSize> received_{};
+    std::size_t count_ = 0;
+};
+
+} // namespace rp

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include "regprobe/messages.h"
+
+class QWidget;
+
+namespace rp {
+
+inline constexpr const char* kApplicationTitle = "Regprobe";
+
+// Shows the window's texts in message boxes: over an open modal box if there is one, otherwise
+// over the main window (so a box from a timer tick does not end up in a corner of the screen).
+class QtMessages : public Messages {
+public:
+    void setMainWindow(QWidget* window) { main_ = window; }
+    void show(std::string_view text, MessageKind kind) override;
+
+private:
+    QWidget* main_ = nullptr;
+};
+
+// The text as a box shows it: the CR LF pairs of a read result become line breaks.
+QString display_text(std::string_view text);
+
+} // namespace rp

@@ -1,0 +1,262 @@
+// TModbusTcpClient on the wire: exact request frames, response rules, the error log, and the
+// slaves that misbehave, all against a scripted slave on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "fake_slave.h"
+#include "regprobe/modbus_tcp_client.h"
+#include "test_dir.h"
+
+namespace rp::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string read_file(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// A slave that answers every request with the bytes the test gives.
+FakeSlave answering(Bytes answer) {
+    return FakeSlave([answer](SlaveConnection& c, FakeSlave& self) {
+        self.record(c.read_request());
+        c.send(answer);
+    });
+}
+
+class ModbusClientTest : public ::testing::Test {
+protected:
+    ModbusClientTest() {
+        client.Host = "127.0.0.1";
+        client.UnitID = 7;
+        client.TimeOut = 2000;
+        client.ErrorLogPath = dir.path() / "errorlog.txt";
+        client.LogStamp = [] { return std::string("09/12/26 10:11:12"); };
+    }
+    std::string log() const { return read_file(dir.path() / "errorlog.txt"); }
+    bool log_exists() const { return std::filesystem::exists(dir.path() / "errorlog.txt"); }
+
+    mk::test::TempDir dir;
+    TModbusTcpClient client;
+};
+
+TEST(ModbusClientDefaults, PropertiesAndBuffer) {
+    TModbusTcpClient c;
+    EXPECT_EQ(c.Port, 502);
+    EXPECT_EQ(c.UnitID, 1);
+    EXPECT_EQ(c.TimeOut, 15000u);
+    EXPECT_EQ(c.ConnectTimeOut, -1);
+    EXPECT_EQ(c.ModBusFunction, 0);
+    EXPECT_EQ(c.RegNumber, 0);
+    EXPECT_EQ(c.BlockLength, 0);
+    EXPECT_EQ(TModbusTcpClient::Version(), "0.3.0");
+    EXPECT_EQ(c.Buffer().size(), 256u);
+    for (auto v : c.Buffer())
+        ASSERT_EQ(v, 0);
+    EXPECT_FALSE(c.Connected());
+}
+
+TEST_F(ModbusClientTest, WorkedExamplesGoOnTheWireExactly) {
+    std::map<std::uint16_t, std::uint16_t> regs{{0, 0xBEEF}};
+    std::mutex lock;
+    auto slave = FakeSlave::with_registers(regs, lock);
+    client.Port = slave.port();
+
+    std::array<std::uint16_t, 1> one{};
+    ASSERT_TRUE(client.ReadHoldingRegisters(1, one));
+    EXPECT_EQ(one[0], 0xBEEF);
+    ASSERT_TRUE(client.WriteSingleRegister(11, 0x1234));
+    const std::array<std::uint16_t, 3> three{1, 2, 3};
+    ASSERT_TRUE(client.WriteMultipleRegisters(1, three));
+
+    const auto sent = slave.requests();
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[0], (Bytes{0, 0, 0, 0, 0, 6, 7, 3, 0, 0, 0, 1}));
+    EXPECT_EQ(sent[1], (Bytes{0, 0, 0, 0, 0, 6, 7, 6, 0, 0x0A, 0x12, 0x34}));
+    EXPECT_EQ(sent[2], (Bytes{0, 0, 0, 0, 0, 0x0D, 7, 16, 0, 0, 0, 3, 6, 0, 1, 0, 2, 0, 3}));
+    std::lock_guard guard(lock);
+    EXPECT_EQ(regs[10], 0x1234);
+    EXPECT_EQ(regs[2], 3);
+    // The properties show the last transaction; no connection stays open.
+    EXPECT_EQ(client.ModBusFunction, 16);
+    EXPECT_EQ(client.RegNumber, 1);
+    EXPECT_EQ(client.BlockLength, 3);
+    EXPECT_FALSE(client.Connected());
+    EXPECT_FALSE(log_exists());
+}
+
+TEST_F(ModbusClientTest, LongReadsAskForTheLimitAndPadWithZeros) {
+    std::map<std::uint16_t, std::uint16_t> regs;
+    for (std::uint16_t i = 0; i < 1000; ++i)
+        regs[i] = static_cast<std::uint16_t>(0x100 + i);
+    std::mutex lock;
+    auto slave = FakeSlave::with_registers(regs, lock);
+    client.Port = slave.port();
+
+    // 200 registers: 125 asked, the last 75 values are 0. 300 (beyond the transfer buffer)
+    // gives 300 values the same way, without touching memory past either buffer.
+    for (std::size_t count : {200u, 300u}) {
+        std::vector<std::uint16_t> values(count, 0xAAAA);
+        ASSERT_TRUE(client.ReadHoldingRegisters(5, values));
+        EXPECT_EQ(slave.requests().back(), (Bytes{0, 0, 0, 0, 0, 6, 7, 3, 0, 4, 0, 125}));
+        EXPECT_EQ(values[0], 0x104);
+        EXPECT_EQ(values[124], 0x104 + 124);
+        for (std::size_t i = 125; i < count; ++i)
+            ASSERT_EQ(values[i], 0) << i;
+        EXPECT_EQ(client.BlockLength, count);
+    }
+}
+
+TEST_F(ModbusClientTest, ExceptionAnswerIsLoggedWithHeaderOnce) {
+    auto slave = answering({0, 0, 0, 0, 0, 3, 7, 0x83, 2});
+    client.Port = slave.port();
+    std::array<std::uint16_t, 2> values{};
+    EXPECT_FALSE(client.ReadHoldingRegisters(1, values));
+    EXPECT_FALSE(client.WriteSingleRegister(1, 5)); // 0x83 is not 6 either
+    EXPECT_EQ(log(), "09/12/26 10:11:12 File di errore Modbus TCP Client\n"
+                     "09/12/26 10:11:12 ERR: Ricevuti 9 byte  0, 0, 0, 0, 0, 3, 7,83, 2,\n"
+                     "09/12/26 10:11:12 ERR: Ricevuti 9 byte  0, 0, 0, 0, 0, 3, 7,83, 2,\n");
+    // No temporary file is left beside the log.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST_F(ModbusClientTest, SilentSlaveGivesFalseAfterTheTimeOutAndNoLog) {
+    FakeSlave slave([](SlaveConnection& c, FakeSlave& self) {
+        self.record(c.read_request());
+        c.wait_for_close(5s);
+    });
+    client.Port = slave.port();
+    client.TimeOut = 300;
+    std::array<std::uint16_t, 1> values{};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(client.ReadHoldingRegisters(1, values));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, 300ms);
+    EXPECT_LT(took, 2s);
+    EXPECT_FALSE(log_exists());
+    EXPECT_FALSE(client.Connected());
+}
+
+TEST_F(ModbusClientTest, SlaveClosingBeforeAnsweringRaisesClosedGracefully) {
+    FakeSlave slave([](SlaveConnection& c, FakeSlave& self) { self.record(c.read_request()); });
+    client.Port = slave.port();
+    std::array<std::uint16_t, 1> values{9};
+    try {
+        client.ReadHoldingRegisters(1, values);
+        FAIL() << "no error raised";
+    } catch (const SocketError& e) {
+        EXPECT_STREQ(e.what(), "Connection Closed Gracefully.");
+    }
+    EXPECT_FALSE(client.Connected());
+    EXPECT_FALSE(log_exists());
+}
+
+TEST_F(ModbusClientTest, SlaveClosingWithoutReadingRaisesAnError) {
+    // Closed before our request arrived: the system reports the end of the connection either as
+    // an orderly close or as a reset, depending on timing; either way it is an error, not a crash.
+    FakeSlave slave([](SlaveConnection&, FakeSlave&) {});
+    client.Port = slave.port();
+    EXPECT_THROW(client.WriteSingleRegister(1, 1), SocketError);
+    EXPECT_FALSE(client.Connected());
+}
+
+TEST_F(ModbusClientTest, MalformedAnswersFailAndAreLogged) {
+    struct Case {
+        const char* what;
+        Bytes answer;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"garbage",
+         {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'},
+         "ERR: Ricevuti 11 byte 68,65,6C,6C,6F,20,77,6F,72,6C,64,"},
+        {"three bytes", {0, 0, 0}, "ERR: Ricevuti 3 byte  0, 0, 0,"},
+        {"byte count past the data",
+         {0, 0, 0, 0, 0, 7, 7, 3, 200, 0x12, 0x34},
+         "ERR: Ricevuti 11 byte  0, 0, 0, 0, 0, 7, 7, 3,C8,12,34,"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        std::filesystem::remove(client.ErrorLogPath);
+        auto slave = answering(k.answer);
+        client.Port = slave.port();
+        std::array<std::uint16_t, 2> values{};
+        EXPECT_FALSE(client.ReadHoldingRegisters(1, values));
+        EXPECT_EQ(values, (std::array<std::uint16_t, 2>{}));
+        EXPECT_EQ(log(), std::string("09/12/26 10:11:12 File di errore Modbus TCP Client\n") +
+                             "09/12/26 10:11:12 " + k.line + "\n");
+    }
+}
+
+TEST_F(ModbusClientTest, OversizedAnswerIsCutAtTheReceiveBuffer) {
+    // 300 bytes: a read answer of 125 words and 41 bytes more. Only 266 bytes are taken.
+    Bytes answer{0, 0, 0, 0, 0x01, 0x26, 7, 3, 250};
+    for (int i = 0; i < 125; ++i) {
+        answer.push_back(static_cast<std::uint8_t>(i >> 8));
+        answer.push_back(static_cast<std::uint8_t>(i));
+    }
+    answer.resize(300, 0xEE);
+    auto slave = answering(answer);
+    client.Port = slave.port();
+    std::vector<std::uint16_t> values(130, 1);
+    EXPECT_TRUE(client.ReadHoldingRegisters(1, values));
+    EXPECT_EQ(client.LastResponse().size(), 266u);
+    EXPECT_EQ(values[124], 124);
+    EXPECT_EQ(values[125], 0);
+}
+
+TEST_F(ModbusClientTest, ResponseSplitByTcpIsWaitedFor) {
+    FakeSlave slave([](SlaveConnection& c, FakeSlave& self) {
+        self.record(c.read_request());
+        c.send({0, 0, 0, 0, 0, 7, 7, 3, 4, 0x11});
+        std::this_thread::sleep_for(100ms);
+        c.send({0x22, 0x33, 0x44});
+    });
+    client.Port = slave.port();
+    std::array<std::uint16_t, 2> values{};
+    EXPECT_TRUE(client.ReadHoldingRegisters(1, values));
+    EXPECT_EQ(values, (std::array<std::uint16_t, 2>{0x1122, 0x3344}));
+}
+
+TEST_F(ModbusClientTest, ZeroTimeOutTakesNothingAndLogsAnEmptyAnswer) {
+    FakeSlave slave([](SlaveConnection& c, FakeSlave& self) {
+        self.record(c.read_request());
+        c.wait_for_close(2s);
+    });
+    client.Port = slave.port();
+    client.TimeOut = 0;
+    EXPECT_FALSE(client.WriteSingleRegister(1, 1));
+    EXPECT_EQ(log(), "09/12/26 10:11:12 File di errore Modbus TCP Client\n"
+                     "09/12/26 10:11:12 ERR: Ricevuti 0 byte \n");
+}
+
+TEST_F(ModbusClientTest, ConnectFailuresRaiseTheSocketText) {
+    client.Port = unused_port();
+    std::array<std::uint16_t, 1> values{};
+    try {
+        client.ReadHoldingRegisters(1, values);
+        FAIL() << "no error raised";
+    } catch (const SocketError& e) {
+        EXPECT_STREQ(e.what(), "Connection refused.");
+    }
+    client.Host = "nonexistent-host.invalid";
+    EXPECT_THROW(client.WriteSingleRegister(1, 1), SocketError);
+    EXPECT_FALSE(client.Connected());
+}
+
+TEST_F(ModbusClientTest, UnwritableLogIsRaised) {
+    auto slave = answering({0, 0, 0, 0, 0, 3, 7, 0x86, 2});
+    client.Port = slave.port();
+    client.ErrorLogPath = dir.path() / "missing" / "errorlog.txt";
+    EXPECT_THROW(client.WriteSingleRegister(1, 1), ErrorLogError);
+}
+
+} // namespace
+} // namespace rp::test
