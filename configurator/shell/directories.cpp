@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include "shell/project_ops.h"
 #include "shell/settings_file.h"
 
 namespace mk {
@@ -35,22 +36,6 @@ std::filesystem::path program_dir_for_this_process() {
     return choose_program_dir(exe_dir, std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
 }
 
-namespace {
-
-// A remembered name must lead to a folder below PROJECTS: an absolute path or a ".." step in
-// a damaged settings file must not make a folder elsewhere the project.
-bool stays_below_projects(const std::string& name) {
-    const fs::path p(name);
-    if (p.is_absolute())
-        return false;
-    for (const auto& part : p)
-        if (part == "..")
-            return false;
-    return true;
-}
-
-} // namespace
-
 fs::path settings_path(const ProjectState& state) {
     return state.program_dir / kSettingsFileName;
 }
@@ -66,7 +51,7 @@ std::string start_up(ProjectState& state, const fs::path& program_dir) {
 
     state.project_name = read_last_project(settings_path(state));
     const fs::path remembered = state.projects_dir / state.project_name;
-    if (!state.project_name.empty() && stays_below_projects(state.project_name) &&
+    if (!state.project_name.empty() && is_name_below_folder(state.project_name) &&
         fs::is_directory(remembered, ec)) {
         state.project_dir = remembered;
         return caption_for(state.project_name);

@@ -8,9 +8,7 @@ namespace mk {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-bool stays_inside(const std::string& name) {
+bool is_name_below_folder(const std::string& name) {
     if (name.find('\0') != std::string::npos)
         return false;
     const fs::path p(name);
@@ -21,8 +19,6 @@ bool stays_inside(const std::string& name) {
             return false;
     return true;
 }
-
-} // namespace
 
 void forget_vanished_project_dir(ProjectState& state) {
     std::error_code ec;
@@ -73,7 +69,7 @@ bool create_project(ProjectState& state, const fs::path& destination, const std:
     // The name goes to the file system as typed: no trimming, no character check. A name the
     // file system cannot hold, or one that would put the project outside the destination
     // (an absolute path, a ".." step), is refused like any folder that cannot be created.
-    if (!stays_inside(name))
+    if (!is_name_below_folder(name))
         return false;
     const fs::path folder = destination / name;
     std::error_code ec;

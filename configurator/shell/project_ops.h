@@ -15,6 +15,11 @@ inline constexpr const char* kMsgNameNotValid = "Name project not valid";
 inline constexpr const char* kMsgNameExists =
     "Name project not valid because directory already exists";
 
+// Whether a project name, joined to a folder, names a folder below it: no absolute path, no
+// ".." step, no byte the file system cannot hold. Names from the New project dialog and from a
+// possibly damaged settings file must not make a folder elsewhere the project.
+bool is_name_below_folder(const std::string& name);
+
 // Before the folder chooser opens: a project folder that vanished from disk leaves the project
 // directory empty, so that a cancelled choice leaves no project current.
 void forget_vanished_project_dir(ProjectState& state);
