@@ -22,6 +22,8 @@ std::optional<FirmwarePlan> prepare_firmware(const fs::path& master_dir,
     plan.base_name = base_image_name(pdo_layout);
     plan.bank_dir = project_dir / "bin";
     std::error_code ec;
+    if (project_dir.empty())
+        return std::nullopt;
     if (!fs::exists(plan.base_image(), ec)) {
         sink.show(base_image_not_found_message(plan.base_name), MessageKind::Error);
         return std::nullopt;

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <sys/wait.h>
 
+#include "firmware/firmware_test_support.h"
 #include "firmware/srecord_merge.h"
 #include "firmware/update_sequence.h"
-#include "firmware/firmware_test_support.h"
 #include "test_dir.h"
 
 namespace mk {

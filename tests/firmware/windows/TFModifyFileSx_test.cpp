@@ -109,6 +109,13 @@ TEST_F(FirmwareWindow, AStoppedBuildEndsTheSequenceBeforeTheWindow) {
     EXPECT_EQ(sink.texts().back(), "Cannot create file \"" +
                                        (state.project_dir / "bin" / "bank1.bin").string() +
                                        "\". No such file or directory");
+
+    // A project folder that vanished leaves no project: nothing is read or written.
+    state.project_dir.clear();
+    EXPECT_FALSE(run_update_device_steps(state, banks, sink, clock));
+    EXPECT_EQ(sink.texts().back(), "Project not valid");
+    window.FormShow();
+    EXPECT_FALSE(window.executeButton()->isEnabled());
 }
 
 } // namespace
