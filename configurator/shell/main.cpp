@@ -7,6 +7,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "firmware/banks.h"
+#include "firmware/windows/TFModifyFileSx.h"
+#include "firmware/windows/update_device.h"
 #include "shell/TFAbout.h"
 #include "shell/TFMosaicoreFirmWare.h"
 #include "shell/TFsaveproj.h"
@@ -50,6 +53,7 @@ int main(int argc, char* argv[]) {
 
     mk::ProjectState state;
     mk::QtMessageSink sink;
+    mk::Banks banks; // the five banks of the configuration image, one set per run
 
     // Windows are created once each, main window first, and live for the whole run.
     mk::TFMosaicoreFirmWare mainWindow(state, mk::program_dir_for_this_process(), sink);
@@ -57,8 +61,10 @@ int main(int argc, char* argv[]) {
     mk::TFAbout about(&mainWindow);
     mainWindow.setDialogs(&saveproj, &about);
 
-    // The editors and the firmware window follow in their fixed order; each attaches itself to
+    // The firmware window and the editors follow in their fixed order; each attaches itself to
     // its button with one line of the dispatch table.
+    mk::TFModifyFileSx firmware(state, sink, mk::detached_program_starter(), &mainWindow);
+    mainWindow.setUpdateDevice(mk::update_device_sequence(state, banks, sink, firmware));
     mk::TFpargen pargen(
         state, sink, [&](const QString& address) { mainWindow.setDeviceAddress(address); },
         &mainWindow);

@@ -1,0 +1,82 @@
+#include "firmware/bank_outputs.h"
+
+#include <system_error>
+
+#include "tables/atomic_file.h"
+#include "tables/user_error.h"
+
+namespace mk {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kBytesPerLine = 16;
+constexpr std::string_view kIndent = "                 "; // 17 spaces
+constexpr std::string_view kCrLf = "\r\n";
+
+void write_or_throw(const fs::path& path, std::string_view bytes) {
+    try {
+        write_file_atomically(path, bytes);
+    } catch (const std::system_error& e) {
+        throw UserError(cannot_create_message(path, e.code().message()));
+    }
+}
+
+void append_bank(std::string& out, const Banks& banks, int number) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const auto bytes = banks.bank(number);
+    for (std::size_t line = 0; line < kBankSize / kBytesPerLine; ++line) {
+        if (line == 0) {
+            out += "const char Bank";
+            out += std::to_string(number);
+            out += " [] = {";
+        } else {
+            out += kIndent;
+        }
+        for (std::size_t i = line * kBytesPerLine; i < (line + 1) * kBytesPerLine; ++i) {
+            out += " 0x";
+            out += kHex[bytes[i] >> 4];
+            out += kHex[bytes[i] & 0x0F];
+            out += i + 1 == kBankSize ? "};" : ",";
+        }
+        out += kCrLf;
+    }
+    out += kCrLf;
+}
+
+} // namespace
+
+std::string cannot_create_message(const fs::path& path, std::string_view reason) {
+    std::string text = "Cannot create file \"";
+    text += path.string();
+    text += "\". ";
+    text += reason;
+    return text;
+}
+
+void write_bank_files(const fs::path& project_dir, const Banks& banks) {
+    for (int n = 1; n <= kBankCount; ++n) {
+        const auto bytes = banks.bank(n);
+        write_or_throw(project_dir / "bin" / ("bank" + std::to_string(n) + ".bin"),
+                       std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    }
+}
+
+std::string bank_source_text(const Banks& banks) {
+    std::string out;
+    out.reserve(2 * (kBankSize * 6 + 1100 * 20));
+    out += "#pragma CONST_SEG SEGMENT0";
+    out += kCrLf;
+    append_bank(out, banks, 1);
+    append_bank(out, banks, 2);
+    out += "#pragma CONST_SEG DEFAULT";
+    out += kCrLf;
+    return out;
+}
+
+void write_bank_source(const fs::path& project_dir, const Banks& banks) {
+    write_or_throw(project_dir / "bin" / "bankg.c", bank_source_text(banks));
+}
+
+} // namespace mk

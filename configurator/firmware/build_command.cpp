@@ -1,0 +1,120 @@
+#include "firmware/build_command.h"
+
+#include <cstdio>
+#include <string_view>
+
+#include "firmware/banks.h"
+#include "firmware/firmware_plan.h"
+#include "firmware/update_sequence.h"
+#include "shell/pdo_layout.h"
+
+namespace mk {
+
+namespace fs = std::filesystem;
+
+std::string build_command_usage() {
+    return "usage: mosaicor-build [--master DIR] [--time YYYY-MM-DDTHH:MM:SS] [--no-merge] "
+           "PROJECT_DIR\n"
+           "\n"
+           "Builds the configuration image of a project as \"Up date Device\" does: the bank\n"
+           "files bin/bank1.bin to bin/bank5.bin, the bank source bin/bankg.c and, unless\n"
+           "--no-merge is given, the merged image New_<base image> in the project folder. The\n"
+           "base image (RZ41902_15_3.sx or RZ41902_8_8.sx, by the project's PDO layout) is taken\n"
+           "from DIR, by default the MASTER folder of the program directory. The loader is never\n"
+           "started.\n"
+           "\n"
+           "  --time T    build date and time to stamp (local time otherwise), so that two builds\n"
+           "              of the same project are byte-identical\n"
+           "\n"
+           "Messages go to standard error, one per line. Exit status: 0 completed, 1 the build\n"
+           "stopped or no merged image was made, 2 usage error.\n";
+}
+
+std::optional<BuildStamp> parse_build_time(const std::string& text) {
+    // Fixed layout: digits at every place but the separators.
+    constexpr std::string_view layout = "dddd-dd-ddTdd:dd:dd";
+    if (text.size() != layout.size())
+        return std::nullopt;
+    for (std::size_t i = 0; i < layout.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (layout[i] == 'd' ? !digit : text[i] != layout[i])
+            return std::nullopt;
+    }
+    auto number = [&](std::size_t at, std::size_t len) { return std::stoi(text.substr(at, len)); };
+    BuildStamp s{number(0, 4),  number(5, 2),  number(8, 2),
+                 number(11, 2), number(14, 2), number(17, 2)};
+    if (s.month < 1 || s.month > 12 || s.day < 1 || s.day > 31 || s.hour > 23 || s.minute > 59 ||
+        s.second > 59)
+        return std::nullopt;
+    return s;
+}
+
+ParsedCommand parse_build_command(int argc, const char* const argv[]) {
+    BuildOptions options;
+    bool have_project = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= argc)
+                return std::nullopt;
+            return std::string(argv[++i]);
+        };
+        if (arg == "--help" || arg == "-h") {
+            return HelpRequest{};
+        } else if (arg == "--no-merge") {
+            options.merge = false;
+        } else if (arg == "--master") {
+            const auto dir = value();
+            if (!dir || dir->empty())
+                return UsageError{"--master needs a folder"};
+            options.master_dir = fs::path(*dir);
+        } else if (arg == "--time") {
+            const auto text = value();
+            const auto stamp = text ? parse_build_time(*text) : std::nullopt;
+            if (!stamp)
+                return UsageError{"--time needs a date and time as YYYY-MM-DDTHH:MM:SS"};
+            options.time = stamp;
+        } else if (arg.starts_with("-") && arg.size() > 1) {
+            return UsageError{"unknown option " + std::string(arg)};
+        } else if (have_project) {
+            return UsageError{"only one PROJECT_DIR may be given"};
+        } else {
+            options.project_dir = fs::path(std::string(arg));
+            have_project = true;
+        }
+    }
+    if (!have_project || options.project_dir.empty())
+        return UsageError{"PROJECT_DIR is missing"};
+    return options;
+}
+
+int run_build_command(const BuildOptions& options, const fs::path& default_master,
+                      MessageSink& sink) {
+    std::error_code ec;
+    const fs::path project_dir = fs::absolute(options.project_dir, ec).lexically_normal();
+    if (ec || !fs::is_directory(project_dir, ec)) {
+        sink.show("Project folder " + options.project_dir.string() + " not found",
+                  MessageKind::Error);
+        return kExitFailed;
+    }
+    // A trailing separator would leave an empty last component; the project is the folder.
+    const fs::path project = project_dir.has_filename() ? project_dir : project_dir.parent_path();
+
+    Banks banks;
+    const FixedClock fixed(options.time.value_or(BuildStamp{}));
+    const Clock& clock = options.time ? static_cast<const Clock&>(fixed) : local_clock();
+    if (!build_and_write_banks(project, banks, sink, clock))
+        return kExitFailed;
+    if (!options.merge)
+        return kExitCompleted;
+
+    const int layout = load_pdo_layout(project / "pargen.xml");
+    const fs::path master = fs::absolute(options.master_dir.value_or(default_master), ec);
+    const auto plan = prepare_firmware(master, project, layout, sink, false);
+    if (!plan)
+        return kExitFailed;
+    NoProgress progress;
+    return merge_firmware(*plan, sink, progress) ? kExitCompleted : kExitFailed;
+}
+
+} // namespace mk

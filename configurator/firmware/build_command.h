@@ -1,0 +1,47 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "firmware/build_clock.h"
+#include "tables/message_sink.h"
+
+namespace mk {
+
+// The headless build for production lines and CI:
+//   mosaicor-build [--master DIR] [--time YYYY-MM-DDTHH:MM:SS] [--no-merge] PROJECT_DIR
+struct BuildOptions {
+    std::filesystem::path project_dir;
+    std::optional<std::filesystem::path> master_dir;
+    std::optional<BuildStamp> time;
+    bool merge = true;
+};
+
+struct HelpRequest {};
+struct UsageError {
+    std::string text;
+};
+
+using ParsedCommand = std::variant<BuildOptions, HelpRequest, UsageError>;
+
+inline constexpr int kExitCompleted = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+std::string build_command_usage();
+
+ParsedCommand parse_build_command(int argc, const char* const argv[]);
+
+// "YYYY-MM-DDTHH:MM:SS" with every field in its range.
+std::optional<BuildStamp> parse_build_time(const std::string& text);
+
+// The same sequence as "Up date Device": build, bank files, bankg.c, then the merge with the base
+// image that the project's PDO layout option picks, from `default_master` unless the options
+// name another. It never starts the loader. Returns the exit status: 0 when the sequence
+// completed, 1 when the build stopped, a file could not be written or no merged image was made.
+int run_build_command(const BuildOptions& options, const std::filesystem::path& default_master,
+                      MessageSink& sink);
+
+} // namespace mk

@@ -1,0 +1,74 @@
+#include "firmware/firmware_plan.h"
+
+#include <system_error>
+
+namespace mk {
+
+namespace fs = std::filesystem;
+
+std::string base_image_name(int pdo_layout) {
+    return pdo_layout != 0 ? kBaseImage8Rpdo : kBaseImage15Rpdo;
+}
+
+std::string base_image_not_found_message(const std::string& base_name) {
+    return "Error file " + base_name + " not found";
+}
+
+std::optional<FirmwarePlan> prepare_firmware(const fs::path& master_dir,
+                                             const fs::path& project_dir, int pdo_layout,
+                                             MessageSink& sink, bool make_master_current) {
+    FirmwarePlan plan;
+    plan.master_dir = master_dir;
+    plan.base_name = base_image_name(pdo_layout);
+    plan.bank_dir = project_dir / "bin";
+    std::error_code ec;
+    if (project_dir.empty())
+        return std::nullopt;
+    if (!fs::exists(plan.base_image(), ec)) {
+        sink.show(base_image_not_found_message(plan.base_name), MessageKind::Error);
+        return std::nullopt;
+    }
+    if (make_master_current) {
+        fs::current_path(master_dir, ec);
+        if (ec) {
+            sink.show(kMsgError, MessageKind::Error);
+            return std::nullopt;
+        }
+    }
+    plan.project_path = project_dir.string();
+    if (plan.project_path.empty() || plan.project_path.back() != fs::path::preferred_separator)
+        plan.project_path += fs::path::preferred_separator;
+    plan.output_name = "New_" + plan.base_name;
+    return plan;
+}
+
+bool merge_firmware(const FirmwarePlan& plan, MessageSink& sink, MergeProgress& progress) {
+    const bool merged = merge_all(plan.base_image(), plan.bank_dir, plan.project_path,
+                                  plan.output_name, sink, progress);
+    std::error_code ec;
+    if (!merged || !fs::exists(plan.merged_image(), ec)) {
+        sink.show(kMsgSxNotFound, MessageKind::Error);
+        return false;
+    }
+    return true;
+}
+
+std::string loader_parameters(const FirmwarePlan& plan, int port_index) {
+    return "\"" + plan.project_path + plan.output_name + "\"" + "\xC2\xB6" +
+           std::to_string(port_index);
+}
+
+void execute_update(const FirmwarePlan& plan, int port_index, const fs::path& program_dir,
+                    MessageSink& sink, MergeProgress& progress, ProgramStarter& starter) {
+    if (!merge_firmware(plan, sink, progress))
+        return;
+    const fs::path loader = program_dir / kLoaderFileName;
+    std::error_code ec;
+    if (!fs::exists(loader, ec)) {
+        sink.show(kMsgLoaderNotFound, MessageKind::Error);
+        return;
+    }
+    starter.start(loader, loader_parameters(plan, port_index));
+}
+
+} // namespace mk

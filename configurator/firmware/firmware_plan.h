@@ -1,0 +1,62 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "firmware/program_starter.h"
+#include "firmware/srecord_merge.h"
+#include "tables/message_sink.h"
+
+namespace mk {
+
+inline constexpr const char* kBaseImage15Rpdo = "RZ41902_15_3.sx";
+inline constexpr const char* kBaseImage8Rpdo = "RZ41902_8_8.sx";
+inline constexpr const char* kLoaderFileName = "Progmule.exe";
+inline constexpr std::string_view kMsgLoaderNotFound = "Progmule.exe Not Found, Procedure Aborted";
+inline constexpr std::string_view kMsgError = "Error";
+
+// RZ41902_8_8.sx for any layout but 0, RZ41902_15_3.sx for 0.
+std::string base_image_name(int pdo_layout);
+// "Error file " + base image name + " not found".
+std::string base_image_not_found_message(const std::string& base_name);
+
+// What the firmware window fixes when it opens and uses when the merge runs.
+struct FirmwarePlan {
+    std::filesystem::path master_dir;
+    std::string base_name;
+    std::filesystem::path bank_dir;
+    // The project directory as text, with a trailing separator.
+    std::string project_path;
+    std::string output_name;
+
+    std::filesystem::path base_image() const { return master_dir / base_name; }
+    std::filesystem::path merged_image() const { return project_path + output_name; }
+};
+
+// Prepares the merge for a project: picks the base image by the PDO layout option and checks
+// that it is in the MASTER directory ("Error file ... not found" otherwise). With
+// `make_master_current` the MASTER directory becomes the process's current directory, which the
+// loader inherits ("Error" when that fails). Returns nothing when the merge cannot run.
+std::optional<FirmwarePlan> prepare_firmware(const std::filesystem::path& master_dir,
+                                             const std::filesystem::path& project_dir,
+                                             int pdo_layout, MessageSink& sink,
+                                             bool make_master_current);
+
+// Runs the whole merge and checks its result. Returns true when this run left the merged image in
+// the project directory; otherwise "File *.Sx Not Found,Abort Procedure" follows the merge's own
+// messages, so an image left by an earlier run is never taken for this one.
+bool merge_firmware(const FirmwarePlan& plan, MessageSink& sink, MergeProgress& progress);
+
+// The loader's parameter string: the quoted full path of the merged image, the pilcrow sign
+// (UTF-8, the encoding of this system's text) and the port index in decimal (0 for COM1).
+std::string loader_parameters(const FirmwarePlan& plan, int port_index);
+
+// "Execute update firmware": the merge, then the loader from the program directory with the
+// parameter string, started without waiting for it.
+void execute_update(const FirmwarePlan& plan, int port_index,
+                    const std::filesystem::path& program_dir, MessageSink& sink,
+                    MergeProgress& progress, ProgramStarter& starter);
+
+} // namespace mk

@@ -1,0 +1,28 @@
+#include "firmware/update_sequence.h"
+
+#include "firmware/bank_outputs.h"
+#include "firmware/image_builder.h"
+#include "shell/project_ops.h"
+#include "tables/user_error.h"
+
+namespace mk {
+
+bool build_and_write_banks(const std::filesystem::path& project_dir, Banks& banks,
+                           MessageSink& sink, const Clock& clock) {
+    // With no project folder every path would be taken relative to whatever folder is current.
+    if (project_dir.empty()) {
+        sink.show(kMsgProjectNotValid, MessageKind::Error);
+        return false;
+    }
+    try {
+        build_image(project_dir, banks, sink, clock);
+        write_bank_files(project_dir, banks);
+        write_bank_source(project_dir, banks);
+        return true;
+    } catch (const UserError& e) {
+        sink.show(e.what(), MessageKind::Error);
+        return false;
+    }
+}
+
+} // namespace mk

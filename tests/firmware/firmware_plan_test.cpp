@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "firmware/firmware_plan.h"
+#include "firmware_test_support.h"
+#include "test_dir.h"
+
+namespace mk {
+namespace {
+
+namespace fs = std::filesystem;
+
+class KeepCurrentDir : public ::testing::Test {
+protected:
+    ~KeepCurrentDir() override { fs::current_path(saved_); }
+    fs::path saved_ = fs::current_path();
+};
+
+using FirmwarePlanTest = KeepCurrentDir;
+
+TEST_F(FirmwarePlanTest, BaseImageFollowsTheLayoutAndMustBeInMaster) {
+    test::TempDir dir;
+    const fs::path master = dir.path() / "MASTER";
+    fs::create_directories(master);
+    test::write_text(master / "RZ41902_15_3.sx", "S9030000FC\r\n");
+    RecordingSink sink;
+
+    EXPECT_FALSE(prepare_firmware(master, dir.path() / "p", 1, sink, true));
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Error file RZ41902_8_8.sx not found"});
+
+    const auto plan = prepare_firmware(master, dir.path() / "my project", 0, sink, true);
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(fs::current_path(), master);
+    EXPECT_EQ(plan->base_name, "RZ41902_15_3.sx");
+    EXPECT_EQ(plan->output_name, "New_RZ41902_15_3.sx");
+    EXPECT_EQ(plan->bank_dir, dir.path() / "my project" / "bin");
+    EXPECT_EQ(plan->project_path, (dir.path() / "my project").string() + "/");
+    // The quoted path, the pilcrow sign and the port index: a path with spaces stays whole.
+    EXPECT_EQ(loader_parameters(*plan, 7), "\"" + (dir.path() / "my project").string() +
+                                               "/New_RZ41902_15_3.sx\"\xC2\xB6"
+                                               "7");
+    EXPECT_EQ(base_image_name(2), "RZ41902_8_8.sx");
+}
+
+// A loader of the test's own: a script that writes its arguments and current folder to a file.
+void install_recording_loader(const fs::path& program_dir, const fs::path& record) {
+    const fs::path loader = program_dir / "Progmule.exe";
+    test::write_text(loader, "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" \"$(pwd)\" > '" +
+                                 record.string() + ".tmp'\nmv '" + record.string() + ".tmp' '" +
+                                 record.string() + "'\n");
+    fs::permissions(loader, fs::perms::owner_all);
+}
+
+std::string wait_for(const fs::path& file) {
+    for (int i = 0; i < 100 && !fs::exists(file); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return test::read_text(file);
+}
+
+TEST_F(FirmwarePlanTest, ExecuteMergesAndStartsTheLoaderDetachedWithItsParameterString) {
+    test::TempDir dir;
+    const fs::path master = dir.path() / "MASTER", project = dir.path() / "demo";
+    fs::create_directories(master);
+    fs::create_directories(project / "bin");
+    for (int n = 1; n <= 5; ++n)
+        test::write_text(project / "bin" / ("bank" + std::to_string(n) + ".bin"),
+                         std::string(16384, '\0'));
+    test::write_text(master / "RZ41902_15_3.sx", "S0030000FC\r\nS9030000FC\r\n");
+    RecordingSink sink;
+    NoProgress progress;
+    DetachedProgramStarter starter;
+    const auto plan = prepare_firmware(master, project, 0, sink, true);
+    ASSERT_TRUE(plan);
+
+    // Without the loader the merged image is still made, and the message follows.
+    execute_update(*plan, 2, dir.path(), sink, progress, starter);
+    EXPECT_TRUE(fs::exists(project / "New_RZ41902_15_3.sx"));
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Progmule.exe Not Found, Procedure Aborted"});
+
+    sink.entries.clear();
+    const fs::path record = dir.path() / "loader-args.txt";
+    install_recording_loader(dir.path(), record);
+    execute_update(*plan, 2, dir.path(), sink, progress, starter);
+    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(wait_for(record), "1\n\"" + project.string() +
+                                    "/New_RZ41902_15_3.sx\"\xC2\xB6"
+                                    "2\n" +
+                                    master.string() + "\n");
+
+    // A merge that fails does not hand the previous image to the loader.
+    fs::remove(record);
+    fs::remove(project / "bin" / "bank2.bin");
+    execute_update(*plan, 0, dir.path(), sink, progress, starter);
+    EXPECT_EQ(sink.texts(), (std::vector<std::string>{"File bank2.bin Not Found,Abort Procedure",
+                                                      "File *.Sx Not Found,Abort Procedure"}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(fs::exists(record));
+}
+
+} // namespace
+} // namespace mk

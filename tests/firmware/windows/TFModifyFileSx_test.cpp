@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <chrono>
+#include <thread>
+
+#include "firmware/firmware_test_support.h"
+#include "firmware/windows/TFModifyFileSx.h"
+#include "firmware/windows/update_device.h"
+#include "test_dir.h"
+
+namespace mk {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The widget tests are one executable for the whole configurator; the sample files are found
+// beside the tests folder that Qt's test library names.
+const fs::path kAssets = fs::path(QT_TESTCASE_SOURCEDIR).parent_path() / "assets";
+
+class FirmwareWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        state.program_dir = dir.path();
+        state.master_dir = dir.path() / "MASTER";
+        state.projects_dir = dir.path() / "PROJECTS";
+        state.project_dir = state.projects_dir / "demo";
+        fs::create_directories(state.master_dir);
+        fs::create_directories(state.project_dir / "bin");
+        fs::copy_file(kAssets / "RZ41902_15_3.sx", state.master_dir / "RZ41902_15_3.sx");
+        fs::copy(kAssets / "demo", state.project_dir, fs::copy_options::recursive);
+    }
+    ~FirmwareWindow() override { fs::current_path(saved_); }
+
+    // The loader of this test: a script that records its arguments.
+    fs::path install_loader() {
+        const fs::path record = dir.path() / "loader-args.txt";
+        const fs::path loader = dir.path() / "Progmule.exe";
+        test::write_text(loader, "#!/bin/sh\nprintf '%s\\n' \"$1\" > '" + record.string() +
+                                     ".tmp'\nmv '" + record.string() + ".tmp' '" + record.string() +
+                                     "'\n");
+        fs::permissions(loader, fs::perms::owner_all);
+        return record;
+    }
+
+    fs::path saved_ = fs::current_path();
+    test::TempDir dir;
+    ProjectState state;
+    RecordingSink sink;
+    Banks banks;
+    FixedClock clock{BuildStamp{2024, 3, 5, 14, 37, 9}};
+    TFModifyFileSx window{state, sink, detached_program_starter()};
+};
+
+TEST_F(FirmwareWindow, OpeningOffersTheEightPortsAndEnablesExecuteWhenTheBaseImageIsThere) {
+    EXPECT_EQ(window.windowTitle(), "Generate Firmware");
+    ASSERT_EQ(window.portList()->count(), 8);
+    EXPECT_EQ(window.portList()->itemText(0), "COM1");
+    EXPECT_EQ(window.portList()->itemText(7), "COM8");
+    EXPECT_FALSE(window.portList()->isEditable());
+    EXPECT_FALSE(window.executeButton()->isEnabled());
+    EXPECT_EQ(window.closeButton()->text(), "X");
+
+    window.portList()->setCurrentIndex(4);
+    window.FormShow();
+    EXPECT_TRUE(window.executeButton()->isEnabled());
+    EXPECT_EQ(window.portList()->currentIndex(), 0);
+    EXPECT_EQ(window.progressBar()->value(), 0);
+    EXPECT_EQ(fs::current_path(), state.master_dir);
+    EXPECT_TRUE(sink.entries.empty());
+
+    // After the layout changes to 8/8 the other image is wanted, and it is not in MASTER.
+    state.pdo_layout = 1;
+    window.FormShow();
+    EXPECT_FALSE(window.executeButton()->isEnabled());
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Error file RZ41902_8_8.sx not found"});
+}
+
+TEST_F(FirmwareWindow, UpdateDeviceBuildsThenExecuteMergesAndStartsTheLoader) {
+    ASSERT_TRUE(run_update_device_steps(state, banks, sink, clock));
+    EXPECT_EQ(fs::file_size(state.project_dir / "bin" / "bank2.bin"), kBankSize);
+    sink.entries.clear();
+
+    window.FormShow();
+    window.BitBtnExecuteClick(); // no loader yet: the image is still made
+    const fs::path merged = state.project_dir / "New_RZ41902_15_3.sx";
+    EXPECT_TRUE(fs::exists(merged));
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Progmule.exe Not Found, Procedure Aborted"});
+    EXPECT_EQ(window.progressBar()->value(), window.progressBar()->maximum());
+    EXPECT_GT(window.progressBar()->maximum(), 512);
+
+    sink.entries.clear();
+    const fs::path record = install_loader();
+    window.portList()->setCurrentIndex(7);
+    window.BitBtnExecuteClick();
+    for (int i = 0; i < 100 && !fs::exists(record); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(test::read_text(record), "\"" + merged.string() +
+                                           "\"\xC2\xB6"
+                                           "7\n");
+    EXPECT_TRUE(sink.entries.empty());
+}
+
+TEST_F(FirmwareWindow, AStoppedBuildEndsTheSequenceBeforeTheWindow) {
+    fs::remove_all(state.project_dir / "bin");
+    EXPECT_FALSE(run_update_device_steps(state, banks, sink, clock));
+    EXPECT_EQ(sink.texts().back(), "Cannot create file \"" +
+                                       (state.project_dir / "bin" / "bank1.bin").string() +
+                                       "\". No such file or directory");
+
+    // A project folder that vanished leaves no project: nothing is read or written.
+    state.project_dir.clear();
+    EXPECT_FALSE(run_update_device_steps(state, banks, sink, clock));
+    EXPECT_EQ(sink.texts().back(), "Project not valid");
+    window.FormShow();
+    EXPECT_FALSE(window.executeButton()->isEnabled());
+}
+
+} // namespace
+} // namespace mk
