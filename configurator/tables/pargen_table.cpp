@@ -14,11 +14,11 @@ namespace {
 constexpr const char* kRoot = "ParametriGenerali";
 constexpr std::array<const char*, 4> kOctetNames = {"b1", "b2", "b3", "b4"};
 
-OctetTexts read_octets(const RowReader& row) {
-    OctetTexts out;
-    for (std::size_t i = 0; i < out.size(); ++i)
-        out[i] = row.attr(kOctetNames[i]);
-    return out;
+// Each octet goes into its field as soon as it is read, so a missing b3 keeps the new b1 and b2
+// and leaves b3 and b4 as they were, like every other field read before a failure.
+void read_octets(const RowReader& row, OctetTexts& octets) {
+    for (std::size_t i = 0; i < octets.size(); ++i)
+        octets[i] = row.attr(kOctetNames[i]);
 }
 
 // A list position from the file; a value outside the list selects no item.
@@ -41,13 +41,13 @@ void read_required(const TableDocument& doc, TParGen& r) {
     str_to_int(doc.row(7).text());
     r.ser = SerialLine::Rs485;
     r.devid = doc.row(8).text();
-    r.devnetip = read_octets(doc.row(9));
-    r.devnetsubnetmask = read_octets(doc.row(10));
+    read_octets(doc.row(9), r.devnetip);
+    read_octets(doc.row(10), r.devnetsubnetmask);
     r.readCommunity = doc.row(11).attr("name");
     r.writeCommunity = doc.row(12).attr("name");
-    r.snmptrapIp1 = read_octets(doc.row(13));
-    r.snmptrapIp2 = read_octets(doc.row(14));
-    r.snmptrapIp3 = read_octets(doc.row(15));
+    read_octets(doc.row(13), r.snmptrapIp1);
+    read_octets(doc.row(14), r.snmptrapIp2);
+    read_octets(doc.row(15), r.snmptrapIp3);
 }
 
 // An attribute of one of the later positions, or nothing when the element or attribute is

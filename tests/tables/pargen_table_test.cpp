@@ -168,14 +168,16 @@ TEST_F(ParGenFile, FailureInTheFirstSixteenStopsWhereItHappened) {
     EXPECT_EQ(r.devid, "old"); // after it: unchanged
     EXPECT_EQ(r.ser, SerialLine::Rs485);
 
-    // A missing octet attribute stops at position 9.
+    // A missing octet attribute stops at position 9: the octets before it are new, the
+    // missing one and those after it keep their previous texts.
     sink.entries.clear();
     TParGen s;
+    s.devnetip = {"1", "2", "3", "4"};
     write(first16("1", "4", "b1=\"10\" b2=\"0\" b4=\"7\"") + "</ParametriGenerali>");
     load(s);
     EXPECT_EQ(sink.texts(), std::vector<std::string>{"Error in reading file XML"});
     EXPECT_EQ(s.devid, "9");
-    EXPECT_EQ(s.devnetip, (mk::OctetTexts{"0", "0", "0", "0"}));
+    EXPECT_EQ(s.devnetip, (mk::OctetTexts{"10", "0", "3", "4"}));
     EXPECT_EQ(s.writeCommunity, "lantern");
 }
 
