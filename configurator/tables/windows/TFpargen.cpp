@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -296,7 +297,10 @@ void TFpargen::setRecord(const TParGen& r) {
 
 void TFpargen::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    // A window restored from the task bar gets a show event from the system too; reloading
+    // then would throw away what the user has typed since the window opened.
+    if (!event->spontaneous())
+        FormShow();
 }
 
 void TFpargen::FormShow() {

@@ -241,4 +241,21 @@ TEST_F(FpargenWindow, EnterOnAFieldInErrorDoesNotSave) {
     window.hide();
 }
 
+TEST_F(FpargenWindow, RestoringAMinimisedWindowKeepsTheEdits) {
+    mk::TParGen r;
+    r.idA = "42";
+    mk::save_pargen(pargen(), r);
+    window.show();
+    ASSERT_EQ(window.devIdA()->text(), "42");
+    window.devIdA()->setText("5");
+    // Restoring sends the window a show event of its own; only a real opening reloads the file.
+    window.setWindowState(Qt::WindowMinimized);
+    window.setWindowState(Qt::WindowNoState);
+    EXPECT_EQ(window.devIdA()->text(), "5");
+    window.hide();
+    window.show();
+    EXPECT_EQ(window.devIdA()->text(), "42");
+    window.hide();
+}
+
 } // namespace
