@@ -14,6 +14,7 @@
 #include <QShowEvent>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <vector>
 
 #include "controls/TRangeEdit.h"
 #include "tables/windows/editor_support.h"
@@ -115,6 +116,8 @@ QGroupBox* TFpargen::buildBusA() {
     addressForm->addRow(QStringLiteral("Add. Word modbus "), modbusAddress_);
     v->addLayout(addressForm);
     auto* pdoBox = new QGroupBox(QStringLiteral("PDO"), group);
+    // Without its own name a group inside a group is announced with the outer group's title.
+    pdoBox->setAccessibleName(pdoBox->title());
     auto* pdoLayout = new QVBoxLayout(pdoBox);
     pdoLayout->addWidget(pdo15x3_);
     pdoLayout->addWidget(pdo8x8_);
@@ -241,6 +244,22 @@ void TFpargen::buildLayout() {
 
     busB_->setVisible(false);
     serial_->setVisible(false);
+
+    // Tab follows the reading order: bus A from top to bottom, the address fields, the SDO
+    // timeout, the SNMP group when shown, then the buttons from left to right. Hidden groups
+    // keep their place in the chain and are skipped while hidden.
+    std::vector<QWidget*> chain = {
+        devIdA_,        baudA_,   operational_, networkStart_, delay_, networkStartModbus_,
+        modbusAddress_, pdo15x3_, pdo8x8_,      devIdB_,       baudB_};
+    chain.insert(chain.end(), re_ipb_.begin(), re_ipb_.end());
+    chain.insert(chain.end(), re_smb_.begin(), re_smb_.end());
+    chain.insert(chain.end(), {serialBaud_, parity_, ser232_, ser485_, devIdSerial_, timeoutSdo_,
+                               readCommunity_, writeCommunity_});
+    for (const OctetEdits& trap : sn_ipb_)
+        chain.insert(chain.end(), trap.begin(), trap.end());
+    chain.insert(chain.end(), {snmpButton_, ok_, cancel});
+    for (std::size_t i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
 }
 
 TParGen TFpargen::record() const {

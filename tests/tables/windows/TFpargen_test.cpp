@@ -1,6 +1,8 @@
 // The communication parameters window over real project folders; handlers are called directly.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -255,6 +257,46 @@ TEST_F(FpargenWindow, RestoringAMinimisedWindowKeepsTheEdits) {
     window.hide();
     window.show();
     EXPECT_EQ(window.devIdA()->text(), "42");
+    window.hide();
+}
+
+// Tab walks the window in reading order: bus A from top to bottom, the address fields, the SDO
+// timeout, the SNMP group when it is shown, then the buttons.
+TEST_F(FpargenWindow, TabFollowsTheVisualOrder) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.snmpButton()->setChecked(true);
+    window.devIdA()->setFocus();
+    QStringList seen;
+    for (int i = 0; i < 40 && (seen.isEmpty() || QApplication::focusWidget() != window.devIdA());
+         ++i) {
+        QWidget* w = QApplication::focusWidget();
+        const auto* button = qobject_cast<QAbstractButton*>(w);
+        seen << (button ? button->text() : w->accessibleName());
+        QTest::keyClick(w, Qt::Key_Tab);
+    }
+    QStringList expected = {"DevID",
+                            "Baud rate",
+                            "Set Operational State at Start-Up",
+                            "Network Start at Start-Up",
+                            "Delay",
+                            "Can Start on Modbus command",
+                            "Add. Word modbus ",
+                            "15 RPDO and 3 TPDO"};
+    for (const char* label : {"IP", "SubNet Mask"})
+        for (int i = 1; i <= 4; ++i)
+            expected << QStringLiteral("%1 octet %2").arg(QLatin1String(label)).arg(i);
+    expected << "SDO Timeout (1/10 ms)"
+             << "Community name Read"
+             << "Community name Write";
+    for (int t = 1; t <= 3; ++t)
+        for (int i = 1; i <= 4; ++i)
+            expected << QStringLiteral("IP %1 for SNMP traps octet %2").arg(t).arg(i);
+    expected << "SNMP settings"
+             << "OK"
+             << "Cancel";
+    EXPECT_EQ(seen.join(" | ").toStdString(), expected.join(" | ").toStdString());
     window.hide();
 }
 
