@@ -393,6 +393,14 @@ bool TRangeEdit::Exit() {
     return false;
 }
 
+void TRangeEdit::focusInEvent(QFocusEvent* event) {
+    QLineEdit::focusInEvent(event);
+    // The text the user finds on entering is the one to return to. A text the host assigned
+    // would otherwise become the last valid text only at the first key release in the field, and
+    // a refused first key (after a click into the field) would bring back an older text.
+    lastValid_ = text().toStdString();
+}
+
 void TRangeEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     // Switching to another window or opening a menu is not leaving the field.

@@ -312,4 +312,14 @@ TEST_F(RangeEdit, LengthLimitUndoesTheExtraCharacter) {
     EXPECT_EQ(text(), "AB");
 }
 
+TEST_F(RangeEdit, ATextTheHostAssignedSurvivesARefusedKey) {
+    // The host fills the field while the user is elsewhere, then the user clicks into it (no key
+    // is released in the field) and hits a wrong key: the assigned text must stay.
+    other->setFocus();
+    field->setText("192");
+    field->setFocus(Qt::MouseFocusReason);
+    click(Qt::Key_G);
+    EXPECT_EQ(text(), "192");
+}
+
 } // namespace
