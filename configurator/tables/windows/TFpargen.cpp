@@ -34,6 +34,9 @@ QComboBox* listField(QWidget* parent, const QString& label, bool editable, const
     c->setEditable(editable);
     // A typed bit rate is the field's text only; it never becomes an item of the list.
     c->setInsertPolicy(QComboBox::NoInsert);
+    // Nor is it completed from the list: typed 12 would otherwise be left as 125.
+    if (editable)
+        c->setCompleter(nullptr);
     for (const char* item : items)
         c->addItem(QString::fromUtf8(item));
     c->setAccessibleName(label);

@@ -300,4 +300,17 @@ TEST_F(FpargenWindow, TabFollowsTheVisualOrder) {
     window.hide();
 }
 
+TEST_F(FpargenWindow, ATypedBitRateIsKeptAsTyped) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QLineEdit* typed = window.baudA()->lineEdit();
+    typed->setFocus();
+    typed->selectAll();
+    QTest::keyClicks(typed, "12"); // "125" is in the list; 12 must not become it
+    QTest::keyClick(typed, Qt::Key_Tab);
+    EXPECT_EQ(window.record().boudA, "12");
+    window.hide();
+}
+
 } // namespace
