@@ -359,7 +359,10 @@ bool TRangeEdit::leaveRules() {
         const std::string shown = text().toStdString();
         if (shown == "-" || shown == "-." || shown == "-,")
             return false;
-        if (maxval_ != 0 && minval_ != 0) {
+        // The range binds whenever one is set. Checking it only when both bounds are non-zero
+        // let an octet field with the range 0 to 255 keep 300, which the device would then
+        // receive as 44.
+        if (hasRange()) {
             const long double v = range::read_decimal(shown).value_or(lastInRange_);
             if (v > maxval_ || v < minval_)
                 return false;

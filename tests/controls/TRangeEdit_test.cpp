@@ -65,13 +65,20 @@ TEST_F(RangeEdit, NewFieldHoldsZeroInTheDecimalBase) {
     EXPECT_EQ(field->currentBackground(), QColor(Qt::white));
 }
 
-TEST_F(RangeEdit, TypingOverASelectionGivesThreeHundredWithoutError) {
+TEST_F(RangeEdit, TypingOverASelectionGivesThreeHundredWhichLeavingRefuses) {
     makeOctet("255");
     field->selectAll();
     QTest::keyClicks(field, "300");
     EXPECT_EQ(text(), "300");
-    EXPECT_TRUE(field->Exit()); // Minval 0: the range check never applies
+    // Typing is free, but an octet outside 0 to 255 cannot be left behind.
+    EXPECT_FALSE(field->Exit());
     EXPECT_EQ(text(), "300");
+    field->selectAll();
+    QTest::keyClicks(field, "-7");
+    EXPECT_FALSE(field->Exit());
+    field->selectAll();
+    QTest::keyClicks(field, "255");
+    EXPECT_TRUE(field->Exit());
 }
 
 TEST_F(RangeEdit, ArrowsStepWithinTheRange) {
