@@ -1,5 +1,6 @@
 #include "firmware/build_command.h"
 
+#include <chrono>
 #include <cstdio>
 #include <string_view>
 
@@ -43,8 +44,11 @@ std::optional<BuildStamp> parse_build_time(const std::string& text) {
     auto number = [&](std::size_t at, std::size_t len) { return std::stoi(text.substr(at, len)); };
     BuildStamp s{number(0, 4),  number(5, 2),  number(8, 2),
                  number(11, 2), number(14, 2), number(17, 2)};
-    if (s.month < 1 || s.month > 12 || s.day < 1 || s.day > 31 || s.hour > 23 || s.minute > 59 ||
-        s.second > 59)
+    // A day the calendar does not have (30 February) is a typing error, not a build time.
+    const std::chrono::year_month_day date{std::chrono::year(s.year),
+                                           std::chrono::month(static_cast<unsigned>(s.month)),
+                                           std::chrono::day(static_cast<unsigned>(s.day))};
+    if (!date.ok() || s.hour > 23 || s.minute > 59 || s.second > 59)
         return std::nullopt;
     return s;
 }

@@ -31,6 +31,8 @@ TEST(BuildCommandLine, OptionsAndUsageErrors) {
     EXPECT_EQ(build_time_word(*o.time), 9390);
 
     EXPECT_TRUE(std::holds_alternative<HelpRequest>(parse({"p", "--help"})));
+    EXPECT_TRUE(
+        std::holds_alternative<BuildOptions>(parse({"--time", "2024-02-29T00:00:00", "p"})));
     for (const auto& bad :
          std::vector<std::vector<const char*>>{{},
                                                {"a", "b"},
@@ -38,7 +40,10 @@ TEST(BuildCommandLine, OptionsAndUsageErrors) {
                                                {"--bogus", "p"},
                                                {"--time", "2024-03-05", "p"},
                                                {"--time", "2024-13-05T14:37:09", "p"},
-                                               {"--time", "2024-03-05T24:00:00", "p"}})
+                                               {"--time", "2024-03-05T24:00:00", "p"},
+                                               {"--time", "2024-02-30T14:37:09", "p"},
+                                               {"--time", "2023-02-29T14:37:09", "p"},
+                                               {"--time", "2024-04-31T14:37:09", "p"}})
         EXPECT_TRUE(std::holds_alternative<UsageError>(parse(bad))) << bad.size();
 }
 

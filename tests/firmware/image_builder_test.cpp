@@ -96,6 +96,24 @@ TEST_F(ImageBuilder, EmptyCommunityAndChildrenOfLaterYearsDefaultToZero) {
     EXPECT_EQ(std::count(texts.begin(), texts.end(), "Error in conversion string"), 0);
 }
 
+TEST_F(ImageBuilder, OnlyTheTextTrueInAnyCaseSetsAFlagAndUnreadableLaterChildrenGiveZero) {
+    // Children 16 to 18 present, 16 without its start attribute; 19 without address, 20 absent.
+    std::string pargen = pargen_xml();
+    pargen = pargen.substr(0, pargen.find("<operational_at_start")) +
+             "<operational_at_start/><network_start start=\"true\"/>"
+             "<network_start_modbus start=\"1\"/><network_start_modbus/></ParametriGenerali>";
+    file("pargen.xml", pargen);
+    build();
+    EXPECT_EQ(bytes_at(banks, 2, 16287, 6), hex({0, 1, 0, 0, 0, 0}));
+    EXPECT_EQ(sink.texts().back(), "File Transmit PDO xml not found"); // the build went on
+
+    pargen = pargen_xml();
+    const std::string ticked = "start=\"True\"";
+    file("pargen.xml", pargen.replace(pargen.find(ticked), ticked.size(), "start=\"\""));
+    build();
+    EXPECT_EQ(banks.bank(2)[16287], 0); // an empty start text
+}
+
 TEST_F(ImageBuilder, WithoutPargenTheTransmitTableFollowsTheReceiveTable) {
     file("rpdodef.xml", "<rpdodef><row cobid=\"0x181\" id_dev_orig=\"1\" dimension=\"8\" "
                         "posind=\"0\" n_tpdo=\"0\"/></rpdodef>");

@@ -129,6 +129,18 @@ TEST_F(Merge, BankRecordsTakeThePlaceOfTheFirstRecordOfTheirPage) {
     EXPECT_EQ(progress.value, progress.maximum);
 }
 
+TEST_F(Merge, ABank2RecordBeforeTheBank1RecordsIsReplacedAtItsOwnPlace) {
+    ASSERT_TRUE(merge("S0030000FC|" + s2(0x398000) + "|" + s2(0x208000) + "|" + s2(0x388000) + "|" +
+                      s2(0x39BFE0) + "|S9030000FC"));
+    std::vector<std::string> expected = {"S0030000FC"};
+    const auto b1 = bank_lines(1), b2 = bank_lines(2);
+    expected.insert(expected.end(), b2.begin(), b2.end());
+    expected.push_back(s2(0x208000));
+    expected.insert(expected.end(), b1.begin(), b1.end());
+    expected.push_back("S9030000FC");
+    EXPECT_EQ(lines_of(read_text(output())), expected);
+}
+
 TEST_F(Merge, PassResultsAndAPageMissingFromTheBase) {
     write_text(base(), join({s2(0x398000), s2(0x388000), "S9030000FC"}));
     const fs::path stage = dir.path() / "stage.sx";
