@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,21 +27,6 @@ std::string format_now(const char* format) {
                         ")");
 }
 
-// The old content of the log, empty when there is none yet.
-std::string read_existing(const std::filesystem::path& path, bool& exists) {
-    std::ifstream in(path, std::ios::binary);
-    exists = in.is_open();
-    if (!exists) {
-        if (errno != ENOENT)
-            fail(path, errno);
-        return {};
-    }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        fail(path, EIO);
-    return bytes;
-}
-
 void write_all(int fd, const std::string& bytes, const std::filesystem::path& path) {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -56,20 +39,9 @@ void write_all(int fd, const std::string& bytes, const std::filesystem::path& pa
     }
 }
 
-} // namespace
-
-std::string local_date_time() {
-    return format_now("%x") + " " + format_now("%X");
-}
-
-void append_error_log(const std::filesystem::path& path, const std::string& stamp,
-                      std::string_view text) {
-    bool exists = false;
-    std::string content = read_existing(path, exists);
-    if (!exists)
-        content = stamp + " " + kErrorLogHeader + "\n";
-    content += stamp + " " + std::string(text) + "\n";
-
+// Writes the header and the first line into a new file beside the log and renames it into
+// place, so the log never exists without its header.
+void create_error_log(const std::filesystem::path& path, const std::string& content) {
     std::string temp = path.string() + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
@@ -90,6 +62,44 @@ void append_error_log(const std::filesystem::path& path, const std::string& stam
         ::unlink(temp.c_str());
         fail(path, err);
     }
+}
+
+} // namespace
+
+std::string local_date_time() {
+    return format_now("%x") + " " + format_now("%X");
+}
+
+// A line is appended in place: the cost stays that of one line however long the log has grown
+// during hours of polling. A write that fails part-way is cut back to the old end, so no
+// half line is left.
+void append_error_log(const std::filesystem::path& path, const std::string& stamp,
+                      std::string_view text) {
+    const std::string line = stamp + " " + std::string(text) + "\n";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT)
+            fail(path, errno);
+        create_error_log(path, stamp + " " + kErrorLogHeader + "\n" + line);
+        return;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        fail(path, err);
+    }
+    try {
+        write_all(fd, line, path);
+    } catch (...) {
+        if (::ftruncate(fd, st.st_size) != 0) {
+            // Nothing more can be done; the write error is the one to report.
+        }
+        ::close(fd);
+        throw;
+    }
+    if (::close(fd) != 0)
+        fail(path, errno);
 }
 
 } // namespace rp

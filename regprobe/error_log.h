@@ -20,9 +20,10 @@ inline constexpr const char* kErrorLogHeader = "File di errore Modbus TCP Client
 // and the time representation with seconds (strftime "%x" and "%X").
 std::string local_date_time();
 
-// Appends one line "<stamp> <text>" to the log. A log that does not exist yet starts with
-// "<stamp> File di errore Modbus TCP Client". The new file is written beside the old one and
-// renamed over it, so a failed write leaves the previous log whole.
+// Appends one line "<stamp> <text>" to the log. A log that does not exist yet is written
+// beside it with its first line "<stamp> File di errore Modbus TCP Client" and renamed into
+// place. An existing log gets the line appended in place; a failed write is cut back, so the
+// previous lines stay whole and no half line is left.
 void append_error_log(const std::filesystem::path& path, const std::string& stamp,
                       std::string_view text);
 

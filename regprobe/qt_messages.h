@@ -1,10 +1,11 @@
 #pragma once
 
+#include <QDialog>
 #include <QString>
 
-#include "regprobe/messages.h"
+#include <memory>
 
-class QWidget;
+#include "regprobe/messages.h"
 
 namespace rp {
 
@@ -23,5 +24,10 @@ private:
 
 // The text as a box shows it: the CR LF pairs of a read result become line breaks.
 QString display_text(std::string_view text);
+
+// The plain message box for `body`, not yet shown. A text of more lines than a box can show
+// on the screen (a read of a long block gives one line per register) goes into a scrolling,
+// selectable text area, so that the box and its OK button stay on the screen.
+std::unique_ptr<QDialog> plain_box(QWidget* parent, const QString& title, const QString& body);
 
 } // namespace rp

@@ -6,11 +6,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "fake_slave.h"
 #include "regprobe/TfrmMain.h"
+#include "regprobe/qt_messages.h"
+#include "regprobe/window_texts.h"
 #include "test_dir.h"
 
 namespace rp::test {
@@ -258,6 +261,29 @@ TEST_F(TfrmMainTest, ControlsWithoutTextHaveAccessibleNames) {
         EXPECT_FALSE(e->accessibleName().isEmpty()) << e->objectName().toStdString();
     EXPECT_EQ(w<QListWidget>("lbValues")->accessibleName(), QStringLiteral("Values"));
     EXPECT_EQ(w<QLineEdit>("edTimeMs")->accessibleName(), QStringLiteral("Time ms:"));
+}
+
+TEST(RegprobePlainBox, LongReadResultStaysOnTheScreen) {
+    // A read of 200 registers is 201 lines: the box must keep its OK button on the screen.
+    const std::vector<std::uint16_t> values(200, 0x1234);
+    const QString body = display_text(read_result_text(0, values));
+    auto box = plain_box(nullptr, QStringLiteral("Regprobe"), body);
+    box->adjustSize();
+    EXPECT_LE(box->height(), 700);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Regprobe"));
+    auto* text = box->findChild<QPlainTextEdit*>();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->toPlainText(), body);
+    EXPECT_EQ(text->accessibleName(), QStringLiteral("Register value(s) read:"));
+    ASSERT_NE(box->findChild<QPushButton*>(), nullptr);
+
+    // A short result stays an ordinary message box.
+    const QString shortBody = display_text(read_result_text(40, std::span(values).first(2)));
+    auto small = plain_box(nullptr, QStringLiteral("Regprobe"), shortBody);
+    auto* message = qobject_cast<QMessageBox*>(small.get());
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(message->text(), shortBody);
+    EXPECT_EQ(message->icon(), QMessageBox::NoIcon);
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <thread>
 
+#include <sys/stat.h>
+
 #include "fake_slave.h"
 #include "regprobe/modbus_tcp_client.h"
 #include "test_dir.h"
@@ -246,8 +248,14 @@ TEST_F(ModbusClientTest, ConnectFailuresRaiseTheSocketText) {
     } catch (const SocketError& e) {
         EXPECT_STREQ(e.what(), "Connection refused.");
     }
-    client.Host = "nonexistent-host.invalid";
-    EXPECT_THROW(client.WriteSingleRegister(1, 1), SocketError);
+    // A name with a blank is refused by the resolver itself: no query leaves this machine.
+    client.Host = "no such host";
+    try {
+        client.WriteSingleRegister(1, 1);
+        FAIL() << "no error raised";
+    } catch (const SocketError& e) {
+        EXPECT_STREQ(e.what(), "Name or service not known.");
+    }
     EXPECT_FALSE(client.Connected());
 }
 
@@ -256,6 +264,29 @@ TEST_F(ModbusClientTest, UnwritableLogIsRaised) {
     client.Port = slave.port();
     client.ErrorLogPath = dir.path() / "missing" / "errorlog.txt";
     EXPECT_THROW(client.WriteSingleRegister(1, 1), ErrorLogError);
+}
+
+TEST(RegprobeErrorLog, LinesAreAppendedToTheSameFile) {
+    // The log grows by one line per failure during hours of polling: each line is appended in
+    // place (not by copying the whole log), so whoever follows the file keeps seeing it and
+    // its owner's permissions stay as they were.
+    mk::test::TempDir dir;
+    const auto path = dir.path() / "errorlog.txt";
+    append_error_log(path, "D1 T1", "ERR: Ricevuti 0 byte ");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::owner_write |
+                                           std::filesystem::perms::group_read);
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    append_error_log(path, "D2 T2", "ERR: Ricevuti 2 byte  7,83,");
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(read_file(path), "D1 T1 File di errore Modbus TCP Client\n"
+                               "D1 T1 ERR: Ricevuti 0 byte \n"
+                               "D2 T2 ERR: Ricevuti 2 byte  7,83,\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 } // namespace
