@@ -57,6 +57,7 @@ int main(int argc, char* argv[]) {
 
     // Windows are created once each, main window first, and live for the whole run.
     mk::TFMosaicoreFirmWare mainWindow(state, mk::program_dir_for_this_process(), sink);
+    sink.setFallbackParent(&mainWindow);
     mk::TFsaveproj saveproj(state, sink, &mainWindow);
     mk::TFAbout about(&mainWindow);
     mainWindow.setDialogs(&saveproj, &about);

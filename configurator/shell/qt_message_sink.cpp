@@ -12,6 +12,8 @@ void QtMessageSink::show(std::string_view text, MessageKind kind) {
         parent = QApplication::activeModalWidget();
     if (!parent)
         parent = QApplication::activeWindow();
+    if (!parent)
+        parent = fallback_;
     const QString title = QString::fromUtf8(kApplicationTitle);
     const QString body = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     switch (kind) {

@@ -13,9 +13,12 @@ class QtMessageSink : public MessageSink {
 public:
     explicit QtMessageSink(QWidget* parent = nullptr) : parent_(parent) {}
     void show(std::string_view text, MessageKind kind) override;
+    // The window a box goes over when no window of the program is active (the main window).
+    void setFallbackParent(QWidget* fallback) { fallback_ = fallback; }
 
 private:
     QWidget* parent_;
+    QWidget* fallback_ = nullptr;
 };
 
 // The standard error box: an error that ended an operation, shown with its own text.
