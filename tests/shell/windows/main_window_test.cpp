@@ -156,6 +156,25 @@ TEST_F(MainWindow, FolderChooserStaysInsideProjects) {
     EXPECT_FALSE(cancelled.chosenFolder().has_value());
 }
 
+TEST_F(MainWindow, DoubleClickOpensAFolderWithSubfoldersAndChoosesALeaf) {
+    fs::create_directories(projects() / "a" / "inner");
+    fs::create_directories(projects() / "b");
+    // "a" has not been opened yet: its subfolders are still unlisted.
+    mk::ProjectFolderDialog chooser(projects(), projects() / "b");
+    QTreeWidgetItem* top = chooser.tree()->topLevelItem(0);
+    ASSERT_EQ(top->childCount(), 2);
+    QTreeWidgetItem* a = top->child(0);
+    ASSERT_EQ(a->text(0), "a");
+    emit chooser.tree()->itemDoubleClicked(a, 0);
+    EXPECT_NE(chooser.result(), QDialog::Accepted);
+    EXPECT_EQ(a->childCount(), 1);
+
+    chooser.tree()->setCurrentItem(top->child(1));
+    emit chooser.tree()->itemDoubleClicked(top->child(1), 0);
+    EXPECT_EQ(chooser.result(), QDialog::Accepted);
+    EXPECT_EQ(chooser.chosenFolder(), projects() / "b");
+}
+
 TEST_F(MainWindow, TabKeyFollowsTheStepsTopDown) {
     TFMosaicoreFirmWare w(state, dir.path(), sink);
     QWidget* start = nullptr;
