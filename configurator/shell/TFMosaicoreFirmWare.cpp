@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <iostream>
+#include <iterator>
 #include <system_error>
 
 #include "shell/TFAbout.h"
@@ -141,6 +142,26 @@ void TFMosaicoreFirmWare::buildLayout() {
     auto* bottom = new QHBoxLayout;
     bottom->addStretch(1);
     bottom->addWidget(webLabel_);
+
+    // The keyboard follows the steps top down, as the user reads them; widgets created out of
+    // that order (the address field, "Up date Device") would otherwise break the sequence.
+    QWidget* const order[] = {newProject,
+                              openProject,
+                              editorButtons_[EditorButton::Communication],
+                              editorButtons_[EditorButton::Ping],
+                              deviceAddress_,
+                              editorButtons_[EditorButton::Sdo],
+                              editorButtons_[EditorButton::TranslateEmcy],
+                              editorButtons_[EditorButton::EmcyWord],
+                              editorButtons_[EditorButton::TranslatePdo],
+                              editorButtons_[EditorButton::StorePdo],
+                              editorButtons_[EditorButton::TransmitPdo],
+                              updateDevice_,
+                              webLabel_,
+                              about,
+                              close};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
 
     auto* outer = new QVBoxLayout(this);
     outer->addLayout(top);

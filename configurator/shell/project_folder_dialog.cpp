@@ -22,6 +22,7 @@ ProjectFolderDialog::ProjectFolderDialog(const fs::path& root, const fs::path& c
     : QDialog(parent), root_(root), tree_(new QTreeWidget(this)) {
     setWindowTitle(QStringLiteral("Select directory of project"));
     tree_->setHeaderHidden(true);
+    tree_->setHeaderLabel(QStringLiteral("Project folders"));
     tree_->setAccessibleName(QStringLiteral("Project folders"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto* layout = new QVBoxLayout(this);
@@ -32,7 +33,10 @@ ProjectFolderDialog::ProjectFolderDialog(const fs::path& root, const fs::path& c
     // Folders are listed when their parent is opened, so a large PROJECTS opens at once.
     connect(tree_, &QTreeWidget::itemExpanded, this,
             [this](QTreeWidgetItem* item) { fillChildren(item); });
+    // A double click chooses a folder without subfolders; one with subfolders opens instead.
+    // Folders are listed lazily, so an entry not opened yet is listed before it is judged.
     connect(tree_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+        fillChildren(item);
         if (item->childCount() == 0)
             accept();
     });

@@ -51,6 +51,14 @@ QVariant SdoTableModel::data(const QModelIndex& index, int role) const {
             return QString::number(index.row());
         return QString::fromStdString(table_.row(static_cast<std::size_t>(index.row())).*
                                       kSdoFields[column - AddrWord]);
+    case Qt::ToolTipRole:
+        // The label is the one free text of a row and rarely fits its eleventh of the grid.
+        if (column == Mnemonico) {
+            const std::string& text = table_.row(static_cast<std::size_t>(index.row())).mnemonico;
+            if (!text.empty())
+                return QString::fromStdString(text);
+        }
+        return {};
     case Qt::BackgroundRole:
         if (column == N)
             return QBrush(kNumberShade);

@@ -156,6 +156,62 @@ TEST_F(MainWindow, FolderChooserStaysInsideProjects) {
     EXPECT_FALSE(cancelled.chosenFolder().has_value());
 }
 
+TEST_F(MainWindow, DoubleClickOpensAFolderWithSubfoldersAndChoosesALeaf) {
+    fs::create_directories(projects() / "a" / "inner");
+    fs::create_directories(projects() / "b");
+    // "a" has not been opened yet: its subfolders are still unlisted.
+    mk::ProjectFolderDialog chooser(projects(), projects() / "b");
+    QTreeWidgetItem* top = chooser.tree()->topLevelItem(0);
+    ASSERT_EQ(top->childCount(), 2);
+    QTreeWidgetItem* a = top->child(0);
+    ASSERT_EQ(a->text(0), "a");
+    emit chooser.tree()->itemDoubleClicked(a, 0);
+    EXPECT_NE(chooser.result(), QDialog::Accepted);
+    EXPECT_EQ(a->childCount(), 1);
+
+    chooser.tree()->setCurrentItem(top->child(1));
+    emit chooser.tree()->itemDoubleClicked(top->child(1), 0);
+    EXPECT_EQ(chooser.result(), QDialog::Accepted);
+    EXPECT_EQ(chooser.chosenFolder(), projects() / "b");
+}
+
+TEST_F(MainWindow, TabKeyFollowsTheStepsTopDown) {
+    TFMosaicoreFirmWare w(state, dir.path(), sink);
+    QWidget* start = nullptr;
+    for (QPushButton* b : w.findChildren<QPushButton*>())
+        if (b->text() == "New project")
+            start = b;
+    ASSERT_NE(start, nullptr);
+    // The controls in the order the Tab key reaches them, one round from "New project".
+    QStringList reached;
+    QWidget* at = start;
+    do {
+        if (auto* b = qobject_cast<QPushButton*>(at))
+            reached << b->text();
+        else if (at == w.deviceAddressField())
+            reached << "address";
+        else if (at == w.webLabel())
+            reached << "web";
+        at = at->nextInFocusChain();
+    } while (at != start && reached.size() < 40);
+    const QStringList expected{"New project",
+                               "Open project",
+                               "Set Communication",
+                               "Ping Device",
+                               "address",
+                               "Set SDO Access",
+                               "Set Translate EMCY",
+                               "Define EMCY Word",
+                               "Set Translate PDO",
+                               "Define store PDO",
+                               "Set Transmit PDO",
+                               "Up date Device",
+                               "web",
+                               "About",
+                               "X"};
+    EXPECT_EQ(reached.join(" | ").toStdString(), expected.join(" | ").toStdString());
+}
+
 TEST_F(MainWindow, AboutBoxTexts) {
     mk::TFAbout about;
     EXPECT_EQ(about.windowTitle(), "About...");

@@ -77,6 +77,10 @@ TEST_F(SdoWindow, GridShowsTitlesNumbersAndShading) {
     EXPECT_FALSE(model()->flags(model()->index(5, SdoTableModel::N)) & Qt::ItemIsEditable);
     EXPECT_FALSE(model()->setData(model()->index(5, SdoTableModel::N), "9"));
     EXPECT_TRUE(model()->flags(model()->index(5, SdoTableModel::Mnemonico)) & Qt::ItemIsEditable);
+    // A label cut short by its narrow column can be read whole from its tooltip.
+    type(5, SdoTableModel::Mnemonico, QStringLiteral("Analog input 1, più lungo"));
+    EXPECT_EQ(model()->data(model()->index(5, SdoTableModel::Mnemonico), Qt::ToolTipRole),
+              QStringLiteral("Analog input 1, più lungo"));
 
     const auto shade = [&](int column) {
         return model()->data(model()->index(0, column), Qt::BackgroundRole);
