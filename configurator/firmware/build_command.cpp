@@ -4,10 +4,15 @@
 #include <cstdio>
 #include <string_view>
 
+#include "firmware/bank_outputs.h"
 #include "firmware/banks.h"
 #include "firmware/firmware_plan.h"
+#include "firmware/image_builder.h"
+#include "firmware/output_set.h"
 #include "firmware/update_sequence.h"
 #include "shell/pdo_layout.h"
+#include "shell/project_state.h"
+#include "tables/user_error.h"
 
 namespace mk {
 
@@ -27,8 +32,22 @@ std::string build_command_usage() {
            "  --time T    build date and time to stamp (local time otherwise), so that two builds\n"
            "              of the same project are byte-identical\n"
            "\n"
-           "Messages go to standard error, one per line. Exit status: 0 completed, 1 the build\n"
-           "stopped or no merged image was made, 2 usage error.\n";
+           "The outputs are replaced as one set: when the build cannot deliver all of them,\n"
+           "every file of an earlier build stays as it was.\n"
+           "\n"
+           "Messages go to standard error, one per line.\n"
+           "\n"
+           "Exit status:\n"
+           "  0  completed: every output written, both banks in the merged image\n"
+           "  1  nothing written: the build stopped, the base image is missing or damaged, or\n"
+           "     an output could not be written\n"
+           "  2  usage error\n"
+           "  3  nothing written: the base image has no records in the page of either bank\n"
+           "  4  every output written, but the base image has no records in the page of one bank,\n"
+           "     so the merged image lacks that bank (named on standard error)\n"
+           "  5  nothing written: PROJECT_DIR holds none of the project's table files\n"
+           "  130  interrupted by SIGINT, and\n"
+           "  143  by SIGTERM: nothing written and no temporary file left\n";
 }
 
 std::optional<BuildStamp> parse_build_time(const std::string& text) {
@@ -92,6 +111,44 @@ ParsedCommand parse_build_command(int argc, const char* const argv[]) {
     return options;
 }
 
+namespace {
+
+// A project folder holds at least one of its table files; any other folder is refused before
+// anything is written into it or its bin folder.
+bool holds_a_table_file(const fs::path& dir) {
+    std::error_code ec;
+    for (TableFile t : {TableFile::Pargen, TableFile::Sdo, TableFile::Rpdodef, TableFile::Sdopdo,
+                        TableFile::Emcydef, TableFile::Emcyword, TableFile::TransmitPdo})
+        if (fs::exists(dir / table_file_name(t), ec))
+            return true;
+    return false;
+}
+
+std::string not_a_project_message(const fs::path& dir) {
+    std::string names;
+    for (TableFile t : {TableFile::Pargen, TableFile::Sdo, TableFile::Rpdodef, TableFile::Sdopdo,
+                        TableFile::Emcydef, TableFile::Emcyword, TableFile::TransmitPdo})
+        names += std::string(names.empty() ? "" : ", ") + table_file_name(t);
+    return dir.string() + " is not a project folder: it holds none of " + names +
+           ". Nothing was written.";
+}
+
+int exit_status(MergeOutcome outcome) {
+    switch (outcome) {
+    case MergeOutcome::Merged:
+        return kExitCompleted;
+    case MergeOutcome::MergedWithoutABank:
+        return kExitBankMissing;
+    case MergeOutcome::NoBankInserted:
+        return kExitNoBankInserted;
+    case MergeOutcome::Failed:
+        break;
+    }
+    return kExitFailed;
+}
+
+} // namespace
+
 int run_build_command(const BuildOptions& options, const fs::path& default_master,
                       MessageSink& sink) {
     std::error_code ec;
@@ -103,22 +160,59 @@ int run_build_command(const BuildOptions& options, const fs::path& default_maste
     }
     // A trailing separator would leave an empty last component; the project is the folder.
     const fs::path project = project_dir.has_filename() ? project_dir : project_dir.parent_path();
+    if (!holds_a_table_file(project)) {
+        sink.show(not_a_project_message(project), MessageKind::Error);
+        return kExitNotAProject;
+    }
+    const auto lock = begin_project_build(project, sink);
+    if (!lock)
+        return kExitFailed;
 
     Banks banks;
     const FixedClock fixed(options.time.value_or(BuildStamp{}));
     const Clock& clock = options.time ? static_cast<const Clock&>(fixed) : local_clock();
-    if (!build_and_write_banks(project, banks, sink, clock))
+    OutputSet outputs;
+    MergeOutcome outcome = MergeOutcome::Merged;
+    fs::path image_path;
+    try {
+        build_image(project, banks, sink, clock);
+        add_bank_outputs(outputs, project, banks);
+    } catch (const UserError& e) {
+        sink.show(e.what(), MessageKind::Error);
         return kExitFailed;
-    if (!options.merge)
-        return kExitCompleted;
-
-    const int layout = load_pdo_layout(project / "pargen.xml");
-    const fs::path master = fs::absolute(options.master_dir.value_or(default_master), ec);
-    const auto plan = prepare_firmware(master, project, layout, sink, false);
-    if (!plan)
+    }
+    if (options.merge) {
+        // The merge takes the banks as they are about to be written, so the bank files and the
+        // image are one set: either all of them are replaced or none.
+        const int layout = load_pdo_layout(project / table_file_name(TableFile::Pargen));
+        const fs::path master = fs::absolute(options.master_dir.value_or(default_master), ec);
+        const auto plan = prepare_firmware(master, project, layout, sink, false);
+        if (!plan)
+            return kExitFailed;
+        const auto base = read_file_limited(plan->base_image(), kMaxImageSize);
+        if (!base) {
+            sink.show(kMsgNewSxNotCreate, MessageKind::Error);
+            return kExitFailed;
+        }
+        NoProgress progress;
+        MergedImage image =
+            merge_image_text(*base, plan->base_name, banks.bank(1), banks.bank(2), sink, progress);
+        outcome = image.outcome;
+        if (!image_made(outcome))
+            return exit_status(outcome);
+        image_path = plan->merged_image();
+        outputs.add(image_path, std::move(image.text));
+    }
+    try {
+        outputs.commit();
+    } catch (const OutputError& e) {
+        if (e.target() == image_path)
+            sink.show(kMsgNewSxNotCreate, MessageKind::Error);
+        else
+            sink.show(output_error_message(e).what(), MessageKind::Error);
         return kExitFailed;
-    NoProgress progress;
-    return merge_firmware(*plan, sink, progress) ? kExitCompleted : kExitFailed;
+    }
+    return exit_status(outcome);
 }
 
 } // namespace mk

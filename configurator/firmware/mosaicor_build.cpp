@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "firmware/build_command.h"
+#include "firmware/output_set.h"
 #include "shell/directories.h"
 
 namespace {
@@ -28,6 +29,8 @@ int main(int argc, char* argv[]) {
         std::cerr << "mosaicor-build: " << error->text << "\n" << mk::build_command_usage();
         return mk::kExitUsage;
     }
+    // An interrupted build leaves every earlier output as it was and no temporary file behind.
+    mk::remove_temporaries_on_interrupt();
     StderrSink sink;
     const auto master = mk::program_dir_for_this_process() / "MASTER";
     try {

@@ -1,23 +1,41 @@
 #include "firmware/update_sequence.h"
 
 #include "firmware/bank_outputs.h"
+#include "firmware/firmware_plan.h"
 #include "firmware/image_builder.h"
+#include "firmware/output_set.h"
 #include "shell/project_ops.h"
 #include "tables/user_error.h"
 
 namespace mk {
 
-bool build_and_write_banks(const std::filesystem::path& project_dir, Banks& banks,
-                           MessageSink& sink, const Clock& clock) {
+namespace fs = std::filesystem;
+
+std::optional<ProjectLock> begin_project_build(const fs::path& project_dir, MessageSink& sink) {
+    auto lock = ProjectLock::take(project_dir);
+    if (!lock) {
+        sink.show(kMsgBuildRunning, MessageKind::Error);
+        return std::nullopt;
+    }
+    clean_up_interrupted_outputs(project_dir / "bin", bank_output_names());
+    const std::string images[] = {"New_" + base_image_name(0), "New_" + base_image_name(1)};
+    clean_up_interrupted_outputs(project_dir, images);
+    return lock;
+}
+
+bool build_and_write_banks(const fs::path& project_dir, Banks& banks, MessageSink& sink,
+                           const Clock& clock) {
     // With no project folder every path would be taken relative to whatever folder is current.
     if (project_dir.empty()) {
         sink.show(kMsgProjectNotValid, MessageKind::Error);
         return false;
     }
+    const auto lock = begin_project_build(project_dir, sink);
+    if (!lock)
+        return false;
     try {
         build_image(project_dir, banks, sink, clock);
-        write_bank_files(project_dir, banks);
-        write_bank_source(project_dir, banks);
+        write_bank_outputs(project_dir, banks);
         return true;
     } catch (const UserError& e) {
         sink.show(e.what(), MessageKind::Error);

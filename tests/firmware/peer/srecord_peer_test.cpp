@@ -43,7 +43,8 @@ TEST(SrecordPeer, MergedImageReadsBackAsBanksOneAndTwoOverTheBaseImage) {
     ASSERT_TRUE(build_and_write_banks(project, banks, sink, FixedClock({2024, 3, 5, 14, 37, 9})));
     const fs::path base = fs::path(MK_ASSETS_DIR) / "RZ41902_15_3.sx";
     NoProgress progress;
-    ASSERT_TRUE(merge_all(base, project / "bin", project, "New_RZ41902_15_3.sx", sink, progress));
+    ASSERT_EQ(merge_all(base, project / "bin", project, "New_RZ41902_15_3.sx", sink, progress),
+              MergeOutcome::Merged);
     const fs::path merged = project / "New_RZ41902_15_3.sx";
 
     EXPECT_EQ(run("srec_cat " + q(merged) + " -o /dev/null 2>" + q(dir.path() / "err.txt")), 0)

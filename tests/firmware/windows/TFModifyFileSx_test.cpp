@@ -103,6 +103,39 @@ TEST_F(FirmwareWindow, UpdateDeviceBuildsThenExecuteMergesAndStartsTheLoader) {
     EXPECT_TRUE(sink.entries.empty());
 }
 
+TEST_F(FirmwareWindow, ADamagedBaseImageNeverReachesTheLoader) {
+    ASSERT_TRUE(run_update_device_steps(state, banks, sink, clock));
+    const fs::path record = install_loader();
+    const fs::path merged = state.project_dir / "New_RZ41902_15_3.sx";
+    test::write_text(merged, "an image of an earlier run");
+    const std::string page1 = "S224388000" + std::string(64, '0') + "23\r\n";
+    const std::string page2 = "S224398000" + std::string(64, '0') + "22\r\n";
+    const fs::path base = state.master_dir / "RZ41902_15_3.sx";
+    struct Case {
+        std::string base;
+        std::string last_message;
+    };
+    const std::vector<Case> cases = {
+        {"S9030000FC\r\n" + page1 + "S2!!\r\n" + page2 + "S9030000FC\r\n",
+         "File New Sx Not Create,Abort Procedure"},
+        {"S0030000FC\r\nS9030000FC\r\n",
+         "No bank was inserted: no new image was made,Abort Procedure"},
+        {"S0030000FC\r\n" + page1 + "S70500000000FA\r\n",
+         "File RZ41902_15_3.sx has no S9 end record,Abort Procedure"},
+    };
+    for (const Case& c : cases) {
+        test::write_text(base, c.base);
+        sink.entries.clear();
+        window.FormShow();
+        window.BitBtnExecuteClick();
+        ASSERT_FALSE(sink.entries.empty());
+        EXPECT_EQ(sink.texts().back(), c.last_message);
+        EXPECT_EQ(test::read_text(merged), "an image of an earlier run");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(fs::exists(record)) << "the loader was started";
+}
+
 TEST_F(FirmwareWindow, AStoppedBuildEndsTheSequenceBeforeTheWindow) {
     fs::remove_all(state.project_dir / "bin");
     EXPECT_FALSE(run_update_device_steps(state, banks, sink, clock));
