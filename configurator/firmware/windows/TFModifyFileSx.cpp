@@ -7,6 +7,9 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "firmware/gathered_messages.h"
+#include "firmware/windows/gathered_messages_box.h"
+
 namespace mk {
 
 namespace {
@@ -109,12 +112,13 @@ void TFModifyFileSx::BitBtnExecuteClick() {
     if (!plan_)
         return;
     BarProgress progress(progress_);
+    GatheringSink run(sink_);
     try {
-        execute_update(*plan_, port_->currentIndex(), state_.program_dir, sink_, progress,
-                       starter_);
+        execute_update(*plan_, port_->currentIndex(), state_.program_dir, run, progress, starter_);
     } catch (const std::exception& e) {
-        sink_.show(e.what(), MessageKind::Error);
+        run.show(e.what(), MessageKind::Error);
     }
+    show_gathered_messages(this, run);
 }
 
 void TFModifyFileSx::BitBtnCloseClick() {
