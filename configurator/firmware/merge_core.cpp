@@ -1,6 +1,7 @@
 #include "firmware/merge_core.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace mk {
 
@@ -40,6 +41,11 @@ bool record_address(std::string_view line, std::size_t digits, std::uint32_t& va
     return true;
 }
 
+// The character after the "S" of a record line ('1' for "S1..."), or 0 for any other line.
+char record_type(std::string_view line) {
+    return line.size() >= 2 && line[0] == 'S' ? line[1] : '\0';
+}
+
 } // namespace
 
 std::uint32_t bank_first_address(int bank) {
@@ -77,13 +83,16 @@ std::string bank_records(std::span<const std::uint8_t> bank, int bank_number) {
 
 void split_lines(std::string_view text, std::vector<std::string_view>& lines) {
     lines.clear();
-    while (!text.empty()) {
-        const std::size_t nl = text.find('\n');
-        std::string_view line = text.substr(0, nl);
-        text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        lines.push_back(line);
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    while (at != end) {
+        const auto* nl = static_cast<const char*>(std::memchr(at, '\n', end - at));
+        const char* line_end = nl ? nl : end;
+        std::size_t length = static_cast<std::size_t>(line_end - at);
+        if (length > 0 && at[length - 1] == '\r')
+            --length;
+        lines.emplace_back(at, length);
+        at = nl ? nl + 1 : end;
     }
 }
 
@@ -108,8 +117,9 @@ PassOutcome merge_pass(std::span<const std::string_view> input, int bank,
     bool inserted = false;
     for (std::size_t n = 0; n < input.size(); ++n) {
         const std::string_view line = input[n];
-        const bool s1 = line.starts_with("S1");
-        if (s1 || line.starts_with("S2")) {
+        const char type = record_type(line);
+        const bool s1 = type == '1';
+        if (s1 || type == '2') {
             std::uint32_t address = 0;
             if (!record_address(line, s1 ? 4 : 6, address)) {
                 // A pass that stops has no result, whatever an earlier "S9" line set: the rest
@@ -130,7 +140,7 @@ PassOutcome merge_pass(std::span<const std::string_view> input, int bank,
                 progress.advance();
                 continue;
             }
-        } else if (line.starts_with("S9")) {
+        } else if (type == '9') {
             end_record = true;
             outcome.result = inserted ? 1 : 0;
         }
