@@ -22,7 +22,8 @@ std::function<void()> update_device_sequence(ProjectState& state, Banks& banks, 
         // Past a few boxes the messages of the run are gathered and shown in one list at its end.
         GatheringSink run(sink);
         const bool built = run_update_device_steps(state, banks, run, clock);
-        show_gathered_messages(QApplication::activeWindow(), run);
+        QWidget* over = QApplication::activeWindow();
+        show_gathered_messages(over ? over : firmware.parentWidget(), run);
         if (built)
             firmware.exec();
     };
