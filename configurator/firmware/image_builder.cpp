@@ -176,6 +176,10 @@ std::vector<EmcyEntry> read_emcy(Build& b, std::uint16_t& register_rows) {
     pugi::xml_node def = defs.root().first_child();
     pugi::xml_node group = words.root().first_child();
     for (; def && group; def = def.next_sibling(), group = group.next_sibling()) {
+        // Text between the groups is no group: paired with a row it would shift every later
+        // group to the wrong EMCY row.
+        if (group.type() != pugi::node_element)
+            throw UserError(reading_error(word_file));
         EmcyEntry e;
         e.id = static_cast<std::uint8_t>(emcy_number(def, "ID_EMCY", def_file));
         e.code = static_cast<std::uint16_t>(emcy_number(def, "EMCY_Error_Code", def_file));
