@@ -31,6 +31,18 @@ pugi::xml_node nth_child(pugi::xml_node node, std::size_t index) {
 
 constexpr unsigned kParseOptions = pugi::parse_default;
 
+// Finds an attribute value or a text longer than kMaxFieldLength anywhere in the document.
+class FieldLengthCheck : public pugi::xml_tree_walker {
+public:
+    bool for_each(pugi::xml_node& node) override {
+        too_long = std::strlen(node.value()) > kMaxFieldLength;
+        for (const pugi::xml_attribute a : node.attributes())
+            too_long = too_long || std::strlen(a.value()) > kMaxFieldLength;
+        return !too_long; // stops the walk at the first field that is too long
+    }
+    bool too_long = false;
+};
+
 } // namespace
 
 std::string RowReader::attr(const char* name) const {
@@ -78,6 +90,10 @@ TableDocument TableDocument::parse(std::string_view text) {
     const pugi::xml_parse_result r =
         d.doc_.load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_auto);
     if (!r || !d.doc_.document_element())
+        throw TableReadError();
+    FieldLengthCheck check;
+    d.doc_.traverse(check);
+    if (check.too_long)
         throw TableReadError();
     return d;
 }

@@ -49,7 +49,8 @@ private:
 // names are never compared, and whitespace between elements is ignored.
 class TableDocument {
 public:
-    // Loads the file; throws TableReadError when it cannot be read or holds no root element.
+    // Loads the file; throws TableReadError when it cannot be read, is larger than
+    // kMaxTableFileSize, holds no root element or a field longer than kMaxFieldLength.
     static TableDocument load(const std::filesystem::path& path);
     // Parses a document held in memory (used by tests and by readers of in-memory data).
     static TableDocument parse(std::string_view text);
@@ -63,8 +64,12 @@ private:
 };
 
 // Largest table file a reader accepts; anything larger is reported as a reading error instead
-// of being loaded into memory.
-inline constexpr std::uintmax_t kMaxTableFileSize = 64u * 1024u * 1024u;
+// of being loaded into memory. The largest table a project can hold (1500 SDO rows with long
+// labels) is well under one megabyte.
+inline constexpr std::uintmax_t kMaxTableFileSize = 4u * 1024u * 1024u;
+// Longest attribute value or element text a reader accepts, in bytes: far beyond any number or
+// label, and short enough that no grid cell is ever handed megabytes of text.
+inline constexpr std::size_t kMaxFieldLength = 4096;
 
 // Builds a table document: the root element, then one element per row whose attributes are set
 // in the order the table gives. The output has no declaration, comment or whitespace text.
