@@ -69,7 +69,11 @@ void read_rows(const TableDocument& doc, SdoTable& table) {
 template <typename LoadDocument> SdoTable read_table(LoadDocument load, MessageSink& sink) {
     SdoTable table;
     try {
-        read_rows(load(), table);
+        const TableDocument doc = load();
+        // Rows the grid cannot show would be lost by the next "OK" without a word.
+        if (const std::size_t held = doc.row_count(); held > table.size())
+            sink.show(rows_not_kept_message(held, table.size()), MessageKind::Warning);
+        read_rows(doc, table);
     } catch (const TableReadError&) {
         sink.show(kMsgErrorReading, MessageKind::Error);
     }
@@ -77,6 +81,12 @@ template <typename LoadDocument> SdoTable read_table(LoadDocument load, MessageS
 }
 
 } // namespace
+
+std::string rows_not_kept_message(std::size_t held, std::size_t shown) {
+    return "The file holds " + std::to_string(held) + " rows but the table shows " +
+           std::to_string(shown) + ": the last " + std::to_string(held - shown) +
+           " rows are not loaded and will not be kept when the table is saved";
+}
 
 std::int32_t pack_conf(const SdoConf& conf) {
     // Unsigned arithmetic: unchecked cells (the CSV export collects before validating) wrap
