@@ -47,7 +47,9 @@ std::string build_command_usage() {
            "     so the merged image lacks that bank (named on standard error)\n"
            "  5  nothing written: PROJECT_DIR holds none of the project's table files\n"
            "  130  interrupted by SIGINT, and\n"
-           "  143  by SIGTERM: nothing written and no temporary file left\n";
+           "  143  by SIGTERM: the outputs are those of the earlier build (or, when the signal\n"
+           "     came while the new set was put in place, the new set); no temporary file is\n"
+           "     left\n";
 }
 
 std::optional<BuildStamp> parse_build_time(const std::string& text) {

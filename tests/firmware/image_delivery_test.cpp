@@ -314,6 +314,11 @@ TEST_F(Delivery, TemporariesOfAnInterruptedBuildAreRemovedByTheNextOne) {
     write_text(project / ".New_RZ41902_8_8.sx.Q9w8E7", "x");
     write_text(project / "bin" / ".bank3.bin.Zz9Yy8", "x");
     write_text(project / "bin" / ".bankg.c.000000", "x");
+    // Hidden temporaries of the record and stage files earlier versions of the merge used.
+    write_text(project / "bin" / ".Bin.sx.Ab3dE5", "x");
+    write_text(project / ".\xC2\xB0"
+                         "B2\xC2\xB0.sx.KjaT0U",
+               std::string(1000, 'x'));
     write_text(project / ".notes.txt.a1B2c3", "a user's own hidden file");
     write_text(project / "bin" / ".bank3.bin.keep", "not a temporary of this program");
     EXPECT_EQ(run_build_command(options(), "/nowhere", sink), kExitCompleted);
