@@ -115,12 +115,15 @@ ParsedCommand parse_build_command(int argc, const char* const argv[]) {
 
 namespace {
 
+constexpr TableFile kTableFiles[] = {TableFile::Pargen,     TableFile::Sdo,     TableFile::Rpdodef,
+                                     TableFile::Sdopdo,     TableFile::Emcydef, TableFile::Emcyword,
+                                     TableFile::TransmitPdo};
+
 // A project folder holds at least one of its table files; any other folder is refused before
 // anything is written into it or its bin folder.
 bool holds_a_table_file(const fs::path& dir) {
     std::error_code ec;
-    for (TableFile t : {TableFile::Pargen, TableFile::Sdo, TableFile::Rpdodef, TableFile::Sdopdo,
-                        TableFile::Emcydef, TableFile::Emcyword, TableFile::TransmitPdo})
+    for (TableFile t : kTableFiles)
         if (fs::exists(dir / table_file_name(t), ec))
             return true;
     return false;
@@ -128,8 +131,7 @@ bool holds_a_table_file(const fs::path& dir) {
 
 std::string not_a_project_message(const fs::path& dir) {
     std::string names;
-    for (TableFile t : {TableFile::Pargen, TableFile::Sdo, TableFile::Rpdodef, TableFile::Sdopdo,
-                        TableFile::Emcydef, TableFile::Emcyword, TableFile::TransmitPdo})
+    for (TableFile t : kTableFiles)
         names += std::string(names.empty() ? "" : ", ") + table_file_name(t);
     return dir.string() + " is not a project folder: it holds none of " + names +
            ". Nothing was written.";
