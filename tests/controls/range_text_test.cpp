@@ -123,6 +123,9 @@ TEST(RangeTextRules, EachRuleHoldsForTheFinalText) {
     EXPECT_EQ(rules("1g2ab", TBase::Decimale, false), "12"); // lower case is not a digit
     EXPECT_EQ(rules("1 2\t"), "12");
     EXPECT_EQ(rules("12a", TBase::Esadecimale, true, 2, "12"), "12");
+    // A text over the limit returns whole to the last valid text, wherever the extra was typed.
+    EXPECT_EQ(rules("A12", TBase::Esadecimale, true, 2, "12"), "12");
+    EXPECT_EQ(rules("1A2", TBase::Esadecimale, true, 2, "12"), "12");
     // A last valid text that is itself too long cannot bring the text back; it is cut.
     EXPECT_EQ(rules("11111111", TBase::Binario, true, 4, "11111111"), "1111");
     // Outside the decimal base only the base's own digits stay.

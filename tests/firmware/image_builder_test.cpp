@@ -84,6 +84,14 @@ TEST_F(ImageBuilder, ParameterBlockHoldsFieldsStampNamesDirectoryAndFlags) {
     EXPECT_EQ(bytes_at(banks, 2, 16287, 6), hex({1, 0, 1, 0x12, 0x34, 7}));
 }
 
+TEST_F(ImageBuilder, NameFieldsHoldLatin1BytesAndAQuestionMarkForOtherCharacters) {
+    // "é" is Latin-1 0xE9; "Ā" (U+0100) lies just beyond Latin-1. Each counts as one character.
+    file("pargen.xml", pargen_xml("0", "caf\xC3\xA9-\xC4\x80-\xC3\xBF-abcdefgh"));
+    build();
+    EXPECT_EQ(bytes_at(banks, 2, 16209, 14),
+              hex({'c', 'a', 'f', 0xE9, '-', '?', '-', 0xFF, '-', 'a', 'b', 'c', 'd', 0}));
+}
+
 TEST_F(ImageBuilder, EmptyCommunityAndChildrenOfLaterYearsDefaultToZero) {
     // Only positions 0 to 15: the flags, address and delay are written as 0 without a message.
     std::string old = pargen_xml("0", "");

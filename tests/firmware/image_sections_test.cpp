@@ -124,6 +124,30 @@ TEST_F(ImageSections, BadEmcyNumbersAndByteNumbersAboveFiveStopTheBuild) {
     EXPECT_EQ(bytes_at(banks, 2, 0, 6), hex({5, 1, 0, 1, 0, 0}));
 }
 
+TEST_F(ImageSections, ByteNumberFiveIsTheLastAcceptedInEitherNibble) {
+    file("emcydef.xml", "<EMCY>" + emcy_def("5", "1", "1") + "</EMCY>");
+    file("emcyword.xml",
+         "<EMCY_Word><EMCY_ROW>" + dati(1, 0x05) + dati(2, 0x55) + "</EMCY_ROW></EMCY_Word>");
+    build();
+    EXPECT_EQ(bytes_at(banks, 2, 0, 11), hex({5, 1, 0, 1, 2, 0, 0, 0x05, 1, 0, 0x55}));
+    // Byte 5 keeps its one slot for both nibbles of the second mapping.
+    EXPECT_EQ(bytes_at(banks, 2, 11, 12), hex({0x01, 0x00, 0xFF, 0xFF, 0x00, 0x00, //
+                                               0x02, 0x00, 0x00, 0x00, 0x00, 0x00}));
+
+    for (const int selection : {0x06, 0x60}) {
+        file("emcyword.xml",
+             "<EMCY_Word><EMCY_ROW>" + dati(1, selection) + "</EMCY_ROW></EMCY_Word>");
+        try {
+            build();
+            ADD_FAILURE() << selection;
+        } catch (const UserError& e) {
+            EXPECT_EQ(std::string(e.what()), "Error in EMCY Word: Dati_Byte " +
+                                                 std::to_string(selection) +
+                                                 " names a message byte above 5. Build stopped.");
+        }
+    }
+}
+
 std::string rpdo(const std::string& cobid) {
     return "<row cobid=\"" + cobid +
            "\" id_dev_orig=\"1\" dimension=\"8\" posind=\"0\" n_tpdo=\"0\"/>";
