@@ -2,8 +2,10 @@
 // slaves that misbehave, all against a scripted slave on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
+#include <latch>
 #include <sstream>
 #include <thread>
 
@@ -257,6 +259,92 @@ TEST_F(ModbusClientTest, ConnectFailuresRaiseTheSocketText) {
         EXPECT_STREQ(e.what(), "Name or service not known.");
     }
     EXPECT_FALSE(client.Connected());
+}
+
+// Runs a read against a slave that never answers the connection request; gives the error text
+// and how long the read took. A read still blocked after five seconds is ended by closing the
+// listener (the next retry of the connection request is refused), so the test stays bounded.
+struct BlockedConnect {
+    std::string error;
+    std::chrono::steady_clock::duration took{};
+};
+
+BlockedConnect read_from_silent_host(TModbusTcpClient& client) {
+    SilentListener silent;
+    client.Port = silent.port();
+    BlockedConnect result;
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        const auto start = std::chrono::steady_clock::now();
+        std::array<std::uint16_t, 1> values{};
+        try {
+            client.ReadHoldingRegisters(1, values);
+            result.error = "no error";
+        } catch (const SocketError& e) {
+            result.error = e.what();
+        }
+        result.took = std::chrono::steady_clock::now() - start;
+        done = true;
+    });
+    for (int i = 0; i < 500 && !done; ++i)
+        std::this_thread::sleep_for(10ms);
+    silent.close();
+    reader.join();
+    return result;
+}
+
+TEST_F(ModbusClientTest, ConnectIsBoundedByTheTimeOutWhenItHasNoneOfItsOwn) {
+    // No connect time-out of its own: the response time-out bounds the connect too, instead of
+    // the system's connection retries (more than two minutes).
+    client.TimeOut = 300;
+    auto r = read_from_silent_host(client);
+    EXPECT_EQ(r.error, "Connection timed out.");
+    EXPECT_GE(r.took, 300ms);
+    EXPECT_LT(r.took, 2s);
+    EXPECT_FALSE(client.Connected());
+
+    // A connect time-out of its own is kept, shorter or longer than the response time-out.
+    client.TimeOut = 15000;
+    client.ConnectTimeOut = 200;
+    r = read_from_silent_host(client);
+    EXPECT_EQ(r.error, "Connection timed out.");
+    EXPECT_GE(r.took, 200ms);
+    EXPECT_LT(r.took, 2s);
+}
+
+TEST_F(ModbusClientTest, AnswerShorterThanAnnouncedIsDecidedAfterAQuietGap) {
+    // The slave keeps the connection open after answering, so only the quiet gap ends the wait;
+    // without it every read would take the whole time-out.
+    struct Case {
+        const char* what;
+        Bytes answer;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"length 0x00FF, answer complete", {0, 0, 0, 0, 0x00, 0xFF, 7, 3, 2, 0x12, 0x34}, true},
+        {"length 0xFFFF, answer complete", {0, 0, 0, 0, 0xFF, 0xFF, 7, 3, 2, 0x12, 0x34}, true},
+        {"answer stops mid-way", {0, 0, 0, 0, 0, 7, 7, 3, 4, 0x12, 0x34}, false},
+        {"header only", {0, 0, 0, 0, 0, 7}, false},
+    };
+    client.TimeOut = 4000;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        FakeSlave slave([&k](SlaveConnection& c, FakeSlave& self) {
+            self.record(c.read_request());
+            c.send(k.answer);
+            c.wait_for_close(6s);
+        });
+        client.Port = slave.port();
+        std::array<std::uint16_t, 1> values{};
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(client.ReadHoldingRegisters(1, values), k.ok);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+        EXPECT_EQ(values[0], k.ok ? 0x1234 : 0);
+    }
+    // The two failures are logged with the bytes that came.
+    EXPECT_EQ(log(), "09/12/26 10:11:12 File di errore Modbus TCP Client\n"
+                     "09/12/26 10:11:12 ERR: Ricevuti 11 byte  0, 0, 0, 0, 0, 7, 7, 3, 4,12,34,\n"
+                     "09/12/26 10:11:12 ERR: Ricevuti 6 byte  0, 0, 0, 0, 0, 7,\n");
 }
 
 TEST_F(ModbusClientTest, UnwritableLogIsRaised) {
