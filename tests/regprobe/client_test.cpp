@@ -377,5 +377,104 @@ TEST(RegprobeErrorLog, LinesAreAppendedToTheSameFile) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
+TEST(RegprobeErrorLog, TwoWritersCreatingTheLogAtOnceLoseNoLine) {
+    // Two writers find no log and create it at the same moment: both lines are kept, under one
+    // header.
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE(round);
+        mk::test::TempDir dir;
+        const auto path = dir.path() / "errorlog.txt";
+        std::latch start(2);
+        std::atomic<int> errors{0};
+        auto writer = [&](const char* text) {
+            start.arrive_and_wait();
+            try {
+                append_error_log(path, "D T", text);
+            } catch (const ErrorLogError&) {
+                ++errors;
+            }
+        };
+        std::thread a(writer, "ERR: A");
+        std::thread b(writer, "ERR: B");
+        a.join();
+        b.join();
+        EXPECT_EQ(errors, 0);
+        const std::string text = read_file(path);
+        const std::string header = "D T File di errore Modbus TCP Client\n";
+        const bool ab = text == header + "D T ERR: A\nD T ERR: B\n";
+        const bool ba = text == header + "D T ERR: B\nD T ERR: A\n";
+        ASSERT_TRUE(ab || ba) << text;
+        ASSERT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    }
+}
+
+TEST(RegprobeErrorLog, DateAndTimeOfALineComeFromOneClockRead) {
+    // Midnight passes while the stamp is made: its date and time are still those of one instant.
+    std::tm last_second{};
+    last_second.tm_year = 126;
+    last_second.tm_mon = 11;
+    last_second.tm_mday = 31;
+    last_second.tm_hour = 23;
+    last_second.tm_min = 59;
+    last_second.tm_sec = 59;
+    last_second.tm_isdst = -1;
+    std::time_t now = std::mktime(&last_second);
+    EXPECT_EQ(local_date_time([&] { return now++; }), "12/31/26 23:59:59");
+}
+
+TEST(RegprobeErrorLog, FullLogIsMovedToOneBackupAndStartedAnew) {
+    // Each line is 11 bytes and the header 37: a limit of 70 holds the header and three lines.
+    mk::test::TempDir dir;
+    const auto path = dir.path() / "errorlog.txt";
+    const std::string header = "D T File di errore Modbus TCP Client\n";
+    const auto add = [&](int n) { append_error_log(path, "D T", "ERR: " + std::to_string(n), 70); };
+    for (int n = 1; n <= 4; ++n)
+        add(n);
+    EXPECT_EQ(read_file(dir.path() / "errorlog.txt.1"),
+              header + "D T ERR: 1\nD T ERR: 2\nD T ERR: 3\n");
+    EXPECT_EQ(read_file(path), header + "D T ERR: 4\n");
+    // The next time the log is full, the backup is replaced: there is only ever one.
+    for (int n = 5; n <= 7; ++n)
+        add(n);
+    EXPECT_EQ(read_file(dir.path() / "errorlog.txt.1"),
+              header + "D T ERR: 4\nD T ERR: 5\nD T ERR: 6\n");
+    EXPECT_EQ(read_file(path), header + "D T ERR: 7\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+
+    // A line longer than the whole limit still goes into a fresh log, and only once.
+    const std::string long_text(100, 'x');
+    append_error_log(path, "D T", long_text, 70);
+    EXPECT_EQ(read_file(path), header + "D T " + long_text + "\n");
+    EXPECT_EQ(read_file(dir.path() / "errorlog.txt.1"), header + "D T ERR: 7\n");
+}
+
+TEST(RegprobeErrorLog, WritersSharingAFullLogKeepBothFilesWhole) {
+    // Two writers fill a small log many times over: each file always starts with its header,
+    // holds whole lines only, and stays within the limit.
+    mk::test::TempDir dir;
+    const auto path = dir.path() / "errorlog.txt";
+    std::latch start(2);
+    auto writer = [&](char who) {
+        start.arrive_and_wait();
+        for (int i = 0; i < 300; ++i)
+            append_error_log(path, "D T", std::string("ERR: ") + who + std::to_string(i % 10), 200);
+    };
+    std::thread a(writer, 'A');
+    std::thread b(writer, 'B');
+    a.join();
+    b.join();
+    for (const auto& file : {path, error_log_backup(path)}) {
+        const std::string text = read_file(file);
+        EXPECT_LE(text.size(), 200u);
+        std::istringstream lines(text);
+        std::string line;
+        ASSERT_TRUE(std::getline(lines, line));
+        EXPECT_EQ(line, "D T File di errore Modbus TCP Client");
+        while (std::getline(lines, line))
+            EXPECT_TRUE(line.size() == 11 && line.starts_with("D T ERR: ")) << line;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+}
+
 } // namespace
 } // namespace rp::test
