@@ -105,6 +105,10 @@ pid_t spawn_tool(const std::filesystem::path& tool, const std::vector<std::strin
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, output.write(), 1);
     posix_spawn_file_actions_adddup2(&actions, output.write(), 2);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 34)
+    // The program may run with privileges of its own: it gets no other file of this process.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+#endif
     pid_t pid = -1;
     const int status = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp);
     posix_spawn_file_actions_destroy(&actions);

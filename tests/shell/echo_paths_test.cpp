@@ -17,6 +17,7 @@
 #include <sched.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -250,6 +251,34 @@ TEST(EchoPaths, NameTheResolverCannotAnswerIsAnError) {
     if (!run.skip_reason.empty())
         GTEST_SKIP() << run.skip_reason;
     EXPECT_EQ(run.answer, "error within the limit");
+}
+
+TEST(EchoPaths, SlowResolverIsGivenUpAtTheEchoLimit) {
+    // A name server on the namespace's loopback that takes every query and answers none.
+    mk::test::TempDir dir;
+    const auto resolv = dir.path() / "resolv.conf";
+    std::ofstream(resolv) << "nameserver 127.0.0.1\noptions timeout:30 attempts:1\n";
+    const IsolatedRun run = in_private_network({}, [&]() -> std::string {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(resolv.c_str(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) != 0)
+            return "SKIP this process may not put its own resolver settings in place";
+        const int server = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_port = htons(53);
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (server < 0 || ::bind(server, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0)
+            return "SKIP no silent name server on the namespace's loopback";
+        SystemIcmpEcho echo(1500ms);
+        const auto start = std::chrono::steady_clock::now();
+        const std::string answer = describe_echo(echo, "gateway.example");
+        const auto took = std::chrono::steady_clock::now() - start;
+        return answer.substr(0, 5) + (took >= 1490ms && took < 2000ms ? " at the limit" : " off");
+    });
+    if (!run.skip_reason.empty())
+        GTEST_SKIP() << run.skip_reason;
+    EXPECT_EQ(run.answer, "error at the limit");
 }
 
 } // namespace
