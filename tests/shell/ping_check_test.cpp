@@ -26,21 +26,6 @@ private:
     std::chrono::milliseconds now_{100000};
 };
 
-TEST(PingCheck, ResultTexts) {
-    const auto found = mk::ping_result_text(PingOutcome::Found);
-    const auto not_found = mk::ping_result_text(PingOutcome::NotFound);
-    const auto error = mk::ping_result_text(PingOutcome::Error);
-    EXPECT_EQ(found.kind, 0);
-    EXPECT_STREQ(found.caption, "Ping! Device Found!");
-    EXPECT_STREQ(found.text, "Device Found!");
-    EXPECT_EQ(not_found.kind, 1);
-    EXPECT_STREQ(not_found.caption, "Ping! Device Not Found!");
-    EXPECT_STREQ(not_found.text, "Device Not Found!");
-    EXPECT_EQ(error.kind, 2);
-    EXPECT_STREQ(error.caption, "Ping! Error!!!");
-    EXPECT_STREQ(error.text, "Error!!! Check the Ip Address");
-}
-
 TEST(PingCheck, ReplyStateOfEachReport) {
     EXPECT_EQ(mk::reply_state_for({EchoAnswer::Reply, 64, std::nullopt}), 1);
     EXPECT_EQ(mk::reply_state_for({EchoAnswer::Reply, 0, std::nullopt}), 2);
