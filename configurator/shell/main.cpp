@@ -2,6 +2,7 @@
 // order, and runs until the main window closes.
 
 #include <QApplication>
+#include <QPushButton>
 #include <QSocketNotifier>
 #include <csignal>
 #include <sys/socket.h>
@@ -12,8 +13,11 @@
 #include "firmware/windows/update_device.h"
 #include "shell/TFAbout.h"
 #include "shell/TFMosaicoreFirmWare.h"
+#include "shell/TFPing.h"
 #include "shell/TFsaveproj.h"
 #include "shell/directories.h"
+#include "shell/icmp_echo.h"
+#include "shell/ping_check.h"
 #include "shell/project_state.h"
 #include "shell/qt_message_sink.h"
 #include "tables/windows/TFSdoMB.h"
@@ -72,6 +76,15 @@ int main(int argc, char* argv[]) {
     mainWindow.setDispatch(mk::EditorButton::Communication, [&] { pargen.exec(); });
     mk::TFSdoMB sdo(state, sink, &mainWindow);
     mainWindow.setDispatch(mk::EditorButton::Sdo, [&] { sdo.exec(); });
+    // The ping result window; the echo goes out by the first way this system allows.
+    mk::TFPing ping(&mainWindow);
+    mk::SystemIcmpEcho echo;
+    mk::DevicePing devicePing(echo);
+    mainWindow.setDispatch(mk::EditorButton::Ping, [&] {
+        mk::ping_device(devicePing, state.device_address, mainWindow.button(mk::EditorButton::Ping),
+                        ping);
+        ping.exec();
+    });
 
     mainWindow.show();
     return app.exec();
