@@ -11,8 +11,8 @@
 
 #include <stdlib.h>
 
+#include "core/user_error.h"
 #include "firmware/image_builder.h"
-#include "tables/user_error.h"
 
 namespace {
 

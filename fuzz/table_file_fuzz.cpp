@@ -7,8 +7,8 @@
 
 #include <unistd.h>
 
+#include "core/table_file.h"
 #include "shell/settings_file.h"
-#include "tables/table_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -9,8 +9,9 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "shell/project_state.h"
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
+#include "core/project_state.h"
+#include "tables/sdo_schema.h"
 #include "tables/sdo_table.h"
 #include "tables/windows/TFSdoMB.h"
 #include "tables/windows/sdo_table_model.h"
@@ -47,7 +48,7 @@ struct Project {
         state.project_dir = dir.path();
         mk::save_sdo_table(fullTable(), file());
     }
-    std::filesystem::path file() const { return state.table_path(mk::TableFile::Sdo); }
+    std::filesystem::path file() const { return state.table_path(mk::sdo_file::schema); }
     mk::test::TempDir dir;
     mk::ProjectState state;
 };

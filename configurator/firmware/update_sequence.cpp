@@ -1,9 +1,9 @@
 #include "firmware/update_sequence.h"
 
+#include "core/project_state.h"
+#include "core/user_error.h"
 #include "firmware/bank_outputs.h"
 #include "firmware/image_builder.h"
-#include "shell/project_ops.h"
-#include "tables/user_error.h"
 
 namespace mk {
 

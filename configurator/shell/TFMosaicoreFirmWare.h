@@ -5,8 +5,8 @@
 #include <map>
 #include <optional>
 
-#include "shell/project_state.h"
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
+#include "core/project_state.h"
 
 class QLabel;
 class QLineEdit;

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "shell/project_state.h"
+#include "core/project_state.h"
 
 namespace mk {
 

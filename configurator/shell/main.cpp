@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "core/project_state.h"
 #include "firmware/banks.h"
 #include "firmware/windows/TFModifyFileSx.h"
 #include "firmware/windows/update_device.h"
@@ -14,7 +15,6 @@
 #include "shell/TFMosaicoreFirmWare.h"
 #include "shell/TFsaveproj.h"
 #include "shell/directories.h"
-#include "shell/project_state.h"
 #include "shell/qt_message_sink.h"
 #include "tables/windows/TFSdoMB.h"
 #include "tables/windows/TFpargen.h"

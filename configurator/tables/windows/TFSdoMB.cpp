@@ -10,6 +10,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "tables/sdo_schema.h"
 #include "tables/sdo_table.h"
 #include "tables/windows/editor_support.h"
 #include "tables/windows/sdo_table_model.h"
@@ -88,7 +89,7 @@ bool TFSdoMB::eventFilter(QObject* watched, QEvent* event) {
 
 void TFSdoMB::FormShow() {
     // Every opening starts from the file: edits of an earlier, cancelled opening are gone.
-    model_->setTable(load_sdo_table(state_.table_path(TableFile::Sdo), sink_));
+    model_->setTable(load_sdo_table(state_.table_path(sdo_file::schema), sink_));
     grid_->scrollToTop();
     grid_->setCurrentIndex(model_->index(0, SdoTableModel::AddrWord));
     ok_->setFocus();
@@ -121,7 +122,7 @@ void TFSdoMB::BitBtn1Click() {
             sink_.show(*failure, MessageKind::Warning);
             return;
         }
-        save_sdo_table(table, state_.table_path(TableFile::Sdo));
+        save_sdo_table(table, state_.table_path(sdo_file::schema));
         accept();
     });
 }

@@ -2,8 +2,8 @@
 
 #include <QDialog>
 
-#include "shell/project_state.h"
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
+#include "core/project_state.h"
 
 class QPushButton;
 class QTabWidget;

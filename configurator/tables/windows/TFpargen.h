@@ -4,8 +4,8 @@
 #include <array>
 #include <functional>
 
-#include "shell/project_state.h"
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
+#include "core/project_state.h"
 #include "tables/pargen_table.h"
 
 class QCheckBox;

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
 
 namespace mk {
 

@@ -49,8 +49,9 @@ QVariant SdoTableModel::data(const QModelIndex& index, int role) const {
     case Qt::EditRole:
         if (column == N)
             return QString::number(index.row());
-        return QString::fromStdString(table_.row(static_cast<std::size_t>(index.row())).*
-                                      kSdoFields[column - AddrWord]);
+        return QString::fromStdString(
+            table_.row(static_cast<std::size_t>(index.row())).*
+            kSdoColumns[static_cast<std::size_t>(column - AddrWord)].field);
     case Qt::ToolTipRole:
         // The label is the one free text of a row and rarely fits its eleventh of the grid.
         if (column == Mnemonico) {
@@ -75,8 +76,8 @@ QVariant SdoTableModel::data(const QModelIndex& index, int role) const {
 bool SdoTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!validIndex(index) || role != Qt::EditRole || index.column() == N)
         return false;
-    std::string& cell =
-        table_.row(static_cast<std::size_t>(index.row())).*kSdoFields[index.column() - AddrWord];
+    std::string& cell = table_.row(static_cast<std::size_t>(index.row())).*
+                        kSdoColumns[static_cast<std::size_t>(index.column() - AddrWord)].field;
     std::string text = value.toString().toStdString();
     if (text != cell) {
         cell = std::move(text);

@@ -12,8 +12,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "shell/project_state.h"
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
+#include "core/project_state.h"
+#include "tables/sdo_schema.h"
 #include "tables/sdo_table.h"
 #include "tables/windows/TFSdoMB.h"
 #include "tables/windows/sdo_table_model.h"
@@ -38,7 +39,7 @@ protected:
         state.project_dir = dir.path();
         window = std::make_unique<TFSdoMB>(state, sink);
     }
-    fs::path file() const { return state.table_path(mk::TableFile::Sdo); }
+    fs::path file() const { return state.table_path(mk::sdo_file::schema); }
     void writeFile(const std::string& xml) { std::ofstream(file(), std::ios::binary) << xml; }
     // What the user types into a cell.
     void type(int row, int column, const QString& text) {

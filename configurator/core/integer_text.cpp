@@ -1,4 +1,4 @@
-#include "tables/integer_text.h"
+#include "core/integer_text.h"
 
 #include <cstdint>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "tables/user_error.h"
+#include "core/user_error.h"
 
 namespace mk {
 
