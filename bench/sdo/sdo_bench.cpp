@@ -14,7 +14,6 @@
 #include "tables/sdo_schema.h"
 #include "tables/sdo_table.h"
 #include "tables/windows/TFSdoMB.h"
-#include "tables/windows/sdo_table_model.h"
 #include "test_dir.h"
 
 namespace {
@@ -60,7 +59,7 @@ void requireQuiet(const mk::RecordingSink& sink) {
 
 void BM_LoadIntoModel(benchmark::State& s) {
     Project project;
-    mk::SdoTableModel model;
+    mk::SdoGridModel model(mk::kSdoColumns);
     for (auto _ : s) {
         mk::RecordingSink sink;
         model.setTable(mk::load_sdo_table(project.file(), sink));

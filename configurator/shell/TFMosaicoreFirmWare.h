@@ -53,7 +53,7 @@ public:
     QLineEdit* deviceAddressField() const { return deviceAddress_; }
     QLabel* webLabel() const { return webLabel_; }
 
-    // Handlers, named as the design names them.
+    // Handlers, named after the control and the event.
     void FormShow();
     void NewaClick();
     void OpenaClick();

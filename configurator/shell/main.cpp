@@ -15,9 +15,9 @@
 #include "shell/TFMosaicoreFirmWare.h"
 #include "shell/TFsaveproj.h"
 #include "shell/directories.h"
-#include "shell/qt_message_sink.h"
 #include "tables/windows/TFSdoMB.h"
 #include "tables/windows/TFpargen.h"
+#include "ui/qt_message_sink.h"
 
 namespace {
 

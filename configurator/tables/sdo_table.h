@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/grid_table.h"
 #include "core/message_sink.h"
-#include "tables/grid_table.h"
 
 namespace mk {
 

@@ -17,8 +17,9 @@
 #include <vector>
 
 #include "controls/TRangeEdit.h"
+#include "core/guard.h"
 #include "tables/pargen_schema.h"
-#include "tables/windows/editor_support.h"
+#include "ui/qt_text.h"
 
 namespace mk {
 

@@ -17,14 +17,27 @@
 #include "tables/sdo_schema.h"
 #include "tables/sdo_table.h"
 #include "tables/windows/TFSdoMB.h"
-#include "tables/windows/sdo_table_model.h"
 #include "test_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using mk::SdoTableModel;
 using mk::TFSdoMB;
+
+// Grid columns: N, then the SDO columns in their declared order.
+enum SdoTableModel {
+    N,
+    AddrWord,
+    HiWord,
+    LoWord,
+    RW,
+    ID,
+    Index,
+    SubIndex,
+    NByte,
+    Mnemonico,
+    ColumnCount
+};
 
 std::string readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -48,7 +61,7 @@ protected:
     QString cell(int row, int column) const {
         return model()->data(model()->index(row, column)).toString();
     }
-    SdoTableModel* model() const { return window->model(); }
+    mk::SdoGridModel* model() const { return window->model(); }
 
     mk::test::TempDir dir;
     mk::ProjectState state;
