@@ -9,7 +9,7 @@
 #include <QThread>
 #include <algorithm>
 
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
 
 namespace mk {
 

@@ -2,8 +2,8 @@
 
 #include <system_error>
 
-#include "tables/atomic_file.h"
-#include "tables/user_error.h"
+#include "core/atomic_file.h"
+#include "core/user_error.h"
 
 namespace mk {
 

@@ -7,7 +7,7 @@
 #include "firmware/banks.h"
 #include "firmware/firmware_plan.h"
 #include "firmware/update_sequence.h"
-#include "shell/pdo_layout.h"
+#include "tables/pargen_table.h"
 
 namespace mk {
 
@@ -112,7 +112,7 @@ int run_build_command(const BuildOptions& options, const fs::path& default_maste
     if (!options.merge)
         return kExitCompleted;
 
-    const int layout = load_pdo_layout(project / "pargen.xml");
+    const int layout = load_pdo_layout(project);
     const fs::path master = fs::absolute(options.master_dir.value_or(default_master), ec);
     const auto plan = prepare_firmware(master, project, layout, sink, false);
     if (!plan)

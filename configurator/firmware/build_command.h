@@ -5,8 +5,8 @@
 #include <string>
 #include <variant>
 
+#include "core/message_sink.h"
 #include "firmware/build_clock.h"
-#include "tables/message_sink.h"
 
 namespace mk {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "core/message_sink.h"
 #include "firmware/program_starter.h"
 #include "firmware/srecord_merge.h"
-#include "tables/message_sink.h"
 
 namespace mk {
 

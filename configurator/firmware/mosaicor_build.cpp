@@ -4,6 +4,7 @@
 #include <iostream>
 #include <variant>
 
+#include "core/guard.h"
 #include "firmware/build_command.h"
 #include "shell/directories.h"
 
@@ -30,10 +31,9 @@ int main(int argc, char* argv[]) {
     }
     StderrSink sink;
     const auto master = mk::program_dir_for_this_process() / "MASTER";
-    try {
-        return mk::run_build_command(std::get<mk::BuildOptions>(command), master, sink);
-    } catch (const std::exception& e) {
-        sink.show(e.what(), mk::MessageKind::Error);
-        return mk::kExitFailed;
-    }
+    int status = mk::kExitFailed;
+    mk::run_guarded(sink, [&] {
+        status = mk::run_build_command(std::get<mk::BuildOptions>(command), master, sink);
+    });
+    return status;
 }

@@ -5,8 +5,8 @@
 #include <sstream>
 #include <system_error>
 
+#include "core/atomic_file.h"
 #include "firmware/banks.h"
-#include "tables/atomic_file.h"
 
 namespace mk {
 

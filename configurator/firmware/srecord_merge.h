@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
 
 namespace mk {
 

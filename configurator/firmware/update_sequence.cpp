@@ -1,9 +1,9 @@
 #include "firmware/update_sequence.h"
 
+#include "core/guard.h"
+#include "core/project_state.h"
 #include "firmware/bank_outputs.h"
 #include "firmware/image_builder.h"
-#include "shell/project_ops.h"
-#include "tables/user_error.h"
 
 namespace mk {
 
@@ -14,15 +14,11 @@ bool build_and_write_banks(const std::filesystem::path& project_dir, Banks& bank
         sink.show(kMsgProjectNotValid, MessageKind::Error);
         return false;
     }
-    try {
+    return run_guarded(sink, [&] {
         build_image(project_dir, banks, sink, clock);
         write_bank_files(project_dir, banks);
         write_bank_source(project_dir, banks);
-        return true;
-    } catch (const UserError& e) {
-        sink.show(e.what(), MessageKind::Error);
-        return false;
-    }
+    });
 }
 
 } // namespace mk

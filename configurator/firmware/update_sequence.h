@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
+#include "core/message_sink.h"
 #include "firmware/banks.h"
 #include "firmware/build_clock.h"
-#include "tables/message_sink.h"
 
 namespace mk {
 

@@ -5,8 +5,8 @@
 #include <map>
 #include <optional>
 
-#include "shell/project_state.h"
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
+#include "core/project_state.h"
 
 class QLabel;
 class QLineEdit;
@@ -53,7 +53,7 @@ public:
     QLineEdit* deviceAddressField() const { return deviceAddress_; }
     QLabel* webLabel() const { return webLabel_; }
 
-    // Handlers, named as the design names them.
+    // Handlers, named after the control and the event.
     void FormShow();
     void NewaClick();
     void OpenaClick();

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "core/project_state.h"
 #include "firmware/banks.h"
 #include "firmware/windows/TFModifyFileSx.h"
 #include "firmware/windows/update_device.h"
@@ -18,10 +19,9 @@
 #include "shell/directories.h"
 #include "shell/icmp_echo.h"
 #include "shell/ping_check.h"
-#include "shell/project_state.h"
-#include "shell/qt_message_sink.h"
 #include "tables/windows/TFSdoMB.h"
 #include "tables/windows/TFpargen.h"
+#include "ui/qt_message_sink.h"
 
 namespace {
 

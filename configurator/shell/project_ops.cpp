@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "shell/pdo_layout.h"
+#include "tables/pargen_table.h"
 
 namespace mk {
 
@@ -40,8 +40,7 @@ std::string project_name_below(const fs::path& projects_dir, const fs::path& dir
 }
 
 void reload_pdo_layout(ProjectState& state) {
-    state.pdo_layout =
-        state.project_dir.empty() ? 0 : load_pdo_layout(state.table_path(TableFile::Pargen));
+    state.pdo_layout = state.project_dir.empty() ? 0 : load_pdo_layout(state.project_dir);
 }
 
 std::string apply_opened_project(ProjectState& state, const std::optional<fs::path>& chosen) {

@@ -4,12 +4,11 @@
 #include <optional>
 #include <string>
 
-#include "shell/project_state.h"
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
+#include "core/project_state.h"
 
 namespace mk {
 
-inline constexpr const char* kMsgProjectNotValid = "Project not valid";
 inline constexpr const char* kMsgDestinationNotValid = "directory destination not valid";
 inline constexpr const char* kMsgNameNotValid = "Name project not valid";
 inline constexpr const char* kMsgNameExists =

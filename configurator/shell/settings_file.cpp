@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string_view>
 
-#include "tables/atomic_file.h"
+#include "core/atomic_file.h"
 
 namespace mk {
 

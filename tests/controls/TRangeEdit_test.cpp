@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "controls/TRangeEdit.h"
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
 
 namespace {
 

@@ -4,9 +4,10 @@
 #include <sstream>
 
 #include "shell/directories.h"
-#include "shell/pdo_layout.h"
 #include "shell/project_ops.h"
 #include "shell/settings_file.h"
+#include "tables/pargen_table.h"
+#include "tables/tpdo_schema.h"
 #include "test_dir.h"
 
 namespace {
@@ -43,7 +44,7 @@ TEST(StartUp, EmptyProgramFolderGetsItsFoldersAndTheBaseCaption) {
     EXPECT_TRUE(fs::is_directory(dir.path() / "PROJECTS"));
     EXPECT_EQ(state.project_dir, dir.path() / "PROJECTS");
     EXPECT_EQ(state.project_name, "");
-    EXPECT_EQ(state.table_path(mk::TableFile::TransmitPdo),
+    EXPECT_EQ(state.table_path(mk::tpdo_file::schema),
               dir.path() / "PROJECTS" / "Transmit_Pdo.xml");
     EXPECT_EQ(state.device_address, "0.0.0.0");
 }
@@ -106,17 +107,17 @@ TEST(SettingsFile, WritesTheSectionAndAnEmptyName) {
 TEST(PdoLayout, ComesFromTheTwentySecondChildOrIsZero) {
     TempDir dir;
     const fs::path pargen = dir.path() / "pargen.xml";
-    EXPECT_EQ(mk::load_pdo_layout(pargen), 0);
+    EXPECT_EQ(mk::load_pdo_layout(dir.path()), 0);
     write_file(pargen, pargen_with_type_pdo("1"));
-    EXPECT_EQ(mk::load_pdo_layout(pargen), 1);
+    EXPECT_EQ(mk::load_pdo_layout(dir.path()), 1);
     write_file(pargen, pargen_with_type_pdo("2"));
-    EXPECT_EQ(mk::load_pdo_layout(pargen), 2);
+    EXPECT_EQ(mk::load_pdo_layout(dir.path()), 2);
     write_file(pargen, pargen_with_type_pdo("abc"));
-    EXPECT_EQ(mk::load_pdo_layout(pargen), 0);
+    EXPECT_EQ(mk::load_pdo_layout(dir.path()), 0);
     write_file(pargen, pargen_with_type_pdo("1", 16));
-    EXPECT_EQ(mk::load_pdo_layout(pargen), 0);
+    EXPECT_EQ(mk::load_pdo_layout(dir.path()), 0);
     write_file(pargen, "this is not xml");
-    EXPECT_EQ(mk::load_pdo_layout(pargen), 0);
+    EXPECT_EQ(mk::load_pdo_layout(dir.path()), 0);
 }
 
 class ProjectOps : public ::testing::Test {

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/table_file.h"
+#include "core/user_error.h"
 #include "tables/pargen_table.h"
-#include "tables/table_file.h"
-#include "tables/user_error.h"
 #include "test_dir.h"
 
 namespace {
@@ -68,10 +68,10 @@ TEST_F(ParGenFile, DefaultsAreWrittenAsAllTwentyTwoChildren) {
     EXPECT_EQ(read(), kDefaultDocument);
     const auto doc = mk::TableDocument::load(path());
     ASSERT_EQ(doc.row_count(), 22u);
-    EXPECT_EQ(doc.row(11).node().name(), std::string("devnet_snmp_read_community"));
-    EXPECT_EQ(doc.row(12).node().name(), std::string("devnet_snmp_read_community"));
-    EXPECT_EQ(doc.row(18).node().name(), std::string("network_start_modbus"));
-    EXPECT_EQ(doc.row(19).node().name(), std::string("network_start_modbus"));
+    EXPECT_EQ(doc.row(11).name(), std::string("devnet_snmp_read_community"));
+    EXPECT_EQ(doc.row(12).name(), std::string("devnet_snmp_read_community"));
+    EXPECT_EQ(doc.row(18).name(), std::string("network_start_modbus"));
+    EXPECT_EQ(doc.row(19).name(), std::string("network_start_modbus"));
 }
 
 TEST_F(ParGenFile, MissingFileKeepsEveryValueButTheLineType) {

@@ -5,7 +5,10 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShowEvent>
 #include <algorithm>
+
+#include "core/guard.h"
 
 namespace mk {
 
@@ -93,7 +96,9 @@ TFModifyFileSx::TFModifyFileSx(ProjectState& state, MessageSink& sink, ProgramSt
 
 void TFModifyFileSx::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    // Restoring the window from the task bar keeps the chosen port and the progress shown.
+    if (!event->spontaneous())
+        FormShow();
 }
 
 void TFModifyFileSx::FormShow() {
@@ -109,12 +114,10 @@ void TFModifyFileSx::BitBtnExecuteClick() {
     if (!plan_)
         return;
     BarProgress progress(progress_);
-    try {
+    run_guarded(sink_, [&] {
         execute_update(*plan_, port_->currentIndex(), state_.program_dir, sink_, progress,
                        starter_);
-    } catch (const std::exception& e) {
-        sink_.show(e.what(), MessageKind::Error);
-    }
+    });
 }
 
 void TFModifyFileSx::BitBtnCloseClick() {

@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "controls/TRangeEdit.h"
-#include "tables/windows/editor_support.h"
+#include "core/guard.h"
+#include "tables/pargen_schema.h"
+#include "ui/qt_text.h"
 
 namespace mk {
 
@@ -330,7 +332,7 @@ void TFpargen::FormShow() {
     // The window's own fields are the starting point: what the file does not supply (a missing
     // file, or the positions after a reading error) keeps what the window showed last.
     TParGen r = record();
-    load_pargen(state_.table_path(TableFile::Pargen), r, sink_);
+    load_pargen(state_.table_path(pargen_file::schema), r, sink_);
     setRecord(r);
     ok_->setFocus();
 }
@@ -342,7 +344,7 @@ void TFpargen::BitBtn1Click() {
         return;
     const TParGen r = record();
     const bool saved =
-        run_guarded(sink_, [&] { save_pargen(state_.table_path(TableFile::Pargen), r); });
+        run_guarded(sink_, [&] { save_pargen(state_.table_path(pargen_file::schema), r); });
     if (!saved)
         return;
     state_.pdo_layout = r.typePdo;

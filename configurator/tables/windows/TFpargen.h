@@ -4,8 +4,8 @@
 #include <array>
 #include <functional>
 
-#include "shell/project_state.h"
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
+#include "core/project_state.h"
 #include "tables/pargen_table.h"
 
 class QCheckBox;
@@ -41,7 +41,7 @@ public:
     TParGen record() const;
     void setRecord(const TParGen& record);
 
-    // Widgets by their design names, for tests and for the accessibility tree.
+    // Widgets named after the window's controls, for tests and for the accessibility tree.
     using OctetEdits = std::array<TRangeEdit*, 4>;
     const OctetEdits& ipEdits() const { return re_ipb_; }
     const OctetEdits& subnetEdits() const { return re_smb_; }

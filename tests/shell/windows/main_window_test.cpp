@@ -7,11 +7,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/user_error.h"
 #include "shell/TFAbout.h"
 #include "shell/TFMosaicoreFirmWare.h"
 #include "shell/TFsaveproj.h"
 #include "shell/project_folder_dialog.h"
-#include "tables/user_error.h"
 #include "test_dir.h"
 
 namespace {

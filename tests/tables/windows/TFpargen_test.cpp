@@ -16,8 +16,8 @@
 #include <sstream>
 
 #include "controls/TRangeEdit.h"
-#include "shell/project_state.h"
-#include "tables/table_file.h"
+#include "core/project_state.h"
+#include "core/table_file.h"
 #include "tables/windows/TFpargen.h"
 #include "test_dir.h"
 

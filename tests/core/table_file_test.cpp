@@ -8,7 +8,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "tables/table_file.h"
+#include "core/table_file.h"
 #include "test_dir.h"
 
 namespace {

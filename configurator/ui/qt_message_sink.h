@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
 
 class QWidget;
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "tables/user_error.h"
+#include "core/user_error.h"
 
 namespace mk {
 
@@ -34,5 +34,10 @@ std::int32_t str_to_int(std::string_view text);
 
 // Conversion with a default for text that is not integer text.
 std::int32_t str_to_int_def(std::string_view text, std::int32_t fallback);
+
+// The entry filter of grid cells that take integer text while it is being typed: the text stays
+// when it is integer text or exactly "0x" (the start of a hexadecimal number); anything else
+// empties the cell. Hexadecimal entry therefore starts with "0x".
+std::string filter_integer_cell(std::string_view text);
 
 } // namespace mk

@@ -16,6 +16,12 @@ public:
     virtual void show(std::string_view text, MessageKind kind) = 0;
 };
 
+// Drops every message, for readers whose caller wants no messages at all.
+class NullSink : public MessageSink {
+public:
+    void show(std::string_view, MessageKind) override {}
+};
+
 // Keeps every message, for tests and for callers that show them later.
 class RecordingSink : public MessageSink {
 public:

@@ -1,8 +1,9 @@
-#include "tables/windows/editor_support.h"
+#include "core/guard.h"
 
 #include <exception>
+#include <iostream>
 
-#include "tables/user_error.h"
+#include "core/user_error.h"
 
 namespace mk {
 
@@ -13,7 +14,11 @@ bool run_guarded(MessageSink& sink, const std::function<void()>& step) {
     } catch (const UserError& e) {
         sink.show(e.what(), MessageKind::Error);
     } catch (const std::exception& e) {
-        sink.show(e.what(), MessageKind::Error);
+        std::cerr << "Mosaicor: " << e.what() << '\n';
+        sink.show(kMsgUnexpectedFailure, MessageKind::Error);
+    } catch (...) {
+        std::cerr << "Mosaicor: unknown exception\n";
+        sink.show(kMsgUnexpectedFailure, MessageKind::Error);
     }
     return false;
 }

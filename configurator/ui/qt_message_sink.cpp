@@ -1,4 +1,4 @@
-#include "shell/qt_message_sink.h"
+#include "ui/qt_message_sink.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "tables/integer_text.h"
+#include "core/integer_text.h"
 
 #include <cstdint>
 
@@ -81,6 +81,12 @@ std::int32_t str_to_int(std::string_view text) {
 
 std::int32_t str_to_int_def(std::string_view text, std::int32_t fallback) {
     return parse_integer_text(text).value_or(fallback);
+}
+
+std::string filter_integer_cell(std::string_view text) {
+    if (text == "0x" || parse_integer_text(text))
+        return std::string(text);
+    return {};
 }
 
 } // namespace mk

@@ -3,13 +3,12 @@
 #include <filesystem>
 #include <string>
 
+#include "core/table_file.h"
+
 namespace mk {
 
-// The tables of a project, one file each in the project directory.
-enum class TableFile { Pargen, Sdo, Rpdodef, Sdopdo, Emcydef, Emcyword, TransmitPdo };
-
-// The fixed file name of a table ("Transmit_Pdo.xml" keeps its capitals).
-const char* table_file_name(TableFile table);
+// Shown when an operation needs a project folder and there is none.
+inline constexpr const char* kMsgProjectNotValid = "Project not valid";
 
 inline constexpr const char* kBaseCaption = "Veltrisa Mosaicor RQ41902 Translate CAN TO MODBUS :";
 inline constexpr const char* kDefaultDeviceAddress = "0.0.0.0";
@@ -30,7 +29,9 @@ struct ProjectState {
     std::string device_address = kDefaultDeviceAddress;
 
     // The path of a table file of the current project.
-    std::filesystem::path table_path(TableFile table) const;
+    std::filesystem::path table_path(const TableSchema& table) const {
+        return table.path_in(project_dir);
+    }
     bool has_project_dir() const { return !project_dir.empty(); }
 };
 
