@@ -16,6 +16,8 @@
 #include "shell/TFsaveproj.h"
 #include "shell/directories.h"
 #include "tables/windows/TFSdoMB.h"
+#include "tables/windows/TFWEmcyMB2.h"
+#include "tables/windows/TFemcyMB2.h"
 #include "tables/windows/TFpargen.h"
 #include "ui/qt_message_sink.h"
 
@@ -72,6 +74,11 @@ int main(int argc, char* argv[]) {
     mainWindow.setDispatch(mk::EditorButton::Communication, [&] { pargen.exec(); });
     mk::TFSdoMB sdo(state, sink, &mainWindow);
     mainWindow.setDispatch(mk::EditorButton::Sdo, [&] { sdo.exec(); });
+    // The EMCY windows come last, the word window before the translation window.
+    mk::TFWEmcyMB2 emcyWord(state, sink, &mainWindow);
+    mainWindow.setDispatch(mk::EditorButton::EmcyWord, [&] { emcyWord.exec(); });
+    mk::TFemcyMB2 emcy(state, sink, &mainWindow);
+    mainWindow.setDispatch(mk::EditorButton::TranslateEmcy, [&] { emcy.exec(); });
 
     mainWindow.show();
     return app.exec();
