@@ -138,7 +138,9 @@ void TFWEmcyMB2::FormShow() {
         rows.push_back(e.emcy);
     emcyModel_->setRows(std::move(rows));
     refillRegisters();
-    emcyList_->setFocus();
+    // Not the EMCY list: focus would mark its first row as current, and a row that looks chosen
+    // but is not selected would make "New" ask for an EMCY row.
+    register_->setFocus();
 }
 
 void TFWEmcyMB2::refillRegisters() {

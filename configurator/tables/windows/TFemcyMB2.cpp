@@ -94,7 +94,9 @@ void TFemcyMB2::FormShow() {
         e->clear();
     table_ = load_emcy_table(state_.table_path(emcy_file::schema), sink_);
     model_->setRows(table_.rows());
-    list_->setFocus();
+    // The first thing to do is usually to type a new row; the list offers no row until one is
+    // picked.
+    id_->setFocus();
 }
 
 void TFemcyMB2::lvEmcyMouseUp() {

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QTreeView>
 
@@ -22,6 +23,11 @@ protected:
         if (watched == view_ && event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+                // The row under the keyboard cursor is the one picked, selected or not yet.
+                const QModelIndex current = view_->currentIndex();
+                if (current.isValid())
+                    view_->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect |
+                                                                 QItemSelectionModel::Rows);
                 pick_();
                 return true;
             }

@@ -20,8 +20,9 @@ QTreeView* makeListView(const QString& objectName, const QString& accessibleName
 std::optional<std::size_t> selectedRow(const QTreeView* view);
 
 // Runs `pick` when a mouse button (any button) is released over the list's rows. Enter, Return
-// and Space in the list pick too, so the list serves without a mouse; moving the selection with
-// the arrow keys does not, so values typed in the fields stay until the user picks.
+// and Space in the list select the row under the keyboard cursor and pick it, so the list serves
+// without a mouse; moving the selection with the arrow keys does not pick, so values typed in the
+// fields stay until the user picks.
 void onPick(QTreeView* view, std::function<void()> pick);
 
 } // namespace mk

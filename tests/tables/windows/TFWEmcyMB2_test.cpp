@@ -3,6 +3,7 @@
 #include <QAbstractItemModelTester>
 #include <QButtonGroup>
 #include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -136,8 +137,14 @@ TEST_F(WordWindow, ShowsItsListsFieldAndByteGroups) {
     EXPECT_TRUE(registers().empty());
     EXPECT_EQ(chosen("hiByte"), 0);
     EXPECT_EQ(chosen("loByte"), 0);
-    clickRow(emcyList, 0);
+    // Space picks the row under the keyboard cursor, as a focused list shows it before any
+    // selection.
+    emcyList->selectionModel()->setCurrentIndex(emcyList->model()->index(0, 0),
+                                                QItemSelectionModel::NoUpdate);
+    QTest::keyClick(emcyList, Qt::Key_Space);
+    EXPECT_EQ(mk::test::selectedLine(emcyList), 0);
     EXPECT_EQ(registers(), std::vector<int>{7});
+    clickRow(emcyList, 0);
     newMapping(1, 2, "8");
     clickRow(emcyList, 1);
     EXPECT_TRUE(registers().empty());
