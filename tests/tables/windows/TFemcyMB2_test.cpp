@@ -126,16 +126,9 @@ TEST_F(EmcyWindow, NewRowsAreCanonicalAndTheFieldsKeepTheirText) {
               std::vector<std::string>{"Error!!! These values are already present."});
     EXPECT_EQ(list->model()->rowCount(), 1);
 
-    // The ID is checked first, then the code, then the register.
-    enter("128", "65536", "");
-    press("newEmcyButton");
     enter("26", "-1", "");
     press("newEmcyButton");
-    enter("26", "0x2000", "");
-    press("newEmcyButton");
-    EXPECT_EQ(takeMessages(), (std::vector<std::string>{mk::kMsgEmcyIdRange.data(),
-                                                        mk::kMsgEmcyErrorCodeRange.data(),
-                                                        mk::kMsgEmcyErrorRegisterRange.data()}));
+    EXPECT_EQ(takeMessages(), std::vector<std::string>{mk::kMsgEmcyErrorCodeRange.data()});
     EXPECT_EQ(list->model()->rowCount(), 1);
 }
 
@@ -167,15 +160,15 @@ TEST_F(EmcyWindow, PickingFillsTheFieldsWithTheTextsAsRead) {
 }
 
 TEST_F(EmcyWindow, OkWritesTheListInOrderAndCancelDiscards) {
-    const std::string original = "<EMCY>" + row("1", "0x0a00", "0x01") + row("2", "2", "2") +
-                                 row("3", "0x0003", "0x03") + "</EMCY>";
-    open(original);
+    const std::string onDisk = "<EMCY>" + row("1", "0x0a00", "0x01") + row("2", "2", "2") +
+                               row("3", "0x0003", "0x03") + "</EMCY>";
+    open(onDisk);
     clickRow(list, 1);
     press("deleteEmcyButton");
     EXPECT_EQ(list->model()->rowCount(), 2);
     EXPECT_EQ(fields(), "2|2|2"); // deleting keeps the fields
     window.BitBtn2Click();
-    EXPECT_EQ(mk::test::fileText(file()), original);
+    EXPECT_EQ(mk::test::fileText(file()), onDisk);
 
     open();
     EXPECT_EQ(list->model()->rowCount(), 3);
@@ -217,11 +210,6 @@ TEST_F(EmcyWindow, FileReadInPartIsReportedAndOkLeavesItAlone) {
     EXPECT_EQ(takeMessages(), std::vector<std::string>{mk::incomplete_file_message("emcydef.xml")});
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(mk::test::fileText(file()), broken);
-
-    open("<EMCY><row");
-    EXPECT_EQ(takeMessages(), std::vector<std::string>{"Error in reading file XML (emcydef.xml: "
-                                                       "not a well-formed XML file)"});
-    EXPECT_EQ(list->model()->rowCount(), 0);
 }
 
 TEST_F(EmcyWindow, TenThousandRowsOpenAndEditQuickly) {
