@@ -20,6 +20,8 @@
 #include "shell/icmp_echo.h"
 #include "shell/ping_check.h"
 #include "tables/windows/TFSdoMB.h"
+#include "tables/windows/TFWEmcyMB2.h"
+#include "tables/windows/TFemcyMB2.h"
 #include "tables/windows/TFpargen.h"
 #include "ui/qt_message_sink.h"
 
@@ -85,6 +87,11 @@ int main(int argc, char* argv[]) {
                         ping);
         ping.exec();
     });
+    // The EMCY windows come last, the word window before the translation window.
+    mk::TFWEmcyMB2 emcyWord(state, sink, &mainWindow);
+    mainWindow.setDispatch(mk::EditorButton::EmcyWord, [&] { emcyWord.exec(); });
+    mk::TFemcyMB2 emcy(state, sink, &mainWindow);
+    mainWindow.setDispatch(mk::EditorButton::TranslateEmcy, [&] { emcy.exec(); });
 
     mainWindow.show();
     return app.exec();
