@@ -170,6 +170,9 @@ void TFPing::BitBtn1Click() {
 
 PingRun ping_device(DevicePing& ping, const std::string& host, QWidget* button, TFPing& window) {
     PingRun run;
+    // Disabling the focused button hands the focus on to the next field (the address, all its
+    // text selected); it comes back afterwards so the next key cannot replace the address.
+    const bool buttonHadFocus = button && button->window()->focusWidget() == button;
     if (button)
         button->setEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -183,8 +186,11 @@ PingRun ping_device(DevicePing& ping, const std::string& host, QWidget* button, 
         run.error = e.what();
     }
     QApplication::restoreOverrideCursor();
-    if (button)
+    if (button) {
         button->setEnabled(true);
+        if (buttonHadFocus)
+            button->setFocus(Qt::OtherFocusReason);
+    }
     tell_terminal(host, run);
     const PingResultText result = ping_result_text(run.outcome);
     window.prepare(result.kind, QString::fromUtf8(result.caption), QString::fromUtf8(result.text));

@@ -108,6 +108,26 @@ TEST(PingWindow, WindowsKeepRunningWhileTheEchoIsOutAndTheButtonWaits) {
     EXPECT_TRUE(button.isEnabled());
 }
 
+TEST(PingWindow, FocusComesBackToTheButtonAfterThePing) {
+    // Disabling the focused button during the echo moves the focus on to the address field,
+    // which selects its text: the next key a keyboard user types would replace the address.
+    ScriptedEcho echo([](const std::string&) { return mk::test::reply(); });
+    mk::DevicePing ping(echo);
+    TFPing w;
+    QWidget window;
+    auto* button = new QPushButton(QStringLiteral("Ping Device"), &window);
+    auto* address = new QLineEdit(QStringLiteral("127.0.0.1"), &window);
+    address->move(0, 40);
+    window.show();
+    button->setFocus();
+    ASSERT_EQ(window.focusWidget(), button);
+
+    mk::ping_device(ping, "127.0.0.1", button, w);
+    EXPECT_EQ(window.focusWidget(), button);
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_FALSE(address->hasSelectedText());
+}
+
 TEST(PingWindow, PingDeviceGoesThroughTheProjectCheck) {
     mk::test::TempDir dir;
     mk::ProjectState state;
