@@ -406,13 +406,14 @@ void TFpargen::FormShow() {
 }
 
 void TFpargen::BitBtn1Click() {
-    // An OK taken with Enter leaves the focus in the field being typed; it is checked as if the
-    // user had left it, and an error keeps the window open on that field.
-    if (auto* field = qobject_cast<TRangeEdit*>(focusWidget()); field && !field->Exit())
-        return;
+    // An OK taken with Enter leaves the focus in the field being typed; it is reformatted and
+    // checked as if the user had left it, and an error keeps the window open on that field.
+    auto* field = qobject_cast<TRangeEdit*>(focusWidget());
+    const bool focusedFieldLeft = !field || field->Exit();
     // Every ranged field is checked, not only the one that had the focus: values kept from an
-    // earlier showing or read from the file never went through a field's leaving check.
-    if (showFirstRangeError(false))
+    // earlier showing or read from the file never went through a field's leaving check. The
+    // message names the field, also when it is the one being typed.
+    if (showFirstRangeError(false) || !focusedFieldLeft)
         return;
     const TParGen r = record();
     const bool saved =

@@ -256,6 +256,15 @@ TEST_F(FpargenWindow, EnterOnAFieldInErrorDoesNotSave) {
     window.BitBtn1Click();
     EXPECT_FALSE(fs::exists(pargen()));
     EXPECT_TRUE(ip1->hasFocus());
+    EXPECT_EQ(lastMessage(), "Value not valid in IP octet 1: - (a whole number from 0 to 255)");
+
+    // Typed out of range and taken with Enter: the default button's OK names the field too.
+    ip1->selectAll();
+    QTest::keyClicks(ip1, "300");
+    QTest::keyClick(ip1, Qt::Key_Return);
+    EXPECT_FALSE(fs::exists(pargen()));
+    EXPECT_TRUE(ip1->hasFocus());
+    EXPECT_EQ(lastMessage(), "Value not valid in IP octet 1: 300 (a whole number from 0 to 255)");
     window.hide();
 }
 
