@@ -383,6 +383,9 @@ bool TFpargen::showFirstRangeError(bool snmpOnly) {
     // A field is corrected where the user can see it: the SNMP group opens first.
     if (isSnmp(*error) && !snmpButton_->isChecked())
         snmpButton_->setChecked(true);
+    // The message box has just closed; the window whose field takes the focus is made the
+    // active one again, so the keys reach that field whatever the desktop did meanwhile.
+    activateWindow();
     field->setFocus(Qt::OtherFocusReason);
     return true;
 }
