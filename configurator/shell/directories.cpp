@@ -50,9 +50,13 @@ std::string start_up(ProjectState& state, const fs::path& program_dir) {
     fs::create_directory(state.projects_dir, ec);
 
     state.project_name = read_last_project(settings_path(state));
-    const fs::path remembered = state.projects_dir / state.project_name;
-    if (!state.project_name.empty() && is_name_below_folder(state.project_name) &&
-        fs::is_directory(remembered, ec)) {
+    // The project is the folder the name makes: "plant3/" and "./plant3" are plant3.
+    const std::string folder_name = is_name_below_folder(state.project_name)
+                                        ? normalised_project_name(state.project_name)
+                                        : std::string();
+    const fs::path remembered = state.projects_dir / folder_name;
+    if (!folder_name.empty() && fs::is_directory(remembered, ec)) {
+        state.project_name = folder_name;
         state.project_dir = remembered;
         return caption_for(state.project_name);
     }

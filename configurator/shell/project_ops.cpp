@@ -20,6 +20,13 @@ bool is_name_below_folder(const std::string& name) {
     return true;
 }
 
+std::string normalised_project_name(const std::string& name) {
+    std::string normal = fs::path(name).lexically_normal().string();
+    while (!normal.empty() && normal.back() == '/')
+        normal.pop_back();
+    return normal == "." ? std::string() : normal;
+}
+
 void forget_vanished_project_dir(ProjectState& state) {
     std::error_code ec;
     if (!state.project_dir.empty() && !fs::is_directory(state.project_dir, ec))
@@ -70,7 +77,10 @@ bool create_project(ProjectState& state, const fs::path& destination, const std:
     // (an absolute path, a ".." step), is refused like any folder that cannot be created.
     if (!is_name_below_folder(name))
         return false;
-    const fs::path folder = destination / name;
+    // The project is named after the folder the name makes, so "trail/" is the project trail
+    // in the caption and the settings file alike.
+    const std::string folder_name = normalised_project_name(name);
+    const fs::path folder = folder_name.empty() ? destination : destination / folder_name;
     std::error_code ec;
     if (fs::exists(folder, ec)) {
         sink.show(kMsgNameExists, MessageKind::Warning);
@@ -80,7 +90,7 @@ bool create_project(ProjectState& state, const fs::path& destination, const std:
     if (!fs::create_directory(folder, ec) || ec)
         return false;
     fs::create_directories(folder / "bin", ec);
-    state.project_name = name;
+    state.project_name = folder_name;
     state.project_dir = folder;
     return true;
 }

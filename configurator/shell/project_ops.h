@@ -19,6 +19,10 @@ inline constexpr const char* kMsgNameExists =
 // possibly damaged settings file must not make a folder elsewhere the project.
 bool is_name_below_folder(const std::string& name);
 
+// The name of the folder a project name makes below PROJECTS: "." steps, doubled and trailing
+// separators removed ("./plant3/" is plant3). A name that makes PROJECTS itself gives "".
+std::string normalised_project_name(const std::string& name);
+
 // Before the folder chooser opens: a project folder that vanished from disk leaves the project
 // directory empty, so that a cancelled choice leaves no project current.
 void forget_vanished_project_dir(ProjectState& state);

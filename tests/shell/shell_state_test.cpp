@@ -77,6 +77,30 @@ TEST(StartUp, RemembersNoFolderOutsideProjects) {
     }
 }
 
+TEST(StartUp, TheRememberedNameIsTheFolderItMakes) {
+    TempDir dir;
+    fs::create_directories(dir.path() / "PROJECTS" / "line1" / "cell2");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"line1/", "line1"},
+        {"./line1", "line1"},
+        {"line1/./cell2", "line1/cell2"},
+        {"line1//cell2/", "line1/cell2"},
+        {"./line1/cell2/.", "line1/cell2"}};
+    for (const auto& [written, name] : cases) {
+        write_file(dir.path() / "Mosaicor_Kv.ini", "[lastproj]\nprojectname=" + written + "\n");
+        ProjectState state;
+        EXPECT_EQ(mk::start_up(state, dir.path()), mk::caption_for(name)) << written;
+        EXPECT_EQ(state.project_name, name);
+        EXPECT_EQ(state.project_dir, dir.path() / "PROJECTS" / name);
+        EXPECT_EQ(state.project_dir.string().back(), name.back());
+    }
+    // A name that makes the PROJECTS folder itself is no project.
+    write_file(dir.path() / "Mosaicor_Kv.ini", "[lastproj]\nprojectname=./\n");
+    ProjectState state;
+    EXPECT_EQ(mk::start_up(state, dir.path()), mk::caption_for(""));
+    EXPECT_EQ(state.project_dir, dir.path() / "PROJECTS");
+}
+
 TEST(SettingsFile, ReadsTheNameWhateverTheFileHolds) {
     TempDir dir;
     const fs::path ini = dir.path() / "Mosaicor_Kv.ini";
@@ -97,11 +121,58 @@ TEST(SettingsFile, ReadsTheNameWhateverTheFileHolds) {
 TEST(SettingsFile, WritesTheSectionAndAnEmptyName) {
     TempDir dir;
     const fs::path ini = dir.path() / "Mosaicor_Kv.ini";
-    write_file(ini, "\x01\x02garbage");
     mk::write_last_project(ini, "");
     EXPECT_EQ(read_file(ini), "[lastproj]\r\nprojectname=\r\n");
-    mk::write_last_project(ini, " spaced/nested");
-    EXPECT_EQ(mk::read_last_project(ini), " spaced/nested");
+    mk::write_last_project(ini, "plant3");
+    EXPECT_EQ(read_file(ini), "[lastproj]\r\nprojectname=plant3\r\n");
+    // Blanks at either end of a name survive the trimming of values by quotes.
+    for (const char* name : {" spaced/nested", "tail ", "\"quoted\"", "in \"side"}) {
+        mk::write_last_project(ini, name);
+        EXPECT_EQ(mk::read_last_project(ini), name);
+    }
+}
+
+TEST(SettingsFile, ReadsAsIniFilesAreRead) {
+    TempDir dir;
+    const fs::path ini = dir.path() / "Mosaicor_Kv.ini";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"[lastproj]\r\nprojectname = plant3\r\n", "plant3"},
+        {"\xEF\xBB\xBF[lastproj]\nprojectname=plant3\n", "plant3"},
+        {"[ LASTPROJ ]\n\tPROJECTNAME\t=\tplant3 \t\n", "plant3"},
+        {"[lastproj]\nprojectname=\"  two  \"\n", "  two  "},
+        {"[lastproj]\nprojectname=a b\nprojectname=second\n", "a b"},
+        {"[lastproj]\n; projectname=commented\nprojectnames=other\n", ""},
+    };
+    for (const auto& [text, name] : cases) {
+        write_file(ini, text);
+        EXPECT_EQ(mk::read_last_project(ini), name) << text;
+    }
+}
+
+TEST(SettingsFile, WritingChangesOnlyTheProjectName) {
+    TempDir dir;
+    const fs::path ini = dir.path() / "Mosaicor_Kv.ini";
+    const std::string head = "\xEF\xBB\xBF; kept by hand\r\n[window]\r\nx = 10\r\n\r\n";
+    const std::string tail = "[other]\r\nprojectname=not ours\r\n";
+    write_file(ini, head + "[LastProj]\r\nkeep=1\r\nProjectName = old\r\nafter=2\r\n" + tail);
+    mk::write_last_project(ini, "new");
+    EXPECT_EQ(read_file(ini),
+              head + "[LastProj]\r\nkeep=1\r\nprojectname=new\r\nafter=2\r\n" + tail);
+
+    // A section without the key gets it at its end, before the blank lines that part it from
+    // the next section; a file without the section gets both, with its own line ends.
+    write_file(ini, "[lastproj]\nkeep=1\n\n[other]\na=b");
+    mk::write_last_project(ini, "p");
+    EXPECT_EQ(read_file(ini), "[lastproj]\nkeep=1\nprojectname=p\n\n[other]\na=b");
+    write_file(ini, "[other]\na=b");
+    mk::write_last_project(ini, "p");
+    EXPECT_EQ(read_file(ini), "[other]\na=b\n[lastproj]\nprojectname=p\n");
+    EXPECT_EQ(mk::read_last_project(ini), "p");
+
+    // Lines that are neither sections nor keys are kept as they are.
+    write_file(ini, "\x01\x02garbage\r\n");
+    mk::write_last_project(ini, "");
+    EXPECT_EQ(read_file(ini), "\x01\x02garbage\r\n[lastproj]\r\nprojectname=\r\n");
 }
 
 TEST(PdoLayout, ComesFromTheTwentySecondChildOrIsZero) {
@@ -192,6 +263,23 @@ TEST_F(ProjectOps, NestedNamesNeedTheirParentFolder) {
     EXPECT_FALSE(mk::create_project(state, projects(), "nowhere/cell", sink));
     EXPECT_TRUE(sink.entries.empty());
     EXPECT_EQ(state.project_dir, before);
+}
+
+TEST_F(ProjectOps, NewProjectNamesTheFolderItMakes) {
+    ASSERT_TRUE(mk::create_project(state, projects(), "trail/", sink));
+    EXPECT_EQ(state.project_name, "trail");
+    EXPECT_EQ(state.project_dir, projects() / "trail");
+    EXPECT_TRUE(fs::is_directory(projects() / "trail" / "bin"));
+    ASSERT_TRUE(mk::create_project(state, projects(), "./trail/./inner//", sink));
+    EXPECT_EQ(state.project_name, "trail/inner");
+    EXPECT_EQ(state.project_dir, projects() / "trail" / "inner");
+    EXPECT_TRUE(sink.entries.empty());
+
+    // "./" makes the PROJECTS folder, which exists already.
+    EXPECT_FALSE(mk::create_project(state, projects(), "./", sink));
+    EXPECT_EQ(sink.texts(),
+              std::vector<std::string>{"Name project not valid because directory already exists"});
+    EXPECT_EQ(state.project_name, "trail/inner");
 }
 
 TEST_F(ProjectOps, NamesThatWouldLeaveTheDestinationAreRefused) {

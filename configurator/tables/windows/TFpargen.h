@@ -67,6 +67,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildLayout();
@@ -76,6 +77,11 @@ private:
     QGroupBox* buildSerial();
     QGroupBox* buildSnmp();
     OctetEdits makeOctets(const QString& label, const char* objectPrefix);
+    // The five addresses in the order of ParGenRanged.
+    std::array<const OctetEdits*, 5> octetGroups() const;
+    // Shows the message of the first ranged field in error (of the SNMP group only, when asked)
+    // and puts the focus there; returns whether there was one.
+    bool showFirstRangeError(bool snmpOnly);
 
     ProjectState& state_;
     MessageSink& sink_;
