@@ -101,7 +101,8 @@ void TFModifyFileSx::FormShow() {
     progress_->setRange(0, 100);
     progress_->setValue(0);
     execute_->setEnabled(false);
-    plan_ = prepare_firmware(state_.master_dir, state_.project_dir, state_.pdo_layout, sink_, true);
+    plan_ =
+        prepare_firmware(state_.master_dirs, state_.project_dir, state_.pdo_layout, sink_, true);
     execute_->setEnabled(plan_.has_value());
 }
 

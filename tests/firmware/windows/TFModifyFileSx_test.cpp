@@ -24,15 +24,16 @@ class FirmwareWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         state.program_dir = dir.path();
-        state.master_dir = dir.path() / "MASTER";
+        state.master_dirs = {dir.path() / "MASTER"};
         state.projects_dir = dir.path() / "PROJECTS";
         state.project_dir = state.projects_dir / "demo";
-        fs::create_directories(state.master_dir);
+        fs::create_directories(master());
         fs::create_directories(state.project_dir / "bin");
-        fs::copy_file(kAssets / "RZ41902_15_3.sx", state.master_dir / "RZ41902_15_3.sx");
+        fs::copy_file(kAssets / "RZ41902_15_3.sx", master() / "RZ41902_15_3.sx");
         fs::copy(kAssets / "demo", state.project_dir, fs::copy_options::recursive);
     }
     ~FirmwareWindow() override { fs::current_path(saved_); }
+    fs::path master() const { return state.master_dirs.front(); }
 
     // The loader of this test: a script that records its arguments.
     fs::path install_loader() {
@@ -68,14 +69,35 @@ TEST_F(FirmwareWindow, OpeningOffersTheEightPortsAndEnablesExecuteWhenTheBaseIma
     EXPECT_TRUE(window.executeButton()->isEnabled());
     EXPECT_EQ(window.portList()->currentIndex(), 0);
     EXPECT_EQ(window.progressBar()->value(), 0);
-    EXPECT_EQ(fs::current_path(), state.master_dir);
+    EXPECT_EQ(fs::current_path(), master());
     EXPECT_TRUE(sink.entries.empty());
 
     // After the layout changes to 8/8 the other image is wanted, and it is not in MASTER.
     state.pdo_layout = 1;
     window.FormShow();
     EXPECT_FALSE(window.executeButton()->isEnabled());
-    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Error file RZ41902_8_8.sx not found"});
+    ASSERT_EQ(sink.entries.size(), 1u);
+    EXPECT_TRUE(sink.texts()[0].starts_with("Error file RZ41902_8_8.sx not found\n"));
+}
+
+TEST_F(FirmwareWindow, AnInstalledProgramTakesTheImageFromTheDataFolderOrSaysWhereToPutIt) {
+    const fs::path data = dir.path() / "data" / "MASTER";
+    state.master_dirs.push_back(data);
+    fs::create_directories(data);
+    fs::copy_file(kAssets / "RZ41902_8_8.sx", data / "RZ41902_8_8.sx");
+    state.pdo_layout = 1;
+    window.FormShow();
+    EXPECT_TRUE(window.executeButton()->isEnabled());
+    EXPECT_EQ(window.plan()->base_image(), data / "RZ41902_8_8.sx");
+
+    fs::remove(data / "RZ41902_8_8.sx");
+    window.FormShow();
+    EXPECT_FALSE(window.executeButton()->isEnabled());
+    EXPECT_EQ(sink.texts(),
+              std::vector<std::string>{"Error file RZ41902_8_8.sx not found\nLooked for in:\n  " +
+                                       master().string() + "\n  " + data.string() +
+                                       "\nCopy RZ41902_8_8.sx, supplied with the device, into " +
+                                       data.string()});
 }
 
 TEST_F(FirmwareWindow, UpdateDeviceBuildsThenExecuteMergesAndStartsTheLoader) {
