@@ -21,7 +21,8 @@ std::string base_image_not_found_message(const std::string& base_name,
     text += "\nLooked for in:";
     for (const fs::path& dir : searched)
         text += "\n  " + dir.string();
-    text += "\nCopy " + base_name + ", supplied with the device, into " + searched.back().string();
+    text +=
+        "\nCopy " + base_name + ", supplied with the device, into:\n  " + searched.back().string();
     return text;
 }
 

@@ -87,10 +87,10 @@ TEST_F(BuildCommand, StoppedBuildMissingImageAndNoMergeGiveTheirStatus) {
     BuildOptions o = options();
     o.master_dir = dir.path() / "empty";
     EXPECT_EQ(run_build_command(o, {"/nowhere"}, sink), kExitFailed);
-    EXPECT_EQ(sink.texts().back(), "Error file RZ41902_15_3.sx not found\nLooked for in:\n  " +
-                                       o.master_dir->string() +
-                                       "\nCopy RZ41902_15_3.sx, supplied with the device, into " +
-                                       o.master_dir->string());
+    EXPECT_EQ(sink.texts().back(),
+              "Error file RZ41902_15_3.sx not found\nLooked for in:\n  " + o.master_dir->string() +
+                  "\nCopy RZ41902_15_3.sx, supplied with the device, into:\n  " +
+                  o.master_dir->string());
 
     o.merge = false;
     EXPECT_EQ(run_build_command(o, {"/nowhere"}, sink), kExitCompleted);
@@ -109,10 +109,10 @@ TEST_F(BuildCommand, WithoutMasterOptionTheFirstFolderHoldingTheImageServes) {
 
     sink.entries.clear();
     EXPECT_EQ(run_build_command(o, {beside, data}, sink), kExitFailed);
-    EXPECT_EQ(sink.texts().back(), "Error file RZ41902_15_3.sx not found\nLooked for in:\n  " +
-                                       beside.string() + "\n  " + data.string() +
-                                       "\nCopy RZ41902_15_3.sx, supplied with the device, into " +
-                                       data.string());
+    EXPECT_EQ(sink.texts().back(),
+              "Error file RZ41902_15_3.sx not found\nLooked for in:\n  " + beside.string() +
+                  "\n  " + data.string() +
+                  "\nCopy RZ41902_15_3.sx, supplied with the device, into:\n  " + data.string());
 }
 
 int run(const std::string& command) {

@@ -74,10 +74,10 @@ TEST_F(FirmwarePlanTest, BaseImageComesFromTheFirstMasterThatHoldsItOrTheUserIsT
     fs::create_directory(beside / "RZ41902_8_8.sx");
     EXPECT_FALSE(prepare_firmware({beside, data}, dir.path() / "p", 1, sink, true));
     EXPECT_EQ(sink.texts(),
-              std::vector<std::string>{"Error file RZ41902_8_8.sx not found\nLooked for in:\n  " +
-                                       beside.string() + "\n  " + data.string() +
-                                       "\nCopy RZ41902_8_8.sx, supplied with the device, into " +
-                                       data.string()});
+              std::vector<std::string>{
+                  "Error file RZ41902_8_8.sx not found\nLooked for in:\n  " + beside.string() +
+                  "\n  " + data.string() +
+                  "\nCopy RZ41902_8_8.sx, supplied with the device, into:\n  " + data.string()});
     EXPECT_EQ(sink.entries[0].kind, MessageKind::Error);
 }
 

@@ -93,7 +93,10 @@ TFModifyFileSx::TFModifyFileSx(ProjectState& state, MessageSink& sink, ProgramSt
 
 void TFModifyFileSx::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    // Opening runs once the window is on the screen. A message box run from inside the show
+    // event lets the window system's events in before the window is mapped, and the window then
+    // kept the height it was created with: a blank strip without its controls.
+    QMetaObject::invokeMethod(this, &TFModifyFileSx::FormShow, Qt::QueuedConnection);
 }
 
 void TFModifyFileSx::FormShow() {

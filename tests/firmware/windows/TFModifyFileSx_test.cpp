@@ -1,14 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
+#include <QWindow>
+#include <QtTest/QTest>
 #include <chrono>
 #include <thread>
 
 #include "firmware/firmware_test_support.h"
 #include "firmware/windows/TFModifyFileSx.h"
 #include "firmware/windows/update_device.h"
+#include "shell/qt_message_sink.h"
 #include "test_dir.h"
 
 namespace mk {
@@ -94,10 +100,10 @@ TEST_F(FirmwareWindow, AnInstalledProgramTakesTheImageFromTheDataFolderOrSaysWhe
     window.FormShow();
     EXPECT_FALSE(window.executeButton()->isEnabled());
     EXPECT_EQ(sink.texts(),
-              std::vector<std::string>{"Error file RZ41902_8_8.sx not found\nLooked for in:\n  " +
-                                       master().string() + "\n  " + data.string() +
-                                       "\nCopy RZ41902_8_8.sx, supplied with the device, into " +
-                                       data.string()});
+              std::vector<std::string>{
+                  "Error file RZ41902_8_8.sx not found\nLooked for in:\n  " + master().string() +
+                  "\n  " + data.string() +
+                  "\nCopy RZ41902_8_8.sx, supplied with the device, into:\n  " + data.string()});
 }
 
 TEST_F(FirmwareWindow, UpdateDeviceBuildsThenExecuteMergesAndStartsTheLoader) {
@@ -138,6 +144,40 @@ TEST_F(FirmwareWindow, AStoppedBuildEndsTheSequenceBeforeTheWindow) {
     EXPECT_EQ(sink.texts().back(), "Project not valid");
     window.FormShow();
     EXPECT_FALSE(window.executeButton()->isEnabled());
+}
+
+TEST_F(FirmwareWindow, AMissingImageIsReportedOverAWindowThatIsLaidOut) {
+    QWidget main;
+    main.resize(500, 300);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    QtMessageSink boxes;
+    TFModifyFileSx shown{state, boxes, detached_program_starter(), &main};
+    state.pdo_layout = 1;
+    // The message box is closed as a user would, once it is up.
+    QString boxText;
+    bool windowWasUp = false;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxText = box->text();
+            windowWasUp = shown.windowHandle() && shown.windowHandle()->isVisible();
+            box->accept();
+        }
+    });
+    closer.start(50);
+    shown.open();
+    QTest::qWait(400);
+    closer.stop();
+    EXPECT_TRUE(boxText.startsWith("Error file RZ41902_8_8.sx not found"));
+    // The box comes over the window on the screen, not from inside its show event.
+    EXPECT_TRUE(windowWasUp);
+    EXPECT_FALSE(shown.executeButton()->isEnabled());
+    // The whole window with its controls, not a strip of its title height.
+    EXPECT_GE(shown.height(), shown.sizeHint().height());
+    EXPECT_LE(shown.executeButton()->mapTo(&shown, QPoint(0, 0)).y() +
+                  shown.executeButton()->height(),
+              shown.height());
 }
 
 } // namespace
