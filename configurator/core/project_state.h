@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "core/table_file.h"
 
@@ -17,7 +18,9 @@ inline constexpr const char* kDefaultDeviceAddress = "0.0.0.0";
 // window and to firmware generation.
 struct ProjectState {
     std::filesystem::path program_dir;
-    std::filesystem::path master_dir;
+    // The MASTER folders where base images are looked for, in this order; the last one is in the
+    // program directory, where the user puts a missing image.
+    std::vector<std::filesystem::path> master_dirs;
     std::filesystem::path projects_dir;
     // Name of the current project as remembered in the settings file; may be empty.
     std::string project_name;

@@ -14,21 +14,29 @@ namespace mk {
 namespace fs = std::filesystem;
 
 std::string build_command_usage() {
-    return "usage: mosaicor-build [--master DIR] [--time YYYY-MM-DDTHH:MM:SS] [--no-merge] "
+    return "Usage: mosaicor-build [--master DIR] [--time YYYY-MM-DDTHH:MM:SS] [--no-merge] "
            "PROJECT_DIR\n"
            "\n"
            "Builds the configuration image of a project as \"Up date Device\" does: the bank\n"
            "files bin/bank1.bin to bin/bank5.bin, the bank source bin/bankg.c and, unless\n"
-           "--no-merge is given, the merged image New_<base image> in the project folder. The\n"
-           "base image (RZ41902_15_3.sx or RZ41902_8_8.sx, by the project's PDO layout) is taken\n"
-           "from DIR, by default the MASTER folder of the program directory. The loader is never\n"
-           "started.\n"
+           "--no-merge is given, the merged image New_<base image> in the project folder.\n"
+           "The loader is never started.\n"
            "\n"
-           "  --time T    build date and time to stamp (local time otherwise), so that two builds\n"
-           "              of the same project are byte-identical\n"
+           "  --master DIR  take the base image from the folder DIR\n"
+           "  --time T      build date and time to stamp (local time otherwise), so that two\n"
+           "                builds of the same project are byte-identical\n"
+           "  --no-merge    write the bank files and the bank source only\n"
+           "  -h, --help    show this text\n"
            "\n"
-           "Messages go to standard error, one per line. Exit status: 0 completed, 1 the build\n"
-           "stopped or no merged image was made, 2 usage error.\n";
+           "The base image, RZ41902_15_3.sx or RZ41902_8_8.sx by the project's PDO layout,\n"
+           "comes with the device. Without --master it is looked for in the MASTER folder\n"
+           "beside this program and then, when this program's folder is not writable (an\n"
+           "installed program), in $XDG_DATA_HOME/Mosaicor_Kv/MASTER, that is\n"
+           "~/.local/share/Mosaicor_Kv/MASTER when XDG_DATA_HOME is not set.\n"
+           "\n"
+           "Messages go to standard error, one per line; a message's further lines are\n"
+           "indented. Exit status: 0 completed, 1 the build stopped or no merged image was\n"
+           "made, 2 usage error.\n";
 }
 
 std::optional<BuildStamp> parse_build_time(const std::string& text) {
@@ -92,7 +100,7 @@ ParsedCommand parse_build_command(int argc, const char* const argv[]) {
     return options;
 }
 
-int run_build_command(const BuildOptions& options, const fs::path& default_master,
+int run_build_command(const BuildOptions& options, const std::vector<fs::path>& default_masters,
                       MessageSink& sink) {
     std::error_code ec;
     const fs::path project_dir = fs::absolute(options.project_dir, ec).lexically_normal();
@@ -113,8 +121,10 @@ int run_build_command(const BuildOptions& options, const fs::path& default_maste
         return kExitCompleted;
 
     const int layout = load_pdo_layout(project);
-    const fs::path master = fs::absolute(options.master_dir.value_or(default_master), ec);
-    const auto plan = prepare_firmware(master, project, layout, sink, false);
+    std::vector<fs::path> masters = default_masters;
+    if (options.master_dir)
+        masters = {fs::absolute(*options.master_dir, ec)};
+    const auto plan = prepare_firmware(masters, project, layout, sink, false);
     if (!plan)
         return kExitFailed;
     NoProgress progress;

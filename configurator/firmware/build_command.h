@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "core/message_sink.h"
 #include "firmware/build_clock.h"
@@ -38,10 +39,11 @@ ParsedCommand parse_build_command(int argc, const char* const argv[]);
 std::optional<BuildStamp> parse_build_time(const std::string& text);
 
 // The same sequence as "Up date Device": build, bank files, bankg.c, then the merge with the base
-// image that the project's PDO layout option picks, from `default_master` unless the options
-// name another. It never starts the loader. Returns the exit status: 0 when the sequence
-// completed, 1 when the build stopped, a file could not be written or no merged image was made.
-int run_build_command(const BuildOptions& options, const std::filesystem::path& default_master,
-                      MessageSink& sink);
+// image that the project's PDO layout option picks, from the first of `default_masters` that
+// holds it unless the options name a folder. It never starts the loader. Returns the exit status: 0
+// when the sequence completed, 1 when the build stopped, a file could not be written or no merged
+// image was made.
+int run_build_command(const BuildOptions& options,
+                      const std::vector<std::filesystem::path>& default_masters, MessageSink& sink);
 
 } // namespace mk

@@ -1,5 +1,6 @@
 // mosaicor-build: the "Up date Device" sequence without windows, for production lines and CI.
-// Every message the windows would show goes to standard error, one per line.
+// Every message the windows would show goes to standard error, one per line; the further lines
+// of a message are indented so that each message still starts a line of its own.
 
 #include <iostream>
 #include <variant>
@@ -13,7 +14,12 @@ namespace {
 class StderrSink : public mk::MessageSink {
 public:
     void show(std::string_view text, mk::MessageKind) override {
-        std::cerr << text << '\n' << std::flush;
+        for (const char c : text) {
+            std::cerr << c;
+            if (c == '\n')
+                std::cerr << "  ";
+        }
+        std::cerr << '\n' << std::flush;
     }
 };
 
@@ -30,10 +36,10 @@ int main(int argc, char* argv[]) {
         return mk::kExitUsage;
     }
     StderrSink sink;
-    const auto master = mk::program_dir_for_this_process() / "MASTER";
+    const auto masters = mk::master_search_dirs(mk::program_folders_for_this_process());
     int status = mk::kExitFailed;
     mk::run_guarded(sink, [&] {
-        status = mk::run_build_command(std::get<mk::BuildOptions>(command), master, sink);
+        status = mk::run_build_command(std::get<mk::BuildOptions>(command), masters, sink);
     });
     return status;
 }

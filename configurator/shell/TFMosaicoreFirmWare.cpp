@@ -36,15 +36,14 @@ QPushButton* makeButton(const char* caption, QWidget* parent) {
 
 } // namespace
 
-TFMosaicoreFirmWare::TFMosaicoreFirmWare(ProjectState& state,
-                                         const std::filesystem::path& program_dir,
+TFMosaicoreFirmWare::TFMosaicoreFirmWare(ProjectState& state, const ProgramFolders& folders,
                                          MessageSink& sink, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowMinimizeButtonHint),
       state_(state), sink_(sink) {
     // FormCreate: directories, settings file, last project.
     buildLayout();
-    setCaption(start_up(state_, program_dir));
+    setCaption(start_up(state_, folders));
     // The process ends with this window however it is closed; the settings are written once.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { FormClose(); });
 }

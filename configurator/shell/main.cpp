@@ -55,6 +55,8 @@ void quitOnTerminationSignals(QApplication& app) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(mk::kApplicationTitle));
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(mk::kDesktopEntryId));
     quitOnTerminationSignals(app);
 
     mk::ProjectState state;
@@ -62,7 +64,7 @@ int main(int argc, char* argv[]) {
     mk::Banks banks; // the five banks of the configuration image, one set per run
 
     // Windows are created once each, main window first, and live for the whole run.
-    mk::TFMosaicoreFirmWare mainWindow(state, mk::program_dir_for_this_process(), sink);
+    mk::TFMosaicoreFirmWare mainWindow(state, mk::program_folders_for_this_process(), sink);
     sink.setFallbackParent(&mainWindow);
     mk::TFsaveproj saveproj(state, sink, &mainWindow);
     mk::TFAbout about(&mainWindow);

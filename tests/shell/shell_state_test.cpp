@@ -42,6 +42,7 @@ TEST(StartUp, EmptyProgramFolderGetsItsFoldersAndTheBaseCaption) {
               "Veltrisa Mosaicor RQ41902 Translate CAN TO MODBUS :");
     EXPECT_TRUE(fs::is_directory(dir.path() / "MASTER"));
     EXPECT_TRUE(fs::is_directory(dir.path() / "PROJECTS"));
+    EXPECT_EQ(state.master_dirs, std::vector<fs::path>{dir.path() / "MASTER"});
     EXPECT_EQ(state.project_dir, dir.path() / "PROJECTS");
     EXPECT_EQ(state.project_name, "");
     EXPECT_EQ(state.table_path(mk::tpdo_file::schema),
@@ -303,6 +304,43 @@ TEST(ProgramDir, FallsBackToTheUserDataFolderWhenNotWritable) {
     EXPECT_TRUE(fs::is_directory(dir.path() / "data" / "Mosaicor_Kv"));
     EXPECT_EQ(mk::choose_program_dir(unwritable, "", dir.path().c_str()),
               dir.path() / ".local" / "share" / "Mosaicor_Kv");
+}
+
+TEST(ProgramDir, AnInstalledProgramFolderIsNeverWrittenEvenWhenItCouldBe) {
+    TempDir dir;
+    const fs::path bin = dir.path() / "usr" / "bin";
+    const fs::path data = dir.path() / "data";
+    fs::create_directories(bin);
+    fs::create_directories(dir.path() / "usr" / "share" / "applications");
+    EXPECT_EQ(mk::choose_program_dir(bin, data.c_str(), nullptr), bin);
+    // With its menu entry installed beside it, as /usr/bin is for root: writable, yet left alone.
+    write_file(dir.path() / "usr" / "share" / "applications" /
+                   "example.veltrisa.MosaicorKv.desktop",
+               "[Desktop Entry]\n");
+    EXPECT_TRUE(mk::is_installed_program_folder(bin));
+    EXPECT_EQ(mk::choose_program_dir(bin, data.c_str(), nullptr), data / "Mosaicor_Kv");
+    EXPECT_TRUE(fs::is_empty(bin));
+}
+
+TEST(StartUp, AnInstalledProgramFindsMasterBesideItselfFirstAndWritesOnlyItsDataFolder) {
+    TempDir dir;
+    const fs::path bin = dir.path() / "bin", data = dir.path() / "data";
+    fs::create_directories(bin / "MASTER");
+    fs::create_directories(data);
+    ProjectState state;
+    EXPECT_EQ(mk::start_up(state, mk::ProgramFolders(data, bin)), mk::caption_for(""));
+    EXPECT_EQ(state.master_dirs, (std::vector<fs::path>{bin / "MASTER", data / "MASTER"}));
+    EXPECT_EQ(state.program_dir, data);
+    EXPECT_EQ(state.project_dir, data / "PROJECTS");
+    EXPECT_TRUE(fs::is_directory(data / "MASTER")); // where the user puts the base images
+    EXPECT_TRUE(fs::is_directory(data / "PROJECTS"));
+
+    // Nothing is added beside the program file, with or without a MASTER there.
+    fs::remove(bin / "MASTER");
+    ProjectState again;
+    mk::start_up(again, mk::ProgramFolders(data, bin));
+    EXPECT_TRUE(fs::is_empty(bin));
+    EXPECT_EQ(again.master_dirs.front(), bin / "MASTER");
 }
 
 } // namespace

@@ -97,8 +97,11 @@ TFModifyFileSx::TFModifyFileSx(ProjectState& state, MessageSink& sink, ProgramSt
 void TFModifyFileSx::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // Restoring the window from the task bar keeps the chosen port and the progress shown.
+    // Opening runs once the window is on the screen: a message box run from inside the show
+    // event lets the window system's events in before the window is mapped, and the window then
+    // kept the height it was created with, a blank strip without its controls.
     if (!event->spontaneous())
-        FormShow();
+        QMetaObject::invokeMethod(this, &TFModifyFileSx::FormShow, Qt::QueuedConnection);
 }
 
 void TFModifyFileSx::FormShow() {
@@ -106,7 +109,8 @@ void TFModifyFileSx::FormShow() {
     progress_->setRange(0, 100);
     progress_->setValue(0);
     execute_->setEnabled(false);
-    plan_ = prepare_firmware(state_.master_dir, state_.project_dir, state_.pdo_layout, sink_, true);
+    plan_ =
+        prepare_firmware(state_.master_dirs, state_.project_dir, state_.pdo_layout, sink_, true);
     execute_->setEnabled(plan_.has_value());
 }
 
