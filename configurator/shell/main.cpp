@@ -15,8 +15,11 @@
 #include "shell/TFMosaicoreFirmWare.h"
 #include "shell/TFsaveproj.h"
 #include "shell/directories.h"
+#include "tables/windows/TFInfopdoMB.h"
 #include "tables/windows/TFSdoMB.h"
+#include "tables/windows/TFTPdoMB.h"
 #include "tables/windows/TFpargen.h"
+#include "tables/windows/TFpdoMB.h"
 #include "ui/qt_message_sink.h"
 
 namespace {
@@ -72,6 +75,12 @@ int main(int argc, char* argv[]) {
     mainWindow.setDispatch(mk::EditorButton::Communication, [&] { pargen.exec(); });
     mk::TFSdoMB sdo(state, sink, &mainWindow);
     mainWindow.setDispatch(mk::EditorButton::Sdo, [&] { sdo.exec(); });
+    mk::TFpdoMB rpdo(state, sink, &mainWindow);
+    mainWindow.setDispatch(mk::EditorButton::TranslatePdo, [&] { rpdo.exec(); });
+    mk::TFInfopdoMB infopdo(state, sink, &mainWindow);
+    mainWindow.setDispatch(mk::EditorButton::StorePdo, [&] { infopdo.exec(); });
+    mk::TFTPdoMB tpdo(state, sink, &mainWindow);
+    mainWindow.setDispatch(mk::EditorButton::TransmitPdo, [&] { tpdo.exec(); });
 
     mainWindow.show();
     return app.exec();
