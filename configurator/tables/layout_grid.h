@@ -34,8 +34,8 @@ public:
         if (i < layout_rows_)
             return std::nullopt;
         return "Outside the PDO layout in force (" + std::to_string(layout_rows_) +
-               " rows). The file holds this row and \"Up date Device\" sends it to the "
-               "device; an empty first cell ends the table above it.";
+               " rows).\nThe file holds this row and \"Up date Device\" sends it to the "
+               "device.\nAn empty first cell ends the table above it.";
     }
 
     bool operator==(const LayoutGrid&) const = default;
