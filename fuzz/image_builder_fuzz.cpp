@@ -1,4 +1,3 @@
-// links: mk_firmware
 // The image builder over arbitrary table files: the first byte picks the file that gets the rest
 // of the input, beside well-formed files of the other tables. Every outcome is a message or a
 // UserError; nothing may be written outside the banks.

@@ -1,4 +1,3 @@
-// links: mk_tables
 // Integer text: any bytes either convert or fail cleanly, and a value that converts prints back
 // to a text that converts to the same value.
 #include <cstdint>

@@ -1,4 +1,3 @@
-// links: mk_tables
 // The receive-PDO and transmit-PDO readers, checks and writers on any file content: a reading
 // error or a conversion error at most, never a crash, and a grid exactly as tall as it reads.
 #include <cstdint>

@@ -1,4 +1,3 @@
-// links: mk_firmware
 // The S-record merge over arbitrary base image text: any line, line end or length must end in a
 // pass result or the merge's message, never in a read past a line or a crash.
 

@@ -1,4 +1,3 @@
-// links: mk_tables mk_shell
 // Table files and the settings file: malformed input ends in a reading error, never a crash.
 #include <cstdint>
 #include <filesystem>

@@ -8,7 +8,7 @@
 namespace mk {
 
 // The folder that holds the settings file, MASTER and PROJECTS: the folder of the program file
-// when it is writable (portable use, as the device family's tools have always worked), otherwise
+// when it is writable (portable use: the program and its projects travel together), otherwise
 // $XDG_DATA_HOME/Mosaicor_Kv, or ~/.local/share/Mosaicor_Kv without XDG_DATA_HOME.
 std::filesystem::path choose_program_dir(const std::filesystem::path& executable_dir,
                                          const char* xdg_data_home, const char* home);

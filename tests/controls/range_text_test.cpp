@@ -8,7 +8,7 @@ namespace {
 using mk::TBase;
 using namespace mk::range;
 
-TEST(RangeDigits, TheWorkedExampleOfTwentyFive) {
+TEST(RangeDigits, TwentyFiveInEveryBase) {
     EXPECT_EQ(decimal_to_bits("25"), "11001");
     EXPECT_EQ(bits_to_hex("11001"), "19");
     EXPECT_EQ(bits_to_octal_grouping("11001"), "31");

@@ -40,7 +40,7 @@ TEST_F(ImageBuilder, EmptyProjectShowsTheMissingFileMessagesInBuildOrder) {
             ASSERT_EQ(byte, 0) << "bank " << b;
 }
 
-TEST_F(ImageBuilder, SdoEntryIsNineBytesInTheDocumentedLayout) {
+TEST_F(ImageBuilder, SdoEntryLayout) {
     file("sdo.xml", "<sdo>" + sdo_row("148", "0x1234") + sdo_row("148", "4660") + "</sdo>");
     build();
     const auto entry = hex({0x94, 0x12, 0x34, 0x00, 0x05, 0x20, 0x00, 0x01, 0x04});

@@ -65,7 +65,7 @@ std::string dati(int word, int byte) {
            "\"/>";
 }
 
-TEST_F(ImageSections, EmcyRecordAndRegisterRowsOfTheWorkedExample) {
+TEST_F(ImageSections, EmcyRecordAndItsRegisterRows) {
     file("emcydef.xml", "<EMCY>" + emcy_def("5", "0x1000", "0x01") + "</EMCY>");
     file("emcyword.xml",
          "<EMCY_Word><EMCY_ROW>" + dati(100, 0x21) + dati(101, 0x03) + "</EMCY_ROW></EMCY_Word>");

@@ -97,7 +97,7 @@ protected:
     CountingProgress progress;
 };
 
-TEST(BankRecords, ZeroBanksGiveTheDocumentedChecksums) {
+TEST(BankRecords, ChecksumsOfEmptyBanks) {
     Banks banks;
     const auto one = lines_of(bank_records(banks.bank(1), 1));
     ASSERT_EQ(one.size(), 512u);

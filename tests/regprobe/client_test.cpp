@@ -65,7 +65,7 @@ TEST(ModbusClientDefaults, PropertiesAndBuffer) {
     EXPECT_FALSE(c.Connected());
 }
 
-TEST_F(ModbusClientTest, WorkedExamplesGoOnTheWireExactly) {
+TEST_F(ModbusClientTest, RequestsGoOnTheWireByteForByte) {
     std::map<std::uint16_t, std::uint16_t> regs{{0, 0xBEEF}};
     std::mutex lock;
     auto slave = FakeSlave::with_registers(regs, lock);

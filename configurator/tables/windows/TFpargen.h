@@ -41,7 +41,7 @@ public:
     TParGen record() const;
     void setRecord(const TParGen& record);
 
-    // Widgets by their design names, for tests and for the accessibility tree.
+    // Widgets named after the window's controls, for tests and for the accessibility tree.
     using OctetEdits = std::array<TRangeEdit*, 4>;
     const OctetEdits& ipEdits() const { return re_ipb_; }
     const OctetEdits& subnetEdits() const { return re_smb_; }
