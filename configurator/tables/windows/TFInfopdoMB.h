@@ -7,10 +7,8 @@
 #include "ui/editor_dialog.h"
 
 class QButtonGroup;
-class QGroupBox;
 class QLineEdit;
 class QListWidget;
-class QPushButton;
 
 namespace mk {
 
@@ -23,8 +21,6 @@ class TFInfopdoMB : public EditorDialog {
     Q_OBJECT
 public:
     TFInfopdoMB(const ProjectState& state, MessageSink& sink, QWidget* parent = nullptr);
-
-    const StoredPdoEditor& editor() const { return editor_; }
 
     // Handlers, named after the control and the event.
     void FormShow() override;   // opening: the three files
