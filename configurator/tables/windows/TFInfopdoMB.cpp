@@ -120,7 +120,7 @@ TFInfopdoMB::TFInfopdoMB(const ProjectState& state, MessageSink& sink, QWidget* 
     // the field); the arrow keys select too. A mouse press changes the current row before the
     // click arrives, so that change is left to the click.
     const auto wireSelection = [](QListWidget* list, void (TFInfopdoMB::*handler)(int),
-                               TFInfopdoMB* self) {
+                                  TFInfopdoMB* self) {
         connect(list, &QListWidget::currentRowChanged, self, [self, handler](int row) {
             if (QApplication::mouseButtons() == Qt::NoButton)
                 (self->*handler)(row);
