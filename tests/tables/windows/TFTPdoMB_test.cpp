@@ -84,7 +84,7 @@ TEST_F(TpdoWindow, LayoutGivesThreeOrEightRowsAndTwentyFileRowsAreAllShown) {
     EXPECT_EQ(readFile(file()), xml + "</Trasmit_PDO>");
 }
 
-TEST_F(TpdoWindow, LooksAsDesigned) {
+TEST_F(TpdoWindow, TitleBandHeadingsAndFreeTextCells) {
     open();
     EXPECT_EQ(window->windowTitle(), "Transmit PDO");
     auto* band = window->findChild<QLabel*>(QStringLiteral("titleBand"));

@@ -87,7 +87,7 @@ TEST_F(RpdoWindow, RowCountFollowsTheLayoutAtEveryOpening) {
     EXPECT_TRUE(sink.entries.empty());
 }
 
-TEST_F(RpdoWindow, LooksAsDesigned) {
+TEST_F(RpdoWindow, CaptionHeadingsButtonsFocusAndColumnWidths) {
     open();
     EXPECT_EQ(window->windowTitle(), "RPDO");
     EXPECT_EQ(window->pages()->tabText(0), "CanA-ModBus");
