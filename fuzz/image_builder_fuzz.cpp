@@ -1,4 +1,3 @@
-// links: mk_firmware
 // The image builder over arbitrary table files: the first byte picks the file that gets the rest
 // of the input, beside well-formed files of the other tables. Every outcome is a message or a
 // UserError; nothing may be written outside the banks.
@@ -11,8 +10,8 @@
 
 #include <stdlib.h>
 
+#include "core/user_error.h"
 #include "firmware/image_builder.h"
-#include "tables/user_error.h"
 
 namespace {
 

@@ -1,4 +1,3 @@
-// links: mk_tables
 // Integer text: any bytes either convert or fail cleanly, and a value that converts prints back
 // to a text that converts to the same value.
 #include <cstdint>
@@ -6,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "tables/integer_text.h"
+#include "core/integer_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

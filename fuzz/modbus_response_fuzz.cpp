@@ -1,4 +1,3 @@
-// links: rp_modbus
 // Modbus responses: whatever a slave sends, the check stays inside the receive and transfer
 // buffers and never crashes.
 #include <cstdint>

@@ -1,4 +1,3 @@
-// links: rp_modbus
 // Regprobe's integer text (every number typed in its window): any bytes either convert or fail
 // with the conversion message, and a value that converts prints back to a text that converts to
 // the same value.

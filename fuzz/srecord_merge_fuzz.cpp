@@ -1,4 +1,3 @@
-// links: mk_firmware
 // The in-memory S-record merge over arbitrary base image text. Any line, line end or length must
 // end in a pass result, never in a read past a line or a crash, and the result must be the one a
 // plain reading of the rules gives: a pass with a line that is not an S-record, or without an S9

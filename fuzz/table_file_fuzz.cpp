@@ -1,4 +1,3 @@
-// links: mk_tables mk_shell
 // Table files and the settings file: malformed input ends in a reading error, never a crash.
 #include <cstdint>
 #include <filesystem>
@@ -7,8 +6,8 @@
 
 #include <unistd.h>
 
+#include "core/table_file.h"
 #include "shell/settings_file.h"
-#include "tables/table_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

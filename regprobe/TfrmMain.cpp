@@ -292,8 +292,12 @@ void TfrmMain::btnWriteMultiClick() {
     });
 }
 
+// The list is a check list: each entry comes with a check box, unchecked. The marks are the
+// user's notes; the multiple write takes the first entries whether checked or not.
 void TfrmMain::btnAddValueClick() {
-    lbValues->addItem(edAddValue->text());
+    auto* item = new QListWidgetItem(edAddValue->text(), lbValues);
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(Qt::Unchecked);
 }
 
 void TfrmMain::btnDelValueClick() {

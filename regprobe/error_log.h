@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
+#include <ctime>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -16,15 +19,27 @@ public:
 inline constexpr const char* kErrorLogName = "errorlog.txt";
 inline constexpr const char* kErrorLogHeader = "File di errore Modbus TCP Client";
 
-// The current local date and time in the user's locale: the date representation, a blank,
-// and the time representation with seconds (strftime "%x" and "%X").
+// Past this size the log is moved to its backup and started anew.
+inline constexpr std::uintmax_t kErrorLogLimit = 16 * 1024 * 1024;
+
+// The wall clock a log line's date and time come from.
+using WallClock = std::function<std::time_t()>;
+
+// The local date and time in the user's locale: the date representation, a blank, and the
+// time representation with seconds (strftime "%x" and "%X").
+std::string local_date_time(const WallClock& clock);
 std::string local_date_time();
 
-// Appends one line "<stamp> <text>" to the log. A log that does not exist yet is written
-// beside it with its first line "<stamp> File di errore Modbus TCP Client" and renamed into
-// place. An existing log gets the line appended in place; a failed write is cut back, so the
-// previous lines stay whole and no half line is left.
+// Where a full log is moved: its name followed by ".1".
+std::filesystem::path error_log_backup(const std::filesystem::path& path);
+
+// Appends one line "<stamp> <text>" to the log, creating it when it is missing. A log that is
+// empty gets the first line "<stamp> File di errore Modbus TCP Client" before the line. When
+// the line would take the log past `limit` bytes, the log is first renamed to its backup
+// (replacing an older one) and a new log is started. A failed write is cut back, so the
+// previous lines stay whole and no half line is left. Writers in several threads or programs
+// may share the log.
 void append_error_log(const std::filesystem::path& path, const std::string& stamp,
-                      std::string_view text);
+                      std::string_view text, std::uintmax_t limit = kErrorLogLimit);
 
 } // namespace rp

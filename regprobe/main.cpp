@@ -8,6 +8,8 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(rp::kApplicationTitle));
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.veltrisa.Regprobe"));
 
     rp::QtMessages messages;
     rp::TfrmMain frmMain(messages);

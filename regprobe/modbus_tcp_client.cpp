@@ -26,10 +26,19 @@ private:
 
 } // namespace
 
-TModbusTcpClient::TModbusTcpClient() : LogStamp(local_date_time) {}
+TModbusTcpClient::TModbusTcpClient() : LogStamp([] { return local_date_time(); }) {}
+
+// Without a connect time-out of its own the connect is bounded by the response time-out, as
+// the rest of the transaction is: left to the system, a host that drops packets would block
+// the caller for more than two minutes of connection retries.
+std::int32_t TModbusTcpClient::connect_time_out() const {
+    if (ConnectTimeOut > 0 || TimeOut == 0)
+        return ConnectTimeOut;
+    return static_cast<std::int32_t>(std::min<std::uint32_t>(TimeOut, INT32_MAX));
+}
 
 void TModbusTcpClient::Connect() {
-    connection_.connect(Host, Port, ConnectTimeOut);
+    connection_.connect(Host, Port, connect_time_out());
 }
 
 bool TModbusTcpClient::ReadHoldingRegisters(std::uint16_t regNumber,
@@ -99,7 +108,9 @@ bool TModbusTcpClient::run_transaction() {
 
 // Collects the response into the receive buffer. TCP may deliver it in pieces, so after the
 // first bytes the wait goes on until the length the header announces has arrived, the slave
-// closes, or the time-out ends; the bytes that came are then checked as they are.
+// closes, the line has been quiet for kResponseQuietGap since the last bytes, or the time-out
+// ends; the bytes that came are then checked as they are. The quiet gap keeps a slave that
+// announces more than it sends from holding every read for the whole time-out.
 void TModbusTcpClient::receive_response() {
     const std::span<std::uint8_t> into(received_);
     if (TimeOut == 0) {
@@ -108,20 +119,25 @@ void TModbusTcpClient::receive_response() {
     }
     using clock = std::chrono::steady_clock;
     const auto deadline = clock::now() + std::chrono::milliseconds(TimeOut);
+    auto until = deadline;
     while (count_ == 0 || count_ < expected_response_size(LastResponse())) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - clock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - clock::now());
         if (left.count() <= 0)
             return;
         const auto wait = std::min<std::int64_t>(left.count(), INT32_MAX);
         if (!connection_.wait_readable(static_cast<int>(wait)))
             continue;
+        std::size_t got = 0;
         try {
-            count_ += connection_.read_available(into.subspan(count_));
+            got = connection_.read_available(into.subspan(count_));
         } catch (const ConnectionClosedGracefully&) {
             if (count_ == 0)
                 throw; // closed before answering
             return;
         }
+        count_ += got;
+        if (got > 0)
+            until = std::min(deadline, clock::now() + kResponseQuietGap);
     }
 }
 

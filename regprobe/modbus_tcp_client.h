@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -13,6 +14,12 @@
 
 namespace rp {
 
+// Once part of a response has come, a pause this long ends the wait for the rest. Longer than
+// the pause a slave's TCP stack may put between two pieces of one answer (a delayed
+// acknowledgement holding back the second piece lasts up to 200 ms), short enough that a slave
+// announcing more than it sends costs a quarter second per request instead of the time-out.
+inline constexpr std::chrono::milliseconds kResponseQuietGap{250};
+
 // Modbus TCP master: one slave, one connection per transaction. Every operation connects,
 // sends one request, waits for one response and disconnects, blocking the calling thread.
 // The public fields are the component's properties; they keep the values of the last
@@ -22,8 +29,9 @@ public:
     std::string Host;
     std::uint16_t Port = 502;
     std::uint8_t UnitID = 1;
-    std::uint32_t TimeOut = 15000;    // ms to wait for the response; 0 = do not wait
-    std::int32_t ConnectTimeOut = -1; // ms; -1 = the system's own connect time-out
+    std::uint32_t TimeOut = 15000; // ms to wait for the response; 0 = do not wait
+    // ms; -1 = none of its own: the connect is bounded by TimeOut (by the system if that is 0)
+    std::int32_t ConnectTimeOut = -1;
     std::uint8_t ModBusFunction = 0;
     std::uint16_t RegNumber = 0; // counted from 1; the wire carries RegNumber - 1
     std::uint16_t BlockLength = 0;
@@ -59,6 +67,9 @@ public:
     std::span<const std::uint8_t> LastResponse() const { return {received_.data(), count_}; }
 
 private:
+    // The connect's time-out: ConnectTimeOut when set (above 0), otherwise TimeOut, and the
+    // system's own when neither is set.
+    std::int32_t connect_time_out() const;
     bool run_transaction();
     void receive_response();
     void log_failure();

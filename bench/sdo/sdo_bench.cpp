@@ -9,11 +9,11 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "shell/project_state.h"
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
+#include "core/project_state.h"
+#include "tables/sdo_schema.h"
 #include "tables/sdo_table.h"
 #include "tables/windows/TFSdoMB.h"
-#include "tables/windows/sdo_table_model.h"
 #include "test_dir.h"
 
 namespace {
@@ -47,7 +47,7 @@ struct Project {
         state.project_dir = dir.path();
         mk::save_sdo_table(fullTable(), file());
     }
-    std::filesystem::path file() const { return state.table_path(mk::TableFile::Sdo); }
+    std::filesystem::path file() const { return state.table_path(mk::sdo_file::schema); }
     mk::test::TempDir dir;
     mk::ProjectState state;
 };
@@ -59,7 +59,7 @@ void requireQuiet(const mk::RecordingSink& sink) {
 
 void BM_LoadIntoModel(benchmark::State& s) {
     Project project;
-    mk::SdoTableModel model;
+    mk::SdoGridModel model(mk::kSdoColumns);
     for (auto _ : s) {
         mk::RecordingSink sink;
         model.setTable(mk::load_sdo_table(project.file(), sink));

@@ -9,7 +9,7 @@
 #include <QThread>
 #include <algorithm>
 
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
 
 namespace mk {
 
@@ -344,17 +344,12 @@ bool TRangeEdit::leaveRules() {
     if (base_ == TBase::Decimale) {
         if (t.empty())
             t = "0";
-        const bool bareSign = t == "-" || t == "-." || t == "-,";
-        const bool checked = lungDec_ <= 0;
-        if (const auto value = range::read_decimal(t)) {
+        // A text that is not a number (a pasted "12A" or "1E5") stays as it is: the user sees
+        // what was pasted, and the host refuses to save what it cannot use.
+        if (const auto value = range::read_decimal(t))
             t = range::format_number(*value, numDec_, separatorFor(t));
-        } else if (!bareSign || !checked) {
-            // A text that is not a number (a pasted "1E5", a lone separator) would stay in the
-            // field unchecked; it goes back to the last value that was a number in range.
-            t = range::format_number(lastInRange_, numDec_, separatorFor(t));
-        }
         replaceText(t);
-        if (!checked)
+        if (lungDec_ > 0)
             return true;
         const std::string shown = text().toStdString();
         if (shown == "-" || shown == "-." || shown == "-,")
@@ -363,8 +358,7 @@ bool TRangeEdit::leaveRules() {
         // let an octet field with the range 0 to 255 keep 300, which the device would then
         // receive as 44.
         if (hasRange()) {
-            const long double v = range::read_decimal(shown).value_or(lastInRange_);
-            if (v > maxval_ || v < minval_)
+            if (const auto v = range::read_decimal(shown); v && (*v > maxval_ || *v < minval_))
                 return false;
         }
         return true;
@@ -389,10 +383,16 @@ bool TRangeEdit::Exit() {
         return true;
     }
     errorFlash();
-    reclaimingFocus = true;
-    setFocus(Qt::OtherFocusReason);
-    reclaimingFocus = false;
-    end(false);
+    // A field that is no longer visible (its group was folded away) cannot be corrected where
+    // it is; pulling the focus back into it would leave the keys going nowhere the user sees.
+    // While a group is being hidden its children still count as visible, so the check goes
+    // through every parent up to the window.
+    if (isVisibleTo(window()) && window()->isVisible()) {
+        reclaimingFocus = true;
+        setFocus(Qt::OtherFocusReason);
+        reclaimingFocus = false;
+        end(false);
+    }
     return false;
 }
 

@@ -62,9 +62,11 @@ public:
     long double lastInRangeValue() const { return lastInRange_; }
     QColor currentBackground() const;
 
-    // The rules of leaving the field: reformats the text and checks it. When the field is in
-    // error it flashes, takes the focus back and returns false. Hosts run it before they read a
-    // field that still has the focus (an OK taken with Enter never moves the focus).
+    // The rules of leaving the field: reformats a number and checks it. When the field is in
+    // error it flashes, takes the focus back while it is visible, and returns false. A text
+    // that is not a number is left as it is and is no error here: the host decides whether it
+    // can be saved. Hosts run it before they read a field that still has the focus (an OK taken
+    // with Enter never moves the focus).
     bool Exit();
 
 signals:

@@ -245,21 +245,6 @@ std::string write_in_base(std::string_view decimal, TBase base) {
     return "0";
 }
 
-bool admits(TBase base, char c) {
-    switch (base) {
-    case TBase::Decimale:
-        return is_digit(c) || (c >= 'A' && c <= 'F') || is_separator(c) || c == '-';
-    case TBase::Binario:
-    case TBase::BCD:
-        return c == '0' || c == '1';
-    case TBase::Esadecimale:
-        return is_digit(c) || (c >= 'A' && c <= 'F');
-    case TBase::Ottale:
-        return c >= '0' && c <= '7';
-    }
-    return false;
-}
-
 std::optional<long double> read_decimal(std::string_view text) {
     std::string normal;
     std::size_t i = 0;
@@ -381,9 +366,10 @@ TextRuleResult apply_text_rules(std::string_view text, const TextRuleContext& ct
             else
                 s.resize(static_cast<std::size_t>(ctx.max_length));
         }
-        std::erase_if(s, [&](char c) {
-            const bool kept = is_digit(c) || (c >= 'A' && c <= 'F') || is_separator(c) || c == '-';
-            return !kept || !admits(ctx.base, c);
+        // The same characters stay in every base: a pasted text keeps what the user can see
+        // and correct, and the base's own reading skips what it cannot use.
+        std::erase_if(s, [](char c) {
+            return !(is_digit(c) || (c >= 'A' && c <= 'F') || is_separator(c) || c == '-');
         });
         for (std::size_t i = s.size(); i-- > 1;)
             if (s[i] == '-')
@@ -443,7 +429,11 @@ ConversionResult convert_text(std::string_view text, TBase from, TBase to,
     const std::string bits = [&] {
         switch (from) {
         case TBase::Binario:
-            return std::string(text);
+            // The text is grouped as it stands while it holds only bits; other digits count at
+            // their power of two, so such a text is grouped by the bits of that value.
+            if (std::all_of(text.begin(), text.end(), [](char c) { return c == '0' || c == '1'; }))
+                return std::string(text);
+            return decimal_to_bits(decimal);
         case TBase::Esadecimale:
             return hex_to_bits(text);
         case TBase::Ottale:

@@ -58,9 +58,6 @@ std::string decimal_add(std::string_view decimal, long long delta);
 std::string value_of(std::string_view text, TBase base, bool* bad_bcd = nullptr);
 // A non-negative decimal value written in a base, without leading zeros.
 std::string write_in_base(std::string_view decimal, TBase base);
-// Whether a character may stand in a text of the base. The decimal base admits the characters
-// the text-change rules keep; the other bases admit their own digits only.
-bool admits(TBase base, char c);
 
 // --- Decimal numbers -----------------------------------------------------------------------
 

@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "tables/user_error.h"
+#include "core/user_error.h"
 
 namespace mk {
 

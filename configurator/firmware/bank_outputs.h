@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/user_error.h"
 #include "firmware/banks.h"
 #include "firmware/output_set.h"
-#include "tables/user_error.h"
 
 namespace mk {
 

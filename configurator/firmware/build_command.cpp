@@ -4,38 +4,52 @@
 #include <cstdio>
 #include <string_view>
 
+#include "core/guard.h"
 #include "firmware/bank_outputs.h"
 #include "firmware/banks.h"
 #include "firmware/firmware_plan.h"
 #include "firmware/image_builder.h"
 #include "firmware/output_set.h"
 #include "firmware/update_sequence.h"
-#include "shell/pdo_layout.h"
-#include "shell/project_state.h"
-#include "tables/user_error.h"
+#include "tables/emcy_schema.h"
+#include "tables/emcy_word_schema.h"
+#include "tables/pargen_schema.h"
+#include "tables/pargen_table.h"
+#include "tables/rpdo_schema.h"
+#include "tables/sdo_schema.h"
+#include "tables/sdopdo_schema.h"
+#include "tables/tpdo_schema.h"
 
 namespace mk {
 
 namespace fs = std::filesystem;
 
 std::string build_command_usage() {
-    return "usage: mosaicor-build [--master DIR] [--time YYYY-MM-DDTHH:MM:SS] [--no-merge] "
+    return "Usage: mosaicor-build [--master DIR] [--time YYYY-MM-DDTHH:MM:SS] [--no-merge] "
            "PROJECT_DIR\n"
            "\n"
            "Builds the configuration image of a project as \"Up date Device\" does: the bank\n"
            "files bin/bank1.bin to bin/bank5.bin, the bank source bin/bankg.c and, unless\n"
-           "--no-merge is given, the merged image New_<base image> in the project folder. The\n"
-           "base image (RZ41902_15_3.sx or RZ41902_8_8.sx, by the project's PDO layout) is taken\n"
-           "from DIR, by default the MASTER folder of the program directory. The loader is never\n"
-           "started.\n"
+           "--no-merge is given, the merged image New_<base image> in the project folder.\n"
+           "The loader is never started.\n"
            "\n"
-           "  --time T    build date and time to stamp (local time otherwise), so that two builds\n"
-           "              of the same project are byte-identical\n"
+           "  --master DIR  take the base image from the folder DIR\n"
+           "  --time T      build date and time to stamp (local time otherwise), so that two\n"
+           "                builds of the same project are byte-identical\n"
+           "  --no-merge    write the bank files and the bank source only\n"
+           "  -h, --help    show this text\n"
+           "\n"
+           "The base image, RZ41902_15_3.sx or RZ41902_8_8.sx by the project's PDO layout,\n"
+           "comes with the device. Without --master it is looked for in the MASTER folder\n"
+           "beside this program and then, when this program's folder is not writable (an\n"
+           "installed program), in $XDG_DATA_HOME/Mosaicor_Kv/MASTER, that is\n"
+           "~/.local/share/Mosaicor_Kv/MASTER when XDG_DATA_HOME is not set.\n"
            "\n"
            "The outputs are replaced as one set: when the build cannot deliver all of them,\n"
            "every file of an earlier build stays as it was.\n"
            "\n"
-           "Messages go to standard error, one per line.\n"
+           "Messages go to standard error, one per line; a message's further lines are\n"
+           "indented.\n"
            "\n"
            "Exit status:\n"
            "  0  completed: every output written, both banks in the merged image\n"
@@ -115,24 +129,25 @@ ParsedCommand parse_build_command(int argc, const char* const argv[]) {
 
 namespace {
 
-constexpr TableFile kTableFiles[] = {TableFile::Pargen,     TableFile::Sdo,     TableFile::Rpdodef,
-                                     TableFile::Sdopdo,     TableFile::Emcydef, TableFile::Emcyword,
-                                     TableFile::TransmitPdo};
+// The table files of a project, in the order the message names them.
+constexpr const TableSchema* kTableFiles[] = {
+    &pargen_file::schema, &sdo_file::schema,       &rpdo_file::schema, &sdopdo_file::schema,
+    &emcy_file::schema,   &emcy_word_file::schema, &tpdo_file::schema};
 
 // A project folder holds at least one of its table files; any other folder is refused before
 // anything is written into it or its bin folder.
 bool holds_a_table_file(const fs::path& dir) {
     std::error_code ec;
-    for (TableFile t : kTableFiles)
-        if (fs::exists(dir / table_file_name(t), ec))
+    for (const TableSchema* t : kTableFiles)
+        if (fs::exists(t->path_in(dir), ec))
             return true;
     return false;
 }
 
 std::string not_a_project_message(const fs::path& dir) {
     std::string names;
-    for (TableFile t : kTableFiles)
-        names += std::string(names.empty() ? "" : ", ") + table_file_name(t);
+    for (const TableSchema* t : kTableFiles)
+        names += std::string(names.empty() ? "" : ", ") + t->file_name;
     return dir.string() + " is not a project folder: it holds none of " + names +
            ". Nothing was written.";
 }
@@ -153,7 +168,7 @@ int exit_status(MergeOutcome outcome) {
 
 } // namespace
 
-int run_build_command(const BuildOptions& options, const fs::path& default_master,
+int run_build_command(const BuildOptions& options, const std::vector<fs::path>& default_masters,
                       MessageSink& sink) {
     std::error_code ec;
     const fs::path project_dir = fs::absolute(options.project_dir, ec).lexically_normal();
@@ -178,19 +193,19 @@ int run_build_command(const BuildOptions& options, const fs::path& default_maste
     OutputSet outputs;
     MergeOutcome outcome = MergeOutcome::Merged;
     fs::path image_path;
-    try {
-        build_image(project, banks, sink, clock);
-        add_bank_outputs(outputs, project, banks);
-    } catch (const UserError& e) {
-        sink.show(e.what(), MessageKind::Error);
+    if (!run_guarded(sink, [&] {
+            build_image(project, banks, sink, clock);
+            add_bank_outputs(outputs, project, banks);
+        }))
         return kExitFailed;
-    }
     if (options.merge) {
         // The merge takes the banks as they are about to be written, so the bank files and the
         // image are one set: either all of them are replaced or none.
-        const int layout = load_pdo_layout(project / table_file_name(TableFile::Pargen));
-        const fs::path master = fs::absolute(options.master_dir.value_or(default_master), ec);
-        const auto plan = prepare_firmware(master, project, layout, sink, false);
+        const int layout = load_pdo_layout(project);
+        std::vector<fs::path> masters = default_masters;
+        if (options.master_dir)
+            masters = {fs::absolute(*options.master_dir, ec)};
+        const auto plan = prepare_firmware(masters, project, layout, sink, false);
         if (!plan)
             return kExitFailed;
         const auto base = read_file_limited(plan->base_image(), kMaxImageSize);

@@ -4,9 +4,10 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
+#include "core/message_sink.h"
 #include "firmware/build_clock.h"
-#include "tables/message_sink.h"
 
 namespace mk {
 
@@ -44,12 +45,12 @@ ParsedCommand parse_build_command(int argc, const char* const argv[]);
 std::optional<BuildStamp> parse_build_time(const std::string& text);
 
 // The same sequence as "Up date Device": build, bank files, bankg.c, then the merge with the base
-// image that the project's PDO layout option picks, from `default_master` unless the options
-// name another. It never starts the loader. The merge takes the banks from memory, and the bank
-// outputs and the merged image are written as one set, so a build that cannot deliver the image
-// changes no file. A folder holding none of the table files is refused. Returns the exit status
-// that build_command_usage() lists.
-int run_build_command(const BuildOptions& options, const std::filesystem::path& default_master,
-                      MessageSink& sink);
+// image that the project's PDO layout option picks, from the first of `default_masters` that
+// holds it unless the options name a folder. It never starts the loader. The merge takes the
+// banks from memory, and the bank outputs and the merged image are written as one set, so a build
+// that cannot deliver the image changes no file. A folder holding none of the table files is
+// refused. Returns the exit status that build_command_usage() lists.
+int run_build_command(const BuildOptions& options,
+                      const std::vector<std::filesystem::path>& default_masters, MessageSink& sink);
 
 } // namespace mk

@@ -1,6 +1,6 @@
 #include "firmware/field_value.h"
 
-#include "tables/integer_text.h"
+#include "core/integer_text.h"
 
 namespace mk {
 

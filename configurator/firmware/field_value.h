@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
 
 namespace mk {
 

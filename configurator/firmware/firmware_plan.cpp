@@ -1,5 +1,6 @@
 #include "firmware/firmware_plan.h"
 
+#include <algorithm>
 #include <system_error>
 
 namespace mk {
@@ -10,26 +11,40 @@ std::string base_image_name(int pdo_layout) {
     return pdo_layout != 0 ? kBaseImage8Rpdo : kBaseImage15Rpdo;
 }
 
-std::string base_image_not_found_message(const std::string& base_name) {
-    return "Error file " + base_name + " not found";
+std::string base_image_not_found_message(const std::string& base_name,
+                                         const std::vector<fs::path>& searched) {
+    std::string text = "Error file " + base_name + " not found";
+    if (searched.empty())
+        return text;
+    // Base images are device firmware and come with the device; the user must know where the
+    // program looked and where one belongs.
+    text += "\nLooked for in:";
+    for (const fs::path& dir : searched)
+        text += "\n  " + dir.string();
+    text +=
+        "\nCopy " + base_name + ", supplied with the device, into:\n  " + searched.back().string();
+    return text;
 }
 
-std::optional<FirmwarePlan> prepare_firmware(const fs::path& master_dir,
+std::optional<FirmwarePlan> prepare_firmware(const std::vector<fs::path>& master_dirs,
                                              const fs::path& project_dir, int pdo_layout,
                                              MessageSink& sink, bool make_master_current) {
     FirmwarePlan plan;
-    plan.master_dir = master_dir;
     plan.base_name = base_image_name(pdo_layout);
     plan.bank_dir = project_dir / "bin";
     std::error_code ec;
     if (project_dir.empty())
         return std::nullopt;
-    if (!fs::exists(plan.base_image(), ec)) {
-        sink.show(base_image_not_found_message(plan.base_name), MessageKind::Error);
+    const auto found = std::find_if(master_dirs.begin(), master_dirs.end(), [&](const auto& dir) {
+        return fs::is_regular_file(dir / plan.base_name, ec);
+    });
+    if (found == master_dirs.end()) {
+        sink.show(base_image_not_found_message(plan.base_name, master_dirs), MessageKind::Error);
         return std::nullopt;
     }
+    plan.master_dir = *found;
     if (make_master_current) {
-        fs::current_path(master_dir, ec);
+        fs::current_path(plan.master_dir, ec);
         if (ec) {
             sink.show(kMsgError, MessageKind::Error);
             return std::nullopt;

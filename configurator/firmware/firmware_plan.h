@@ -4,10 +4,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "core/message_sink.h"
 #include "firmware/program_starter.h"
 #include "firmware/srecord_merge.h"
-#include "tables/message_sink.h"
 
 namespace mk {
 
@@ -19,11 +20,14 @@ inline constexpr std::string_view kMsgError = "Error";
 
 // RZ41902_8_8.sx for any layout but 0, RZ41902_15_3.sx for 0.
 std::string base_image_name(int pdo_layout);
-// "Error file " + base image name + " not found".
-std::string base_image_not_found_message(const std::string& base_name);
+// "Error file " + base image name + " not found", followed by the folders where it was looked for
+// and the one to put it in (the last of them).
+std::string base_image_not_found_message(const std::string& base_name,
+                                         const std::vector<std::filesystem::path>& searched);
 
 // What the firmware window fixes when it opens and uses when the merge runs.
 struct FirmwarePlan {
+    // The MASTER folder the base image was found in.
     std::filesystem::path master_dir;
     std::string base_name;
     std::filesystem::path bank_dir;
@@ -35,11 +39,12 @@ struct FirmwarePlan {
     std::filesystem::path merged_image() const { return project_path + output_name; }
 };
 
-// Prepares the merge for a project: picks the base image by the PDO layout option and checks
-// that it is in the MASTER directory ("Error file ... not found" otherwise). With
-// `make_master_current` the MASTER directory becomes the process's current directory, which the
-// loader inherits ("Error" when that fails). Returns nothing when the merge cannot run.
-std::optional<FirmwarePlan> prepare_firmware(const std::filesystem::path& master_dir,
+// Prepares the merge for a project: picks the base image by the PDO layout option and takes it
+// from the first of the MASTER folders that holds it ("Error file ... not found" and where to put
+// it otherwise). With `make_master_current` that MASTER folder becomes the process's current
+// directory, which the loader inherits ("Error" when that fails). Returns nothing when the merge
+// cannot run.
+std::optional<FirmwarePlan> prepare_firmware(const std::vector<std::filesystem::path>& master_dirs,
                                              const std::filesystem::path& project_dir,
                                              int pdo_layout, MessageSink& sink,
                                              bool make_master_current);

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
 
 namespace mk {
 

@@ -4,11 +4,19 @@
 #include <string>
 #include <vector>
 
+#include "core/integer_text.h"
+#include "core/table_file.h"
+#include "core/user_error.h"
 #include "firmware/field_value.h"
 #include "firmware/image_writer.h"
-#include "tables/integer_text.h"
-#include "tables/table_file.h"
-#include "tables/user_error.h"
+#include "tables/emcy_schema.h"
+#include "tables/emcy_word_schema.h"
+#include "tables/pargen_schema.h"
+#include "tables/pargen_table.h"
+#include "tables/rpdo_schema.h"
+#include "tables/sdo_schema.h"
+#include "tables/sdopdo_schema.h"
+#include "tables/tpdo_schema.h"
 
 namespace mk {
 
@@ -44,6 +52,17 @@ bool present(const fs::path& file) {
     return fs::exists(file, ec);
 }
 
+// Reads one table file for the build. A file that cannot be read, or a row without an attribute
+// the build needs, stops the build with the reading error naming the file.
+template <typename Read> void read_table(const fs::path& file, Read read) {
+    try {
+        read(TableDocument::load(file));
+    } catch (const TableReadError&) {
+        throw UserError(reading_error(file));
+    }
+}
+
+// The EMCY section reads two files at once; each failure names its own file.
 TableDocument load_table(const fs::path& file) {
     try {
         return TableDocument::load(file);
@@ -52,19 +71,10 @@ TableDocument load_table(const fs::path& file) {
     }
 }
 
-// An attribute the build needs: its absence stops the build.
-std::string attr(pugi::xml_node row, const char* name, const fs::path& file) {
-    const pugi::xml_attribute a = row.attribute(name);
-    if (!a)
-        throw UserError(reading_error(file));
-    return a.value();
-}
-
-std::size_t child_count(pugi::xml_node node) {
-    std::size_t n = 0;
-    for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling())
-        ++n;
-    return n;
+std::string attr_of(const RowReader& row, const char* name, const fs::path& file) {
+    if (auto text = row.optional_attr(name))
+        return *text;
+    throw UserError(reading_error(file));
 }
 
 // The count tests of the stored-PDO and receive-PDO sections read their text twice more after
@@ -74,57 +84,60 @@ std::uint16_t counted_value(Build& b, std::string_view text) {
     return b.fv(text);
 }
 
-// Section 1: one 9-byte entry per row of sdo.xml whose conf text is not empty.
+// The SDO access table: one 9-byte entry per row of sdo.xml whose conf text is not empty.
 void sdo_section(Build& b) {
     b.out.seek(1, 0);
     b.out.set_region("SDO access table", kBank1End);
     std::uint16_t count = 0;
-    const fs::path file = b.dir / "sdo.xml";
+    const fs::path file = sdo_file::schema.path_in(b.dir);
     if (!present(file)) {
         b.missing(kMsgSdoXmlNotFound);
     } else {
-        const TableDocument doc = load_table(file);
-        for (pugi::xml_node row = doc.root().first_child(); row; row = row.next_sibling()) {
-            const std::string conf = attr(row, "conf", file);
-            if (conf.empty())
-                continue;
-            b.out.reserve(9);
-            b.out.u8(b.fv(conf));
-            b.out.be16(b.fv(attr(row, "IndexA", file)));
-            b.out.u8(b.fv(attr(row, "SubindexA", file)));
-            b.out.u8(b.fv(attr(row, "devIDB", file)));
-            b.out.be16(b.fv(attr(row, "IndexB", file)));
-            b.out.u8(b.fv(attr(row, "SubindexB", file)));
-            b.out.u8(b.fv(attr(row, "nbyteB", file)));
-            ++count;
-        }
+        read_table(file, [&](const TableDocument& doc) {
+            using namespace sdo_file;
+            for (const RowReader& row : doc.rows()) {
+                const std::string packed = row.attr(conf);
+                if (packed.empty())
+                    continue;
+                b.out.reserve(9);
+                b.out.u8(b.fv(packed));
+                b.out.be16(b.fv(row.attr(IndexA)));
+                b.out.u8(b.fv(row.attr(SubindexA)));
+                b.out.u8(b.fv(row.attr(devIDB)));
+                b.out.be16(b.fv(row.attr(IndexB)));
+                b.out.u8(b.fv(row.attr(SubindexB)));
+                b.out.u8(b.fv(row.attr(nbyteB)));
+                ++count;
+            }
+        });
     }
     b.word(1) = 0;
     b.word(2) = count;
     b.word(3) = static_cast<std::uint16_t>(count * 9);
 }
 
-// Section 2: 5 bytes per row of sdopdo.xml, in bank 1 right after the SDO entries.
+// The stored-PDO rows: 5 bytes each, in bank 1 right after the SDO entries.
 void stored_pdo_section(Build& b) {
     b.out.set_region("stored-PDO table", kBank1End);
-    const fs::path file = b.dir / "sdopdo.xml";
+    const fs::path file = sdopdo_file::schema.path_in(b.dir);
     if (!present(file)) {
         b.missing(kMsgSdoPdoXmlNotFound);
         return;
     }
-    const TableDocument doc = load_table(file);
     const auto start = static_cast<std::uint16_t>(b.out.position());
     std::uint16_t count = 0;
-    for (pugi::xml_node row = doc.root().first_child(); row; row = row.next_sibling()) {
-        b.out.reserve(5);
-        b.out.be16(b.fv(attr(row, "index", file)));
-        b.out.u8(b.fv(attr(row, "subindex", file)));
-        const std::string nrpdo = attr(row, "nrpdo", file);
-        b.out.u8(b.fv(nrpdo));
-        b.out.u8(b.fv(attr(row, "poscomp", file)));
-        if ((counted_value(b, nrpdo) & 0x80) == 0)
-            ++count;
-    }
+    read_table(file, [&](const TableDocument& doc) {
+        for (const RowReader& row : doc.rows()) {
+            b.out.reserve(5);
+            b.out.be16(b.fv(row.attr(sdopdo_file::index)));
+            b.out.u8(b.fv(row.attr(sdopdo_file::subindex)));
+            const std::string pdo_number = row.attr(sdopdo_file::nrpdo);
+            b.out.u8(b.fv(pdo_number));
+            b.out.u8(b.fv(row.attr(sdopdo_file::poscomp)));
+            if ((counted_value(b, pdo_number) & 0x80) == 0)
+                ++count;
+        }
+    });
     b.word(17) = start;
     b.word(18) = count;
     b.word(19) = static_cast<std::uint16_t>(start + 5 * count);
@@ -146,8 +159,8 @@ struct EmcyEntry {
 };
 
 // EMCY numbers are strict integer text: a text that is not one stops the build.
-std::int32_t emcy_number(pugi::xml_node row, const char* name, const fs::path& file) {
-    return str_to_int(attr(row, name, file));
+std::int32_t emcy_number(const RowReader& row, const char* name, const fs::path& file) {
+    return str_to_int(attr_of(row, name, file));
 }
 
 constexpr int kEmcyMessageBytes = 5;
@@ -160,8 +173,8 @@ std::string byte_number_message(const std::string& selection) {
 
 std::vector<EmcyEntry> read_emcy(Build& b, std::uint16_t& register_rows) {
     std::vector<EmcyEntry> entries;
-    const fs::path def_file = b.dir / "emcydef.xml";
-    const fs::path word_file = b.dir / "emcyword.xml";
+    const fs::path def_file = emcy_file::schema.path_in(b.dir);
+    const fs::path word_file = emcy_word_file::schema.path_in(b.dir);
     if (!present(def_file)) {
         b.missing(kMsgEmcyXmlNotFound);
         return entries;
@@ -173,17 +186,20 @@ std::vector<EmcyEntry> read_emcy(Build& b, std::uint16_t& register_rows) {
     const TableDocument defs = load_table(def_file);
     const TableDocument words = load_table(word_file);
     std::uint16_t slot_counter = 0;
-    pugi::xml_node def = defs.root().first_child();
-    pugi::xml_node group = words.root().first_child();
-    for (; def && group; def = def.next_sibling(), group = group.next_sibling()) {
+    const auto in_def = [&](const RowReader& row, const char* name) {
+        return emcy_number(row, name, def_file);
+    };
+    auto def = defs.rows().begin();
+    auto group = words.rows().begin();
+    for (; def != defs.rows().end() && group != words.rows().end(); ++def, ++group) {
         // Text between the groups is no group: paired with a row it would shift every later
         // group to the wrong EMCY row.
-        if (group.type() != pugi::node_element)
+        if (!(*group).is_element())
             throw UserError(reading_error(word_file));
         EmcyEntry e;
-        e.id = static_cast<std::uint8_t>(emcy_number(def, "ID_EMCY", def_file));
-        e.code = static_cast<std::uint16_t>(emcy_number(def, "EMCY_Error_Code", def_file));
-        e.error_register = static_cast<std::uint8_t>(emcy_number(def, "Error_Register", def_file));
+        e.id = static_cast<std::uint8_t>(in_def(*def, emcy_file::ID_EMCY));
+        e.code = static_cast<std::uint16_t>(in_def(*def, emcy_file::EMCY_Error_Code));
+        e.error_register = static_cast<std::uint8_t>(in_def(*def, emcy_file::Error_Register));
         // Byte slots are given per entry: byte numbers 1 to 5 each get one on first use.
         std::array<int, kEmcyMessageBytes + 1> slot;
         slot.fill(-1);
@@ -195,12 +211,13 @@ std::vector<EmcyEntry> read_emcy(Build& b, std::uint16_t& register_rows) {
                 s = slot_counter++;
             return static_cast<std::uint16_t>(s);
         };
-        for (pugi::xml_node m = group.first_child(); m; m = m.next_sibling()) {
+        for (const RowReader& m : (*group).children()) {
             EmcyMapping map{};
             map.row = register_rows++;
-            const std::string selection_text = attr(m, "Dati_Byte", word_file);
+            const std::string selection_text = attr_of(m, emcy_word_file::Dati_Byte, word_file);
             map.selection = static_cast<std::uint8_t>(str_to_int(selection_text));
-            map.reg = static_cast<std::uint16_t>(emcy_number(m, "Dati_Word", word_file));
+            map.reg =
+                static_cast<std::uint16_t>(emcy_number(m, emcy_word_file::Dati_Word, word_file));
             const int lo = map.selection & 0x0F;
             const int hi = map.selection >> 4;
             if (lo > kEmcyMessageBytes || hi > kEmcyMessageBytes)
@@ -217,7 +234,7 @@ std::vector<EmcyEntry> read_emcy(Build& b, std::uint16_t& register_rows) {
     return entries;
 }
 
-// Section 3: the EMCY records and then the register rows, in bank 2 from offset 0.
+// The EMCY records and then their register rows, in bank 2 from offset 0.
 void emcy_section(Build& b) {
     std::uint16_t register_rows = 0;
     const std::vector<EmcyEntry> entries = read_emcy(b, register_rows);
@@ -254,27 +271,29 @@ void emcy_section(Build& b) {
     b.word(12) = register_rows;
 }
 
-// Section 4: 6 bytes per row of rpdodef.xml, right after the EMCY register table.
+// The receive-PDO table: 6 bytes per row, right after the EMCY register table.
 void receive_pdo_section(Build& b) {
     b.out.set_region("receive-PDO table", kBank2TablesEnd);
     const auto start = static_cast<std::uint16_t>(b.out.position());
     std::uint16_t count = 0;
-    const fs::path file = b.dir / "rpdodef.xml";
+    const fs::path file = rpdo_file::schema.path_in(b.dir);
     if (!present(file)) {
         b.missing(kMsgReaderPdoXmlNotFound);
     } else {
-        const TableDocument doc = load_table(file);
-        for (pugi::xml_node row = doc.root().first_child(); row; row = row.next_sibling()) {
-            b.out.reserve(6);
-            const std::string cobid = attr(row, "cobid", file);
-            b.out.be16(b.fv(cobid));
-            b.out.u8(b.fv(attr(row, "id_dev_orig", file)));
-            b.out.u8(b.fv(attr(row, "dimension", file)));
-            b.out.u8(b.fv(attr(row, "posind", file)));
-            b.out.u8(b.fv(attr(row, "n_tpdo", file)));
-            if (counted_value(b, cobid) != 0)
-                ++count;
-        }
+        read_table(file, [&](const TableDocument& doc) {
+            using namespace rpdo_file;
+            for (const RowReader& row : doc.rows()) {
+                b.out.reserve(6);
+                const std::string cob = row.attr(cobid);
+                b.out.be16(b.fv(cob));
+                b.out.u8(b.fv(row.attr(id_dev_orig)));
+                b.out.u8(b.fv(row.attr(dimension)));
+                b.out.u8(b.fv(row.attr(posind)));
+                b.out.u8(b.fv(row.attr(n_tpdo)));
+                if (counted_value(b, cob) != 0)
+                    ++count;
+            }
+        });
     }
     b.word(13) = start;
     b.word(14) = count;
@@ -282,40 +301,10 @@ void receive_pdo_section(Build& b) {
     b.word(16) = count;
 }
 
-// The children of the pargen.xml root, by position.
-class Parameters {
-public:
-    Parameters(const TableDocument& doc, const fs::path& file) : file_(file) {
-        for (pugi::xml_node c = doc.root().first_child(); c; c = c.next_sibling())
-            children_.push_back(c);
-    }
-    pugi::xml_node child(std::size_t position) const {
-        if (position >= children_.size())
-            throw UserError(reading_error(file_));
-        return children_[position];
-    }
-    std::string text(std::size_t position) const { return child(position).text().get(); }
-    std::string attr(std::size_t position, const char* name) const {
-        return mk::attr(child(position), name, file_);
-    }
-    // Children 16 to 20 came later to the file; when absent they read as nothing.
-    std::optional<std::string> optional_attr(std::size_t position, const char* name) const {
-        if (position >= children_.size())
-            return std::nullopt;
-        const pugi::xml_attribute a = children_[position].attribute(name);
-        if (!a)
-            return std::nullopt;
-        return std::string(a.value());
-    }
-
-private:
-    const fs::path& file_;
-    std::vector<pugi::xml_node> children_;
-};
-
-void address_field(Build& b, const Parameters& p, std::size_t position) {
-    for (const char* octet : {"b1", "b2", "b3", "b4"})
-        b.out.u8(b.fv(p.attr(position, octet)));
+void address_field(Build& b, const TableDocument& doc, pargen_file::Position position) {
+    const RowReader row = doc.row(position);
+    for (const char* octet : pargen_file::octets)
+        b.out.u8(b.fv(row.attr(octet)));
 }
 
 // The first 13 characters, one byte each (Latin-1; characters beyond it become "?"), then zero
@@ -341,74 +330,76 @@ void name_field(Build& b, const std::string& utf8) {
         b.out.u8(0);
 }
 
-void flag_field(Build& b, const Parameters& p, std::size_t position) {
-    const auto text = p.optional_attr(position, "start");
-    std::string lower = text.value_or("");
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    b.out.u8(lower == "true" ? 1 : 0);
+// The start flags came later to the file; an absent one is cleared.
+void flag_field(Build& b, const TableDocument& doc, pargen_file::Position position) {
+    b.out.u8(is_true_text(doc.optional_attr(position, pargen_file::start)) ? 1 : 0);
 }
 
-// Section 5: the parameter block with the build stamp and the table directory, at 16184.
+void write_parameters(Build& b, const TableDocument& doc) {
+    using namespace pargen_file;
+    const auto text = [&](Position p) { return doc.row(p).text(); };
+    b.out.seek(2, kParameterBlockOffset);
+    b.out.set_region("parameter block", kTransmitTableOffset);
+    b.out.reserve(kTransmitTableOffset - kParameterBlockOffset);
+    b.out.u8(b.fv(text(ser)));
+    b.out.be16(b.fv(text(baudmodbus)));
+    b.out.u8(b.fv(text(parity)));
+    b.out.u8(b.fv(text(devid)));
+    b.out.be16(b.fv(text(BoudA)));
+    b.out.u8(b.fv(text(idA)));
+    b.out.be16(b.fv(text(BoudB)));
+    b.out.u8(b.fv(text(idB)));
+    b.out.be16(b.fv(text(timeoutsdo)));
+    address_field(b, doc, devnetip);
+    address_field(b, doc, devnetsubnetmask);
+    const BuildStamp stamp = b.clock.now();
+    b.out.le16(build_date_word(stamp));
+    b.out.le16(build_time_word(stamp));
+    name_field(b, doc.row(read_community).attr(name));
+    name_field(b, doc.row(write_community).attr(name));
+    address_field(b, doc, snmptrap_ip1);
+    address_field(b, doc, snmptrap_ip2);
+    address_field(b, doc, snmptrap_ip3);
+    for (std::uint16_t w : b.words)
+        b.out.be16(w);
+    flag_field(b, doc, operational_at_start);
+    flag_field(b, doc, network_start);
+    flag_field(b, doc, network_start_modbus);
+    const auto start_address = doc.optional_attr(modbus_start_address, address);
+    b.out.be16(start_address ? b.fv(*start_address) : 0);
+    const auto start_delay = doc.optional_attr(delay_network_start, delay);
+    b.out.u8(start_delay ? b.fv(*start_delay) : 0);
+}
+
+// The parameter block with the build stamp and the table directory, at 16184.
 void parameter_section(Build& b) {
-    const fs::path file = b.dir / "pargen.xml";
+    const fs::path file = pargen_file::schema.path_in(b.dir);
     if (!present(file)) {
         b.missing(kMsgParametresXmlNotFound);
         return;
     }
-    const TableDocument doc = load_table(file);
-    const Parameters p(doc, file);
-    b.out.seek(2, kParameterBlockOffset);
-    b.out.set_region("parameter block", kTransmitTableOffset);
-    b.out.reserve(kTransmitTableOffset - kParameterBlockOffset);
-    b.out.u8(b.fv(p.text(7)));
-    b.out.be16(b.fv(p.text(5)));
-    b.out.u8(b.fv(p.text(6)));
-    b.out.u8(b.fv(p.text(8)));
-    b.out.be16(b.fv(p.text(1)));
-    b.out.u8(b.fv(p.text(0)));
-    b.out.be16(b.fv(p.text(3)));
-    b.out.u8(b.fv(p.text(2)));
-    b.out.be16(b.fv(p.text(4)));
-    address_field(b, p, 9);
-    address_field(b, p, 10);
-    const BuildStamp stamp = b.clock.now();
-    b.out.le16(build_date_word(stamp));
-    b.out.le16(build_time_word(stamp));
-    name_field(b, p.attr(11, "name"));
-    name_field(b, p.attr(12, "name"));
-    address_field(b, p, 13);
-    address_field(b, p, 14);
-    address_field(b, p, 15);
-    for (std::uint16_t w : b.words)
-        b.out.be16(w);
-    flag_field(b, p, 16);
-    flag_field(b, p, 17);
-    flag_field(b, p, 18);
-    const auto address = p.optional_attr(19, "address");
-    b.out.be16(address ? b.fv(*address) : 0);
-    const auto delay = p.optional_attr(20, "delay");
-    b.out.u8(delay ? b.fv(*delay) : 0);
+    read_table(file, [&](const TableDocument& doc) { write_parameters(b, doc); });
 }
 
-// Section 6: the transmit-PDO table after the parameter block, up to the end of bank 2.
+// The transmit-PDO table after the parameter block, up to the end of bank 2.
 void transmit_pdo_section(Build& b) {
     b.out.set_region("transmit-PDO table", kBankSize);
-    const fs::path file = b.dir / "Transmit_Pdo.xml";
+    const fs::path file = tpdo_file::schema.path_in(b.dir);
     if (!present(file)) {
         b.missing(kMsgTransmitPdoXmlNotFound);
         return;
     }
-    const TableDocument doc = load_table(file);
-    const std::size_t rows = child_count(doc.root());
-    b.out.reserve(1 + 5 * rows);
-    b.out.u8(static_cast<std::uint16_t>(rows));
-    for (pugi::xml_node row = doc.root().first_child(); row; row = row.next_sibling()) {
-        b.out.be16(b.fv(attr(row, "COB-ID", file)));
-        b.out.u8(b.fv(attr(row, "Dimension", file)));
-        b.out.be16(b.fv(attr(row, "SMA", file)));
-    }
+    read_table(file, [&](const TableDocument& doc) {
+        using namespace tpdo_file;
+        const std::size_t rows = doc.row_count();
+        b.out.reserve(1 + 5 * rows);
+        b.out.u8(static_cast<std::uint16_t>(rows));
+        for (const RowReader& row : doc.rows()) {
+            b.out.be16(b.fv(row.attr(COB_ID)));
+            b.out.u8(b.fv(row.attr(Dimension)));
+            b.out.be16(b.fv(row.attr(SMA)));
+        }
+    });
 }
 
 } // namespace

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <string_view>
 
+#include "core/message_sink.h"
 #include "firmware/banks.h"
 #include "firmware/build_clock.h"
-#include "tables/message_sink.h"
 
 namespace mk {
 

@@ -1,6 +1,6 @@
 #include "firmware/image_writer.h"
 
-#include "tables/user_error.h"
+#include "core/user_error.h"
 
 namespace mk {
 

@@ -1,9 +1,11 @@
 // mosaicor-build: the "Up date Device" sequence without windows, for production lines and CI.
-// Every message the windows would show goes to standard error, one per line.
+// Every message the windows would show goes to standard error, one per line; the further lines
+// of a message are indented so that each message still starts a line of its own.
 
 #include <iostream>
 #include <variant>
 
+#include "core/guard.h"
 #include "firmware/build_command.h"
 #include "firmware/output_set.h"
 #include "shell/directories.h"
@@ -13,7 +15,12 @@ namespace {
 class StderrSink : public mk::MessageSink {
 public:
     void show(std::string_view text, mk::MessageKind) override {
-        std::cerr << text << '\n' << std::flush;
+        for (const char c : text) {
+            std::cerr << c;
+            if (c == '\n')
+                std::cerr << "  ";
+        }
+        std::cerr << '\n' << std::flush;
     }
 };
 
@@ -32,11 +39,10 @@ int main(int argc, char* argv[]) {
     // An interrupted build leaves every earlier output as it was and no temporary file behind.
     mk::remove_temporaries_on_interrupt();
     StderrSink sink;
-    const auto master = mk::program_dir_for_this_process() / "MASTER";
-    try {
-        return mk::run_build_command(std::get<mk::BuildOptions>(command), master, sink);
-    } catch (const std::exception& e) {
-        sink.show(e.what(), mk::MessageKind::Error);
-        return mk::kExitFailed;
-    }
+    const auto masters = mk::master_search_dirs(mk::program_folders_for_this_process());
+    int status = mk::kExitFailed;
+    mk::run_guarded(sink, [&] {
+        status = mk::run_build_command(std::get<mk::BuildOptions>(command), masters, sink);
+    });
+    return status;
 }

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/message_sink.h"
 #include "firmware/merge_core.h"
-#include "tables/message_sink.h"
 
 namespace mk {
 

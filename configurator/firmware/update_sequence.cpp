@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "core/guard.h"
+#include "core/project_state.h"
 #include "firmware/bank_outputs.h"
 #include "firmware/firmware_plan.h"
 #include "firmware/image_builder.h"
 #include "firmware/output_set.h"
-#include "shell/project_ops.h"
-#include "tables/user_error.h"
 
 namespace mk {
 
@@ -46,14 +46,10 @@ bool build_and_write_banks(const fs::path& project_dir, Banks& banks, MessageSin
     const auto lock = begin_project_build(project_dir, sink);
     if (!lock)
         return false;
-    try {
+    return run_guarded(sink, [&] {
         build_image(project_dir, banks, sink, clock);
         write_bank_outputs(project_dir, banks);
-        return true;
-    } catch (const UserError& e) {
-        sink.show(e.what(), MessageKind::Error);
-        return false;
-    }
+    });
 }
 
 } // namespace mk

@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <optional>
 
+#include "core/message_sink.h"
 #include "firmware/banks.h"
 #include "firmware/build_clock.h"
 #include "firmware/output_set.h"
-#include "tables/message_sink.h"
 
 namespace mk {
 

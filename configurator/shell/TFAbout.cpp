@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "shell/TFMosaicoreFirmWare.h"
+#include "ui/link_label.h"
 
 namespace mk {
 
@@ -36,13 +37,6 @@ QPixmap productPicture() {
     p.setFont(f);
     p.drawText(QRectF(4, 50, 88, 30), Qt::AlignCenter, QStringLiteral("41902"));
     return pix;
-}
-
-QLabel* link(const QString& target, const QString& text, QWidget* parent) {
-    auto* l = new QLabel(QStringLiteral("<a href=\"%1\">%2</a>").arg(target, text), parent);
-    l->setTextFormat(Qt::RichText);
-    l->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    return l;
 }
 
 } // namespace
@@ -80,12 +74,13 @@ TFAbout::TFAbout(QWidget* parent) : QDialog(parent), image_(new QLabel(this)) {
     fact(1, QStringLiteral("Version :"), QStringLiteral("2.003"));
     fact(2, QStringLiteral("Document Code :"), documentCode());
 
-    auto* web = link(TFMosaicoreFirmWare::webAddress(), TFMosaicoreFirmWare::webAddress(), this);
+    auto* web =
+        makeLinkLabel(TFMosaicoreFirmWare::webAddress(), TFMosaicoreFirmWare::webAddress(), this);
     web->setAccessibleName(QStringLiteral("Web page"));
     connect(web, &QLabel::linkActivated, this, [this](const QString&) { WebLabelClick(); });
 
     // Kept hidden, as on every release of the box; shown, it would start a mail.
-    mail_ = link(QStringLiteral("mailto:") + mailAddress(), mailAddress(), this);
+    mail_ = makeLinkLabel(QStringLiteral("mailto:") + mailAddress(), mailAddress(), this);
     mail_->setAccessibleName(QStringLiteral("E-mail"));
     mail_->hide();
     connect(mail_, &QLabel::linkActivated, this, [this](const QString&) { MailLabelClick(); });

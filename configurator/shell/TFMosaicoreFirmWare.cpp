@@ -14,20 +14,19 @@
 #include <iterator>
 #include <system_error>
 
+#include "core/guard.h"
 #include "shell/TFAbout.h"
 #include "shell/TFsaveproj.h"
 #include "shell/directories.h"
 #include "shell/project_folder_dialog.h"
 #include "shell/project_ops.h"
 #include "shell/settings_file.h"
+#include "ui/link_label.h"
+#include "ui/qt_text.h"
 
 namespace mk {
 
 namespace {
-
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 QPushButton* makeButton(const char* caption, QWidget* parent) {
     auto* b = new QPushButton(QString::fromUtf8(caption), parent);
@@ -37,15 +36,14 @@ QPushButton* makeButton(const char* caption, QWidget* parent) {
 
 } // namespace
 
-TFMosaicoreFirmWare::TFMosaicoreFirmWare(ProjectState& state,
-                                         const std::filesystem::path& program_dir,
+TFMosaicoreFirmWare::TFMosaicoreFirmWare(ProjectState& state, const ProgramFolders& folders,
                                          MessageSink& sink, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowMinimizeButtonHint),
       state_(state), sink_(sink) {
     // FormCreate: directories, settings file, last project.
     buildLayout();
-    setCaption(start_up(state_, program_dir));
+    setCaption(start_up(state_, folders));
     // The process ends with this window however it is closed; the settings are written once.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { FormClose(); });
 }
@@ -134,9 +132,7 @@ void TFMosaicoreFirmWare::buildLayout() {
     top->addWidget(about);
     top->addWidget(close);
 
-    webLabel_ = new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(webAddress()), this);
-    webLabel_->setTextFormat(Qt::RichText);
-    webLabel_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    webLabel_ = makeLinkLabel(webAddress(), webAddress(), this);
     webLabel_->setAccessibleName(QStringLiteral("Web page"));
     connect(webLabel_, &QLabel::linkActivated, this, [this](const QString&) { Label8Click(); });
     auto* bottom = new QHBoxLayout;
@@ -219,7 +215,7 @@ void TFMosaicoreFirmWare::afterNewProject(bool accepted) {
         setCaption(caption_for(state_.project_name));
         reload_pdo_layout(state_);
     } else {
-        // The project stays current; only the caption loses its name, as it always has.
+        // The project stays current; only the caption loses its name.
         setCaption(caption_for(""));
     }
 }
@@ -249,21 +245,13 @@ void TFMosaicoreFirmWare::btn_str_lng1aClick(EditorButton which) {
     const auto it = dispatch_.find(which);
     if (it == dispatch_.end())
         return;
-    try {
-        it->second();
-    } catch (const std::exception& e) {
-        sink_.show(e.what(), MessageKind::Error);
-    }
+    run_guarded(sink_, it->second);
 }
 
 void TFMosaicoreFirmWare::CreateBinaClick() {
     if (!updateDeviceRun_)
         return;
-    try {
-        updateDeviceRun_();
-    } catch (const std::exception& e) {
-        sink_.show(e.what(), MessageKind::Error);
-    }
+    run_guarded(sink_, updateDeviceRun_);
 }
 
 void TFMosaicoreFirmWare::AboutClick() {

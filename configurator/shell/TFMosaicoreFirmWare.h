@@ -5,8 +5,9 @@
 #include <map>
 #include <optional>
 
-#include "shell/project_state.h"
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
+#include "core/project_state.h"
+#include "shell/directories.h"
 
 class QLabel;
 class QLineEdit;
@@ -34,9 +35,9 @@ enum class EditorButton {
 class TFMosaicoreFirmWare : public QWidget {
     Q_OBJECT
 public:
-    // Runs the start-up steps (FormCreate) against the given program directory.
-    TFMosaicoreFirmWare(ProjectState& state, const std::filesystem::path& program_dir,
-                        MessageSink& sink, QWidget* parent = nullptr);
+    // Runs the start-up steps (FormCreate) against the given program folders.
+    TFMosaicoreFirmWare(ProjectState& state, const ProgramFolders& folders, MessageSink& sink,
+                        QWidget* parent = nullptr);
 
     // The dialogs created by the program entry after this window.
     void setDialogs(TFsaveproj* saveproj, TFAbout* about);
@@ -53,7 +54,7 @@ public:
     QLineEdit* deviceAddressField() const { return deviceAddress_; }
     QLabel* webLabel() const { return webLabel_; }
 
-    // Handlers, named as the design names them.
+    // Handlers, named after the control and the event.
     void FormShow();
     void NewaClick();
     void OpenaClick();

@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <filesystem>
 
-#include "shell/project_state.h"
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
+#include "core/project_state.h"
 
 class QLabel;
 class QLineEdit;

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <system_error>
+#include <vector>
 
 #include <unistd.h>
 
@@ -12,9 +13,17 @@ namespace mk {
 
 namespace fs = std::filesystem;
 
-std::filesystem::path choose_program_dir(const fs::path& executable_dir, const char* xdg_data_home,
-                                         const char* home) {
-    if (::access(executable_dir.c_str(), W_OK) == 0)
+bool is_installed_program_folder(const fs::path& executable_dir) {
+    std::error_code ec;
+    const fs::path entry = executable_dir.parent_path() / "share" / "applications" /
+                           (std::string(kDesktopEntryId) + ".desktop");
+    return fs::exists(entry, ec);
+}
+
+fs::path choose_program_dir(const fs::path& executable_dir, const char* xdg_data_home,
+                            const char* home) {
+    // Root may write into /usr/bin; an installation stays untouched all the same.
+    if (!is_installed_program_folder(executable_dir) && ::access(executable_dir.c_str(), W_OK) == 0)
         return executable_dir;
     fs::path base;
     if (xdg_data_home && *xdg_data_home)
@@ -29,30 +38,43 @@ std::filesystem::path choose_program_dir(const fs::path& executable_dir, const c
     return dir;
 }
 
-std::filesystem::path program_dir_for_this_process() {
+ProgramFolders program_folders_for_this_process() {
     std::error_code ec;
     const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     const fs::path exe_dir = ec ? fs::current_path() : exe.parent_path();
-    return choose_program_dir(exe_dir, std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+    return {choose_program_dir(exe_dir, std::getenv("XDG_DATA_HOME"), std::getenv("HOME")),
+            exe_dir};
+}
+
+std::vector<fs::path> master_search_dirs(const ProgramFolders& folders) {
+    std::vector<fs::path> dirs{folders.executable_dir / "MASTER"};
+    if (folders.program_dir != folders.executable_dir)
+        dirs.push_back(folders.program_dir / "MASTER");
+    return dirs;
 }
 
 fs::path settings_path(const ProjectState& state) {
     return state.program_dir / kSettingsFileName;
 }
 
-std::string start_up(ProjectState& state, const fs::path& program_dir) {
+std::string start_up(ProjectState& state, const ProgramFolders& folders) {
     std::error_code ec;
-    state.program_dir = program_dir;
-    state.master_dir = program_dir / "MASTER";
-    state.projects_dir = program_dir / "PROJECTS";
-    // One level each; a failure shows later, in the operations that need the folder.
-    fs::create_directory(state.master_dir, ec);
+    state.program_dir = folders.program_dir;
+    state.master_dirs = master_search_dirs(folders);
+    state.projects_dir = folders.program_dir / "PROJECTS";
+    // One level each; a failure shows later, in the operations that need the folder. Only the
+    // program directory is written: an installed program's own folder is left as it is.
+    fs::create_directory(state.master_dirs.back(), ec);
     fs::create_directory(state.projects_dir, ec);
 
     state.project_name = read_last_project(settings_path(state));
-    const fs::path remembered = state.projects_dir / state.project_name;
-    if (!state.project_name.empty() && is_name_below_folder(state.project_name) &&
-        fs::is_directory(remembered, ec)) {
+    // The project is the folder the name makes: "plant3/" and "./plant3" are plant3.
+    const std::string folder_name = is_name_below_folder(state.project_name)
+                                        ? normalised_project_name(state.project_name)
+                                        : std::string();
+    const fs::path remembered = state.projects_dir / folder_name;
+    if (!folder_name.empty() && fs::is_directory(remembered, ec)) {
+        state.project_name = folder_name;
         state.project_dir = remembered;
         return caption_for(state.project_name);
     }

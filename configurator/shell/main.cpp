@@ -2,22 +2,31 @@
 // order, and runs until the main window closes.
 
 #include <QApplication>
+#include <QPushButton>
 #include <QSocketNotifier>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "core/project_state.h"
 #include "firmware/banks.h"
 #include "firmware/windows/TFModifyFileSx.h"
 #include "firmware/windows/update_device.h"
 #include "shell/TFAbout.h"
 #include "shell/TFMosaicoreFirmWare.h"
+#include "shell/TFPing.h"
 #include "shell/TFsaveproj.h"
 #include "shell/directories.h"
-#include "shell/project_state.h"
-#include "shell/qt_message_sink.h"
+#include "shell/icmp_echo.h"
+#include "shell/ping_check.h"
+#include "tables/windows/TFInfopdoMB.h"
 #include "tables/windows/TFSdoMB.h"
+#include "tables/windows/TFTPdoMB.h"
+#include "tables/windows/TFWEmcyMB2.h"
+#include "tables/windows/TFemcyMB2.h"
 #include "tables/windows/TFpargen.h"
+#include "tables/windows/TFpdoMB.h"
+#include "ui/qt_message_sink.h"
 
 namespace {
 
@@ -49,6 +58,8 @@ void quitOnTerminationSignals(QApplication& app) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(mk::kApplicationTitle));
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(mk::kDesktopEntryId));
     quitOnTerminationSignals(app);
 
     mk::ProjectState state;
@@ -56,7 +67,7 @@ int main(int argc, char* argv[]) {
     mk::Banks banks; // the five banks of the configuration image, one set per run
 
     // Windows are created once each, main window first, and live for the whole run.
-    mk::TFMosaicoreFirmWare mainWindow(state, mk::program_dir_for_this_process(), sink);
+    mk::TFMosaicoreFirmWare mainWindow(state, mk::program_folders_for_this_process(), sink);
     sink.setFallbackParent(&mainWindow);
     mk::TFsaveproj saveproj(state, sink, &mainWindow);
     mk::TFAbout about(&mainWindow);
@@ -72,6 +83,26 @@ int main(int argc, char* argv[]) {
     mainWindow.setDispatch(mk::EditorButton::Communication, [&] { pargen.exec(); });
     mk::TFSdoMB sdo(state, sink, &mainWindow);
     mainWindow.setDispatch(mk::EditorButton::Sdo, [&] { sdo.exec(); });
+    mk::TFpdoMB rpdo(state, sink, &mainWindow);
+    mainWindow.setDispatch(mk::EditorButton::TranslatePdo, [&] { rpdo.exec(); });
+    mk::TFInfopdoMB infopdo(state, sink, &mainWindow);
+    mainWindow.setDispatch(mk::EditorButton::StorePdo, [&] { infopdo.exec(); });
+    mk::TFTPdoMB tpdo(state, sink, &mainWindow);
+    mainWindow.setDispatch(mk::EditorButton::TransmitPdo, [&] { tpdo.exec(); });
+    // The ping result window; the echo goes out by the first way this system allows.
+    mk::TFPing ping(&mainWindow);
+    mk::SystemIcmpEcho echo;
+    mk::DevicePing devicePing(echo);
+    mainWindow.setDispatch(mk::EditorButton::Ping, [&] {
+        mk::ping_device(devicePing, state.device_address, mainWindow.button(mk::EditorButton::Ping),
+                        ping);
+        ping.exec();
+    });
+    // The EMCY windows come last, the word window before the translation window.
+    mk::TFWEmcyMB2 emcyWord(state, sink, &mainWindow);
+    mainWindow.setDispatch(mk::EditorButton::EmcyWord, [&] { emcyWord.exec(); });
+    mk::TFemcyMB2 emcy(state, sink, &mainWindow);
+    mainWindow.setDispatch(mk::EditorButton::TranslateEmcy, [&] { emcy.exec(); });
 
     mainWindow.show();
     return app.exec();

@@ -69,8 +69,10 @@ void ProjectFolderDialog::fillChildren(QTreeWidgetItem* item) {
     std::error_code ec;
     for (fs::directory_iterator it(pathOf(item), ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code type_ec;
-        // Symbolic links could lead out of PROJECTS; only real folders are offered.
-        if (it->is_directory(type_ec) && !it->is_symlink(type_ec))
+        // A link to a folder is listed like the folder: the user put it into PROJECTS, start-up
+        // restores it and the editors save through it, so it is a project like any other. A
+        // link that leads nowhere is no folder.
+        if (it->is_directory(type_ec))
             folders.push_back(it->path());
     }
     std::sort(folders.begin(), folders.end());

@@ -10,7 +10,8 @@ class QTreeWidgetItem;
 namespace mk {
 
 // Folder chooser for "Open project": shows the PROJECTS folder as its only top-level entry and
-// the folders below it, so the user cannot leave PROJECTS. The current project is preselected.
+// the folders below it (links to folders included), so the user cannot leave PROJECTS. The
+// current project is preselected.
 class ProjectFolderDialog : public QDialog {
     Q_OBJECT
 public:

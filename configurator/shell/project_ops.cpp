@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "shell/pdo_layout.h"
+#include "tables/pargen_table.h"
 
 namespace mk {
 
@@ -18,6 +18,13 @@ bool is_name_below_folder(const std::string& name) {
         if (part == "..")
             return false;
     return true;
+}
+
+std::string normalised_project_name(const std::string& name) {
+    std::string normal = fs::path(name).lexically_normal().string();
+    while (!normal.empty() && normal.back() == '/')
+        normal.pop_back();
+    return normal == "." ? std::string() : normal;
 }
 
 void forget_vanished_project_dir(ProjectState& state) {
@@ -40,8 +47,7 @@ std::string project_name_below(const fs::path& projects_dir, const fs::path& dir
 }
 
 void reload_pdo_layout(ProjectState& state) {
-    state.pdo_layout =
-        state.project_dir.empty() ? 0 : load_pdo_layout(state.table_path(TableFile::Pargen));
+    state.pdo_layout = state.project_dir.empty() ? 0 : load_pdo_layout(state.project_dir);
 }
 
 std::string apply_opened_project(ProjectState& state, const std::optional<fs::path>& chosen) {
@@ -71,7 +77,10 @@ bool create_project(ProjectState& state, const fs::path& destination, const std:
     // (an absolute path, a ".." step), is refused like any folder that cannot be created.
     if (!is_name_below_folder(name))
         return false;
-    const fs::path folder = destination / name;
+    // The project is named after the folder the name makes, so "trail/" is the project trail
+    // in the caption and the settings file alike.
+    const std::string folder_name = normalised_project_name(name);
+    const fs::path folder = folder_name.empty() ? destination : destination / folder_name;
     std::error_code ec;
     if (fs::exists(folder, ec)) {
         sink.show(kMsgNameExists, MessageKind::Warning);
@@ -81,7 +90,7 @@ bool create_project(ProjectState& state, const fs::path& destination, const std:
     if (!fs::create_directory(folder, ec) || ec)
         return false;
     fs::create_directories(folder / "bin", ec);
-    state.project_name = name;
+    state.project_name = folder_name;
     state.project_dir = folder;
     return true;
 }

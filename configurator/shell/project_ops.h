@@ -4,12 +4,11 @@
 #include <optional>
 #include <string>
 
-#include "shell/project_state.h"
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
+#include "core/project_state.h"
 
 namespace mk {
 
-inline constexpr const char* kMsgProjectNotValid = "Project not valid";
 inline constexpr const char* kMsgDestinationNotValid = "directory destination not valid";
 inline constexpr const char* kMsgNameNotValid = "Name project not valid";
 inline constexpr const char* kMsgNameExists =
@@ -19,6 +18,10 @@ inline constexpr const char* kMsgNameExists =
 // ".." step, no byte the file system cannot hold. Names from the New project dialog and from a
 // possibly damaged settings file must not make a folder elsewhere the project.
 bool is_name_below_folder(const std::string& name);
+
+// The name of the folder a project name makes below PROJECTS: "." steps, doubled and trailing
+// separators removed ("./plant3/" is plant3). A name that makes PROJECTS itself gives "".
+std::string normalised_project_name(const std::string& name);
 
 // Before the folder chooser opens: a project folder that vanished from disk leaves the project
 // directory empty, so that a cancelled choice leaves no project current.

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <numeric>
 
-#include "tables/integer_text.h"
+#include "core/integer_text.h"
 
 namespace mk {
 

@@ -2,9 +2,11 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <string>
 
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
+#include "core/table_file.h"
 
 namespace mk {
 
@@ -67,6 +69,17 @@ std::string serialize_pargen(const TParGen& record);
 
 // Writes the record over pargen.xml through a temporary file; throws UserError on failure.
 void save_pargen(const std::filesystem::path& path, const TParGen& record);
+
+// Whether a flag attribute is set: its text, in lower case, is "true". Absent means cleared.
+bool is_true_text(const std::optional<std::string>& text);
+
+// The PDO layout option held in a loaded pargen.xml: attribute "type_PDO" of position 21 as
+// integer text, 0 when absent or not a number.
+int pdo_layout_of(const TableDocument& doc);
+
+// The PDO layout option of a project, read from its pargen.xml. A missing or unreadable file, a
+// file with fewer positions or a missing attribute all give 0, without a message.
+int load_pdo_layout(const std::filesystem::path& project_dir);
 
 // The device address the main window shows: the four "IP" octets joined by ".".
 std::string device_address_of(const TParGen& record);

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tables/message_sink.h"
+#include "core/grid_table.h"
+#include "core/message_sink.h"
 
 namespace mk {
 
@@ -28,14 +29,13 @@ struct SdoRow {
     std::string nbyte;     // object size in bytes, 1, 2 or 4        -> nbyteB
     std::string mnemonico; // free label, never validated            -> mnemonico
 
+    // The table ends above the first row without an Addr Word.
+    const std::string& key() const { return addr_word; }
     bool operator==(const SdoRow&) const = default;
 };
 
-// The editable cells in grid order, so a view can address a row's cells by column.
-inline constexpr std::size_t kSdoFieldCount = 9;
-inline constexpr std::array<std::string SdoRow::*, kSdoFieldCount> kSdoFields = {
-    &SdoRow::addr_word, &SdoRow::hi_word,  &SdoRow::lo_word, &SdoRow::rw,       &SdoRow::id,
-    &SdoRow::index,     &SdoRow::subindex, &SdoRow::nbyte,   &SdoRow::mnemonico};
+// The grid's columns after N, in grid order, with their checks in the order a row is checked.
+extern const std::array<Column<SdoRow>, 9> kSdoColumns;
 
 // The three Modbus-side selectors packed into the 16-bit `conf` value of the file and of the
 // device: Hi Word x 32 + R/W x 16 + Lo Word. Bit 3 is always 0.
@@ -48,26 +48,10 @@ std::int32_t pack_conf(const SdoConf& conf);
 // Only the low 16 bits count, and bit 3 is dropped: 148 gives 4, 1, 4; 8 and 65536 give 0, 0, 0.
 SdoConf unpack_conf(std::int32_t value);
 
-// The grid: always 1500 data rows. The table proper is the run of rows from the top down to the
-// first row with an empty Addr Word; that row and all below it are ignored by validation and by
-// saving, whatever they hold.
-class SdoTable {
-public:
+// The grid: always 1500 data rows (see GridTable for the extent of the table proper).
+struct SdoTable : GridTable<SdoRow> {
     static constexpr std::size_t kRows = 1500;
-
-    SdoTable() : rows_(kRows) {}
-
-    std::size_t size() const { return rows_.size(); }
-    SdoRow& row(std::size_t i) { return rows_.at(i); }
-    const SdoRow& row(std::size_t i) const { return rows_.at(i); }
-
-    // Number of rows that make up the table (those above the first empty Addr Word).
-    std::size_t extent() const;
-
-    bool operator==(const SdoTable&) const = default;
-
-private:
-    std::vector<SdoRow> rows_;
+    SdoTable() : GridTable(kRows) {}
 };
 
 // The row record written for each table row: the seven texts in this order.
@@ -82,12 +66,6 @@ struct TMyrec {
 
     bool operator==(const TMyrec&) const = default;
 };
-
-inline constexpr const char* kSdoRootElement = "sdo";
-inline constexpr const char* kSdoRowElement = "row";
-// The attribute names of a row, in the order they are written.
-inline constexpr std::array<const char*, 8> kSdoAttributes = {
-    "conf", "IndexA", "SubindexA", "devIDB", "IndexB", "SubindexB", "nbyteB", "mnemonico"};
 
 // "The file holds N rows but the table shows 1500: the last M rows are not loaded and will not
 // be kept when the table is saved".

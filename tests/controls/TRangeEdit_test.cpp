@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "controls/TRangeEdit.h"
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
 
 namespace {
 
@@ -222,12 +222,42 @@ TEST_F(RangeEdit, LeavingASignAloneIsAnErrorThatKeepsTheFocus) {
     EXPECT_TRUE(other->hasFocus());
 }
 
-TEST_F(RangeEdit, LeavingATextThatIsNotANumberRestoresTheLastNumber) {
-    type("42");
-    field->insert("1E5");
-    ASSERT_EQ(text(), "421E5");
+TEST_F(RangeEdit, LeavingATextThatIsNotANumberKeepsIt) {
+    // A pasted text keeps the digits and A to F; leaving neither rewrites nor refuses it, so the
+    // host sees what the user pasted and decides whether it can be saved.
+    makeOctet("5");
+    field->selectAll();
+    field->insert("1G2a");
+    ASSERT_EQ(text(), "12A");
+    QSignalSpy flashes(field, &TRangeEdit::errorFlashed);
+    other->setFocus();
+    EXPECT_TRUE(other->hasFocus());
+    EXPECT_EQ(text(), "12A");
+    EXPECT_EQ(flashes.count(), 0);
+    field->setText("421E5");
     EXPECT_TRUE(field->Exit());
-    EXPECT_EQ(text(), "42");
+    EXPECT_EQ(text(), "421E5");
+}
+
+TEST_F(RangeEdit, AFieldInErrorThatIsHiddenLeavesTheFocusAlone) {
+    // An error found while the field disappears (its group folded away) cannot be corrected
+    // there: the focus goes on to a visible field instead of being pulled back.
+    auto* group = new QWidget(window.get());
+    auto* inner = new TRangeEdit(group);
+    inner->setMaxVal(255);
+    (new QVBoxLayout(group))->addWidget(inner);
+    window->layout()->addWidget(group);
+    group->show();
+    inner->setFocus();
+    ASSERT_TRUE(inner->hasFocus());
+    inner->setText("300");
+    group->hide();
+    EXPECT_NE(QApplication::focusWidget(), inner);
+    EXPECT_FALSE(inner->hasFocus());
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_TRUE(QApplication::focusWidget()->isVisible());
+    EXPECT_FALSE(inner->Exit());
+    EXPECT_NE(QApplication::focusWidget(), inner);
 }
 
 TEST_F(RangeEdit, BothBoundsSetCheckTheRangeOnLeaving) {

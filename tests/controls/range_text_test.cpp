@@ -8,7 +8,7 @@ namespace {
 using mk::TBase;
 using namespace mk::range;
 
-TEST(RangeDigits, TheWorkedExampleOfTwentyFive) {
+TEST(RangeDigits, TwentyFiveInEveryBase) {
     EXPECT_EQ(decimal_to_bits("25"), "11001");
     EXPECT_EQ(bits_to_hex("11001"), "19");
     EXPECT_EQ(bits_to_octal_grouping("11001"), "31");
@@ -76,6 +76,16 @@ TEST(RangeConversion, TableOfConversions) {
     EXPECT_EQ(conv("12", TBase::Ottale, TBase::Ottale), "12");
 }
 
+TEST(RangeConversion, ABinaryTextWithOtherDigitsConvertsByItsValue) {
+    // "1021" counts each digit at its power of two: 8 + 0 + 4 + 1. Every target shows 13.
+    const auto conv = [](TBase to) { return convert_text("1021", TBase::Binario, to, "0").text; };
+    EXPECT_EQ(conv(TBase::Decimale), "13");
+    EXPECT_EQ(conv(TBase::Esadecimale), "D");
+    EXPECT_EQ(conv(TBase::Ottale), "15");
+    EXPECT_EQ(conv(TBase::BCD), "10011");
+    EXPECT_EQ(value_of("1021", TBase::Binario), "13");
+}
+
 TEST(RangeConversion, DecimalTextsThatAreNotPlainDigitsUseTheFieldsInteger) {
     EXPECT_EQ(convert_text("12.7", TBase::Decimale, TBase::Binario, "12").text, "1100");
     EXPECT_EQ(convert_text("1E5", TBase::Decimale, TBase::Esadecimale, "7").text, "7");
@@ -123,11 +133,16 @@ TEST(RangeTextRules, EachRuleHoldsForTheFinalText) {
     EXPECT_EQ(rules("1g2ab", TBase::Decimale, false), "12"); // lower case is not a digit
     EXPECT_EQ(rules("1 2\t"), "12");
     EXPECT_EQ(rules("12a", TBase::Esadecimale, true, 2, "12"), "12");
+    // A text over the limit returns whole to the last valid text, wherever the extra was typed.
+    EXPECT_EQ(rules("A12", TBase::Esadecimale, true, 2, "12"), "12");
+    EXPECT_EQ(rules("1A2", TBase::Esadecimale, true, 2, "12"), "12");
     // A last valid text that is itself too long cannot bring the text back; it is cut.
     EXPECT_EQ(rules("11111111", TBase::Binario, true, 4, "11111111"), "1111");
-    // Outside the decimal base only the base's own digits stay.
-    EXPECT_EQ(rules("1021", TBase::Binario), "101");
-    EXPECT_EQ(rules("78", TBase::Ottale), "7");
+    // Every base keeps the same characters: digits, A to F, separators and a leading sign.
+    EXPECT_EQ(rules("1021", TBase::Binario), "1021");
+    EXPECT_EQ(rules("78", TBase::Ottale), "78");
+    EXPECT_EQ(rules("-1.fg", TBase::Esadecimale), "-1.F");
+    EXPECT_EQ(rules("1.fg", TBase::Esadecimale, false), "1.");
     EXPECT_EQ(rules("", TBase::Binario), "");
 }
 

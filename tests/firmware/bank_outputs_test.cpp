@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "core/user_error.h"
 #include "firmware/bank_outputs.h"
 #include "firmware_test_support.h"
-#include "tables/user_error.h"
 #include "test_dir.h"
 
 namespace mk {

@@ -27,10 +27,12 @@ TEST_F(FirmwarePlanTest, BaseImageFollowsTheLayoutAndMustBeInMaster) {
     test::write_text(master / "RZ41902_15_3.sx", "S9030000FC\r\n");
     RecordingSink sink;
 
-    EXPECT_FALSE(prepare_firmware(master, dir.path() / "p", 1, sink, true));
-    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Error file RZ41902_8_8.sx not found"});
+    EXPECT_FALSE(prepare_firmware({master}, dir.path() / "p", 1, sink, true));
+    ASSERT_EQ(sink.entries.size(), 1u);
+    EXPECT_EQ(sink.texts()[0].substr(0, sink.texts()[0].find('\n')),
+              "Error file RZ41902_8_8.sx not found");
 
-    const auto plan = prepare_firmware(master, dir.path() / "my project", 0, sink, true);
+    const auto plan = prepare_firmware({master}, dir.path() / "my project", 0, sink, true);
     ASSERT_TRUE(plan);
     EXPECT_EQ(fs::current_path(), master);
     EXPECT_EQ(plan->base_name, "RZ41902_15_3.sx");
@@ -42,6 +44,41 @@ TEST_F(FirmwarePlanTest, BaseImageFollowsTheLayoutAndMustBeInMaster) {
                                                "/New_RZ41902_15_3.sx\"\xC2\xB6"
                                                "7");
     EXPECT_EQ(base_image_name(2), "RZ41902_8_8.sx");
+}
+
+TEST_F(FirmwarePlanTest, BaseImageComesFromTheFirstMasterThatHoldsItOrTheUserIsToldWhere) {
+    // An installed program: MASTER beside the program file first, then the user's data folder.
+    test::TempDir dir;
+    const fs::path beside = dir.path() / "bin" / "MASTER";
+    const fs::path data = dir.path() / "data" / "MASTER";
+    fs::create_directories(beside);
+    fs::create_directories(data);
+    test::write_text(beside / "RZ41902_15_3.sx", "S9030000FC\r\n");
+    test::write_text(data / "RZ41902_15_3.sx", "S9030000FC\r\n");
+    test::write_text(data / "RZ41902_8_8.sx", "S9030000FC\r\n");
+    RecordingSink sink;
+
+    const auto first = prepare_firmware({beside, data}, dir.path() / "p", 0, sink, true);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->base_image(), beside / "RZ41902_15_3.sx");
+    EXPECT_EQ(fs::current_path(), beside);
+    const auto second = prepare_firmware({beside, data}, dir.path() / "p", 1, sink, true);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->base_image(), data / "RZ41902_8_8.sx");
+    EXPECT_EQ(fs::current_path(), data); // the loader starts where its image came from
+    EXPECT_TRUE(sink.entries.empty());
+
+    // Missing everywhere (a folder of the image's name is no image): the message names every
+    // folder looked in and the one to put the image in.
+    fs::remove(data / "RZ41902_8_8.sx");
+    fs::create_directory(beside / "RZ41902_8_8.sx");
+    EXPECT_FALSE(prepare_firmware({beside, data}, dir.path() / "p", 1, sink, true));
+    EXPECT_EQ(sink.texts(),
+              std::vector<std::string>{
+                  "Error file RZ41902_8_8.sx not found\nLooked for in:\n  " + beside.string() +
+                  "\n  " + data.string() +
+                  "\nCopy RZ41902_8_8.sx, supplied with the device, into:\n  " + data.string()});
+    EXPECT_EQ(sink.entries[0].kind, MessageKind::Error);
 }
 
 // A loader of the test's own: a script that writes its arguments and current folder to a file.
@@ -73,7 +110,7 @@ TEST_F(FirmwarePlanTest, ExecuteMergesAndStartsTheLoaderDetachedWithItsParameter
     RecordingSink sink;
     NoProgress progress;
     DetachedProgramStarter starter;
-    const auto plan = prepare_firmware(master, project, 0, sink, true);
+    const auto plan = prepare_firmware({master}, project, 0, sink, true);
     ASSERT_TRUE(plan);
 
     // Without the loader the merged image is still made, and the message follows.

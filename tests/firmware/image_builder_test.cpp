@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "core/user_error.h"
 #include "firmware/image_builder.h"
 #include "firmware_test_support.h"
-#include "tables/user_error.h"
 #include "test_dir.h"
 
 namespace mk {
@@ -40,7 +40,7 @@ TEST_F(ImageBuilder, EmptyProjectShowsTheMissingFileMessagesInBuildOrder) {
             ASSERT_EQ(byte, 0) << "bank " << b;
 }
 
-TEST_F(ImageBuilder, SdoEntryIsNineBytesInTheDocumentedLayout) {
+TEST_F(ImageBuilder, SdoEntryLayout) {
     file("sdo.xml", "<sdo>" + sdo_row("148", "0x1234") + sdo_row("148", "4660") + "</sdo>");
     build();
     const auto entry = hex({0x94, 0x12, 0x34, 0x00, 0x05, 0x20, 0x00, 0x01, 0x04});
@@ -82,6 +82,14 @@ TEST_F(ImageBuilder, ParameterBlockHoldsFieldsStampNamesDirectoryAndFlags) {
     EXPECT_EQ(bytes_at(banks, 2, 16237, 4), hex({10, 0, 0, 1}));
     // Flags True, yes, TRUE; the address 0x1234; the delay 7.
     EXPECT_EQ(bytes_at(banks, 2, 16287, 6), hex({1, 0, 1, 0x12, 0x34, 7}));
+}
+
+TEST_F(ImageBuilder, NameFieldsHoldLatin1BytesAndAQuestionMarkForOtherCharacters) {
+    // "é" is Latin-1 0xE9; "Ā" (U+0100) lies just beyond Latin-1. Each counts as one character.
+    file("pargen.xml", pargen_xml("0", "caf\xC3\xA9-\xC4\x80-\xC3\xBF-abcdefgh"));
+    build();
+    EXPECT_EQ(bytes_at(banks, 2, 16209, 14),
+              hex({'c', 'a', 'f', 0xE9, '-', '?', '-', 0xFF, '-', 'a', 'b', 'c', 'd', 0}));
 }
 
 TEST_F(ImageBuilder, EmptyCommunityAndChildrenOfLaterYearsDefaultToZero) {

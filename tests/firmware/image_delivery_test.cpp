@@ -109,7 +109,7 @@ protected:
         Banks banks;
         RecordingSink build_sink;
         EXPECT_TRUE(build_and_write_banks(project, banks, build_sink, FixedClock({2024, 3, 5})));
-        const auto plan = prepare_firmware(master, project, 0, sink, false);
+        const auto plan = prepare_firmware({master}, project, 0, sink, false);
         EXPECT_TRUE(plan);
         NoProgress progress;
         const bool made = plan && image_made(merge_firmware(*plan, sink, progress));
@@ -132,7 +132,7 @@ TEST_F(Delivery, APassThatStopsAfterAnS9LineMakesNoImage) {
     EXPECT_EQ(sink.texts(), std::vector<std::string>{kNotCreate});
     EXPECT_TRUE(read_text(project / "New_RZ41902_15_3.sx") == "old New_RZ41902_15_3.sx");
 
-    EXPECT_EQ(run_build_command(options(), "/nowhere", sink), kExitFailed);
+    EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitFailed);
     expect_old_outputs_kept();
 
     // Binary data that happens to hold an S9 line and a line starting with S2.
@@ -141,7 +141,7 @@ TEST_F(Delivery, APassThatStopsAfterAnS9LineMakesNoImage) {
         binary += static_cast<char>((i * 7919) % 251);
     binary += "\nS2\x01\x02\x03\x04\x05\x06\x07\n";
     set_base(binary);
-    EXPECT_EQ(run_build_command(options(), "/nowhere", sink), kExitFailed);
+    EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitFailed);
     expect_old_outputs_kept();
 }
 
@@ -158,14 +158,14 @@ TEST_F(Delivery, ABaseImageWithoutRecordsInTheBankPagesSaysSoAndMakesNoImage) {
                   "(0x398000 to 0x39BFFF)",
                   "No bank was inserted: no new image was made,Abort Procedure"}));
     sink.entries.clear();
-    EXPECT_EQ(run_build_command(options(), "/nowhere", sink), kExitNoBankInserted);
+    EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitNoBankInserted);
     EXPECT_EQ(sink.texts().back(), "No bank was inserted: no new image was made,Abort Procedure");
     expect_old_outputs_kept();
 
     // Only bank 2 has its page: the image is made without bank 1, and the build says so.
     set_base(image("S0030000FC|" + s2(0x398000) + "|S9030000FC"));
     sink.entries.clear();
-    EXPECT_EQ(run_build_command(options(), "/nowhere", sink), kExitBankMissing);
+    EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitBankMissing);
     EXPECT_EQ(sink.texts().back(),
               "Bank 1 was not inserted: RZ41902_15_3.sx has no S2 records in its page (0x388000 "
               "to 0x38BFFF)");
@@ -196,7 +196,7 @@ TEST_F(Delivery, ABankSourceThatCannotBeReplacedKeepsEveryOldOutput) {
                                                 (project / "bin" / "bankg.c").string() + "\"."))
         << sink.texts().back();
     expect_old_outputs_kept();
-    EXPECT_EQ(run_build_command(options(), "/nowhere", sink), kExitFailed);
+    EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitFailed);
     expect_old_outputs_kept();
 }
 
@@ -235,7 +235,7 @@ TEST_F(Delivery, AWriteThatFailsPartWayKeepsEveryOldOutput) {
     // The merged image alone fails: its own message, not "Not Found".
     ASSERT_TRUE(build_and_write_banks(project, banks, sink, FixedClock({2024, 3, 5})));
     sink.entries.clear();
-    const auto plan = prepare_firmware(master, project, 0, sink, false);
+    const auto plan = prepare_firmware({master}, project, 0, sink, false);
     ASSERT_TRUE(plan);
     NoProgress progress;
     {
@@ -291,7 +291,7 @@ TEST_F(Delivery, AFolderThatHoldsNoTableFileIsNoProject) {
     write_text(folder / "bin" / "Bin.sx", "a user's own file");
     BuildOptions o = options();
     o.project_dir = folder;
-    EXPECT_EQ(run_build_command(o, "/nowhere", sink), kExitNotAProject);
+    EXPECT_EQ(run_build_command(o, {"/nowhere"}, sink), kExitNotAProject);
     EXPECT_TRUE(sink.texts().back().find("is not a project folder") != std::string::npos)
         << sink.texts().back();
     EXPECT_EQ(read_text(folder / "bin" / "Bin.sx"), "a user's own file");
@@ -304,7 +304,7 @@ TEST_F(Delivery, FilesThisRunDidNotCreateAreNeverDeleted) {
     const std::string stage = "\xC2\xB0"
                               "B1\xC2\xB0.sx";
     write_text(project / stage, "kept");
-    EXPECT_EQ(run_build_command(options(), "/nowhere", sink), kExitCompleted);
+    EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitCompleted);
     EXPECT_EQ(read_text(project / "bin" / "Bin.sx"), "kept");
     EXPECT_EQ(read_text(project / stage), "kept");
 }
@@ -321,7 +321,7 @@ TEST_F(Delivery, TemporariesOfAnInterruptedBuildAreRemovedByTheNextOne) {
                std::string(1000, 'x'));
     write_text(project / ".notes.txt.a1B2c3", "a user's own hidden file");
     write_text(project / "bin" / ".bank3.bin.keep", "not a temporary of this program");
-    EXPECT_EQ(run_build_command(options(), "/nowhere", sink), kExitCompleted);
+    EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitCompleted);
     EXPECT_EQ(hidden_files(project), std::vector<std::string>{".notes.txt.a1B2c3"});
     EXPECT_EQ(hidden_files(project / "bin"), std::vector<std::string>{".bank3.bin.keep"});
 }

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "core/user_error.h"
 #include "firmware/image_builder.h"
 #include "firmware_test_support.h"
-#include "tables/user_error.h"
 #include "test_dir.h"
 
 namespace mk {
@@ -65,7 +65,7 @@ std::string dati(int word, int byte) {
            "\"/>";
 }
 
-TEST_F(ImageSections, EmcyRecordAndRegisterRowsOfTheWorkedExample) {
+TEST_F(ImageSections, EmcyRecordAndItsRegisterRows) {
     file("emcydef.xml", "<EMCY>" + emcy_def("5", "0x1000", "0x01") + "</EMCY>");
     file("emcyword.xml",
          "<EMCY_Word><EMCY_ROW>" + dati(100, 0x21) + dati(101, 0x03) + "</EMCY_ROW></EMCY_Word>");
@@ -147,6 +147,30 @@ TEST_F(ImageSections, StrayTextInTheEmcyWordFileIsAReadingError) {
     build();
     EXPECT_EQ(word(6), 2);
     EXPECT_EQ(word(10), 2);
+}
+
+TEST_F(ImageSections, ByteNumberFiveIsTheLastAcceptedInEitherNibble) {
+    file("emcydef.xml", "<EMCY>" + emcy_def("5", "1", "1") + "</EMCY>");
+    file("emcyword.xml",
+         "<EMCY_Word><EMCY_ROW>" + dati(1, 0x05) + dati(2, 0x55) + "</EMCY_ROW></EMCY_Word>");
+    build();
+    EXPECT_EQ(bytes_at(banks, 2, 0, 11), hex({5, 1, 0, 1, 2, 0, 0, 0x05, 1, 0, 0x55}));
+    // Byte 5 keeps its one slot for both nibbles of the second mapping.
+    EXPECT_EQ(bytes_at(banks, 2, 11, 12), hex({0x01, 0x00, 0xFF, 0xFF, 0x00, 0x00, //
+                                               0x02, 0x00, 0x00, 0x00, 0x00, 0x00}));
+
+    for (const int selection : {0x06, 0x60}) {
+        file("emcyword.xml",
+             "<EMCY_Word><EMCY_ROW>" + dati(1, selection) + "</EMCY_ROW></EMCY_Word>");
+        try {
+            build();
+            ADD_FAILURE() << selection;
+        } catch (const UserError& e) {
+            EXPECT_EQ(std::string(e.what()), "Error in EMCY Word: Dati_Byte " +
+                                                 std::to_string(selection) +
+                                                 " names a message byte above 5. Build stopped.");
+        }
+    }
 }
 
 std::string rpdo(const std::string& cobid) {

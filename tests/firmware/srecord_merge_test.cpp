@@ -100,7 +100,7 @@ protected:
     CountingProgress progress;
 };
 
-TEST(BankRecords, ZeroBanksGiveTheDocumentedChecksums) {
+TEST(BankRecords, ChecksumsOfEmptyBanks) {
     Banks banks;
     const auto one = lines_of(bank_records(banks.bank(1), 1));
     ASSERT_EQ(one.size(), 512u);
@@ -142,6 +142,30 @@ TEST_F(Merge, ABank2RecordBeforeTheBank1RecordsIsReplacedAtItsOwnPlace) {
     expected.insert(expected.end(), b1.begin(), b1.end());
     expected.push_back("S9030000FC");
     EXPECT_EQ(lines_of(read_text(output())), expected);
+}
+
+TEST_F(Merge, APageEndsAtItsLastAddressInclusive) {
+    // The last address of each page is replaced; the addresses just outside it are kept.
+    ASSERT_TRUE(merge("S0030000FC|" + s2(0x387FFF) + "|" + s2(0x388000) + "|" + s2(0x38BFFF) + "|" +
+                      s2(0x38C000) + "|" + s2(0x398000) + "|" + s2(0x39BFFF) + "|" + s2(0x39C000) +
+                      "|S9030000FC"));
+    std::vector<std::string> expected = {"S0030000FC", s2(0x387FFF)};
+    const auto b1 = bank_lines(1), b2 = bank_lines(2);
+    expected.insert(expected.end(), b1.begin(), b1.end());
+    expected.push_back(s2(0x38C000));
+    expected.insert(expected.end(), b2.begin(), b2.end());
+    expected.push_back(s2(0x39C000));
+    expected.push_back("S9030000FC");
+    const auto merged = lines_of(read_text(output()));
+    ASSERT_EQ(merged.size(), expected.size());
+    EXPECT_EQ(merged, expected);
+
+    // A page's last address alone is enough for the bank to be inserted there.
+    ASSERT_TRUE(merge(s2(0x38BFFF) + "|" + s2(0x39BFFF) + "|S9030000FC"));
+    const auto lines = lines_of(read_text(output()));
+    ASSERT_EQ(lines.size(), 1025u);
+    EXPECT_EQ(lines[0], b1[0]);
+    EXPECT_EQ(lines[512], b2[0]);
 }
 
 TEST_F(Merge, PassResultsAndAPageMissingFromTheBase) {

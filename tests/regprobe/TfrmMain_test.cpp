@@ -156,6 +156,8 @@ TEST_F(TfrmMainTest, WriteTruncatesTo16BitsAndReportsInAnErrorDialog) {
 TEST_F(TfrmMainTest, MultipleWriteTakesTheFirstListValues) {
     add_values({"1", "$2", "3", "junk"});
     ASSERT_EQ(w<QListWidget>("lbValues")->count(), 4);
+    // Check marks are the user's notes: checked or not, the first entries go out.
+    w<QListWidget>("lbValues")->item(1)->setCheckState(Qt::Checked);
     set("edMultiReg", "100");
     set("edMultiCount", "3");
     window.btnWriteMultiClick();
@@ -182,6 +184,13 @@ TEST_F(TfrmMainTest, MultipleWriteTakesTheFirstListValues) {
 TEST_F(TfrmMainTest, ValueListEditing) {
     add_values({"5", "6", "7"});
     auto* list = w<QListWidget>("lbValues");
+    // A check list: every entry comes with a check box, unchecked.
+    for (int i = 0; i < list->count(); ++i) {
+        const QListWidgetItem* item = list->item(i);
+        EXPECT_TRUE(item->flags() & Qt::ItemIsUserCheckable) << i;
+        EXPECT_TRUE(item->data(Qt::CheckStateRole).isValid()) << i;
+        EXPECT_EQ(item->checkState(), Qt::Unchecked) << i;
+    }
     window.btnDelValueClick(); // nothing selected
     EXPECT_EQ(list->count(), 3);
     list->setCurrentRow(1);

@@ -2,8 +2,10 @@
 // slaves that misbehave, all against a scripted slave on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
+#include <latch>
 #include <sstream>
 #include <thread>
 
@@ -65,7 +67,7 @@ TEST(ModbusClientDefaults, PropertiesAndBuffer) {
     EXPECT_FALSE(c.Connected());
 }
 
-TEST_F(ModbusClientTest, WorkedExamplesGoOnTheWireExactly) {
+TEST_F(ModbusClientTest, RequestsGoOnTheWireByteForByte) {
     std::map<std::uint16_t, std::uint16_t> regs{{0, 0xBEEF}};
     std::mutex lock;
     auto slave = FakeSlave::with_registers(regs, lock);
@@ -259,6 +261,92 @@ TEST_F(ModbusClientTest, ConnectFailuresRaiseTheSocketText) {
     EXPECT_FALSE(client.Connected());
 }
 
+// Runs a read against a slave that never answers the connection request; gives the error text
+// and how long the read took. A read still blocked after five seconds is ended by closing the
+// listener (the next retry of the connection request is refused), so the test stays bounded.
+struct BlockedConnect {
+    std::string error;
+    std::chrono::steady_clock::duration took{};
+};
+
+BlockedConnect read_from_silent_host(TModbusTcpClient& client) {
+    SilentListener silent;
+    client.Port = silent.port();
+    BlockedConnect result;
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        const auto start = std::chrono::steady_clock::now();
+        std::array<std::uint16_t, 1> values{};
+        try {
+            client.ReadHoldingRegisters(1, values);
+            result.error = "no error";
+        } catch (const SocketError& e) {
+            result.error = e.what();
+        }
+        result.took = std::chrono::steady_clock::now() - start;
+        done = true;
+    });
+    for (int i = 0; i < 500 && !done; ++i)
+        std::this_thread::sleep_for(10ms);
+    silent.close();
+    reader.join();
+    return result;
+}
+
+TEST_F(ModbusClientTest, ConnectIsBoundedByTheTimeOutWhenItHasNoneOfItsOwn) {
+    // No connect time-out of its own: the response time-out bounds the connect too, instead of
+    // the system's connection retries (more than two minutes).
+    client.TimeOut = 300;
+    auto r = read_from_silent_host(client);
+    EXPECT_EQ(r.error, "Connection timed out.");
+    EXPECT_GE(r.took, 300ms);
+    EXPECT_LT(r.took, 2s);
+    EXPECT_FALSE(client.Connected());
+
+    // A connect time-out of its own is kept, shorter or longer than the response time-out.
+    client.TimeOut = 15000;
+    client.ConnectTimeOut = 200;
+    r = read_from_silent_host(client);
+    EXPECT_EQ(r.error, "Connection timed out.");
+    EXPECT_GE(r.took, 200ms);
+    EXPECT_LT(r.took, 2s);
+}
+
+TEST_F(ModbusClientTest, AnswerShorterThanAnnouncedIsDecidedAfterAQuietGap) {
+    // The slave keeps the connection open after answering, so only the quiet gap ends the wait;
+    // without it every read would take the whole time-out.
+    struct Case {
+        const char* what;
+        Bytes answer;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"length 0x00FF, answer complete", {0, 0, 0, 0, 0x00, 0xFF, 7, 3, 2, 0x12, 0x34}, true},
+        {"length 0xFFFF, answer complete", {0, 0, 0, 0, 0xFF, 0xFF, 7, 3, 2, 0x12, 0x34}, true},
+        {"answer stops mid-way", {0, 0, 0, 0, 0, 7, 7, 3, 4, 0x12, 0x34}, false},
+        {"header only", {0, 0, 0, 0, 0, 7}, false},
+    };
+    client.TimeOut = 4000;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        FakeSlave slave([&k](SlaveConnection& c, FakeSlave& self) {
+            self.record(c.read_request());
+            c.send(k.answer);
+            c.wait_for_close(6s);
+        });
+        client.Port = slave.port();
+        std::array<std::uint16_t, 1> values{};
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(client.ReadHoldingRegisters(1, values), k.ok);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+        EXPECT_EQ(values[0], k.ok ? 0x1234 : 0);
+    }
+    // The two failures are logged with the bytes that came.
+    EXPECT_EQ(log(), "09/12/26 10:11:12 File di errore Modbus TCP Client\n"
+                     "09/12/26 10:11:12 ERR: Ricevuti 11 byte  0, 0, 0, 0, 0, 7, 7, 3, 4,12,34,\n"
+                     "09/12/26 10:11:12 ERR: Ricevuti 6 byte  0, 0, 0, 0, 0, 7,\n");
+}
+
 TEST_F(ModbusClientTest, UnwritableLogIsRaised) {
     auto slave = answering({0, 0, 0, 0, 0, 3, 7, 0x86, 2});
     client.Port = slave.port();
@@ -287,6 +375,105 @@ TEST(RegprobeErrorLog, LinesAreAppendedToTheSameFile) {
                                "D1 T1 ERR: Ricevuti 0 byte \n"
                                "D2 T2 ERR: Ricevuti 2 byte  7,83,\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(RegprobeErrorLog, TwoWritersCreatingTheLogAtOnceLoseNoLine) {
+    // Two writers find no log and create it at the same moment: both lines are kept, under one
+    // header.
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE(round);
+        mk::test::TempDir dir;
+        const auto path = dir.path() / "errorlog.txt";
+        std::latch start(2);
+        std::atomic<int> errors{0};
+        auto writer = [&](const char* text) {
+            start.arrive_and_wait();
+            try {
+                append_error_log(path, "D T", text);
+            } catch (const ErrorLogError&) {
+                ++errors;
+            }
+        };
+        std::thread a(writer, "ERR: A");
+        std::thread b(writer, "ERR: B");
+        a.join();
+        b.join();
+        EXPECT_EQ(errors, 0);
+        const std::string text = read_file(path);
+        const std::string header = "D T File di errore Modbus TCP Client\n";
+        const bool ab = text == header + "D T ERR: A\nD T ERR: B\n";
+        const bool ba = text == header + "D T ERR: B\nD T ERR: A\n";
+        ASSERT_TRUE(ab || ba) << text;
+        ASSERT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    }
+}
+
+TEST(RegprobeErrorLog, DateAndTimeOfALineComeFromOneClockRead) {
+    // Midnight passes while the stamp is made: its date and time are still those of one instant.
+    std::tm last_second{};
+    last_second.tm_year = 126;
+    last_second.tm_mon = 11;
+    last_second.tm_mday = 31;
+    last_second.tm_hour = 23;
+    last_second.tm_min = 59;
+    last_second.tm_sec = 59;
+    last_second.tm_isdst = -1;
+    std::time_t now = std::mktime(&last_second);
+    EXPECT_EQ(local_date_time([&] { return now++; }), "12/31/26 23:59:59");
+}
+
+TEST(RegprobeErrorLog, FullLogIsMovedToOneBackupAndStartedAnew) {
+    // Each line is 11 bytes and the header 37: a limit of 70 holds the header and three lines.
+    mk::test::TempDir dir;
+    const auto path = dir.path() / "errorlog.txt";
+    const std::string header = "D T File di errore Modbus TCP Client\n";
+    const auto add = [&](int n) { append_error_log(path, "D T", "ERR: " + std::to_string(n), 70); };
+    for (int n = 1; n <= 4; ++n)
+        add(n);
+    EXPECT_EQ(read_file(dir.path() / "errorlog.txt.1"),
+              header + "D T ERR: 1\nD T ERR: 2\nD T ERR: 3\n");
+    EXPECT_EQ(read_file(path), header + "D T ERR: 4\n");
+    // The next time the log is full, the backup is replaced: there is only ever one.
+    for (int n = 5; n <= 7; ++n)
+        add(n);
+    EXPECT_EQ(read_file(dir.path() / "errorlog.txt.1"),
+              header + "D T ERR: 4\nD T ERR: 5\nD T ERR: 6\n");
+    EXPECT_EQ(read_file(path), header + "D T ERR: 7\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+
+    // A line longer than the whole limit still goes into a fresh log, and only once.
+    const std::string long_text(100, 'x');
+    append_error_log(path, "D T", long_text, 70);
+    EXPECT_EQ(read_file(path), header + "D T " + long_text + "\n");
+    EXPECT_EQ(read_file(dir.path() / "errorlog.txt.1"), header + "D T ERR: 7\n");
+}
+
+TEST(RegprobeErrorLog, WritersSharingAFullLogKeepBothFilesWhole) {
+    // Two writers fill a small log many times over: each file always starts with its header,
+    // holds whole lines only, and stays within the limit.
+    mk::test::TempDir dir;
+    const auto path = dir.path() / "errorlog.txt";
+    std::latch start(2);
+    auto writer = [&](char who) {
+        start.arrive_and_wait();
+        for (int i = 0; i < 300; ++i)
+            append_error_log(path, "D T", std::string("ERR: ") + who + std::to_string(i % 10), 200);
+    };
+    std::thread a(writer, 'A');
+    std::thread b(writer, 'B');
+    a.join();
+    b.join();
+    for (const auto& file : {path, error_log_backup(path)}) {
+        const std::string text = read_file(file);
+        EXPECT_LE(text.size(), 200u);
+        std::istringstream lines(text);
+        std::string line;
+        ASSERT_TRUE(std::getline(lines, line));
+        EXPECT_EQ(line, "D T File di errore Modbus TCP Client");
+        while (std::getline(lines, line))
+            EXPECT_TRUE(line.size() == 11 && line.starts_with("D T ERR: ")) << line;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }
 
 } // namespace

@@ -36,7 +36,7 @@ bool read_exactly(int fd, std::uint8_t* into, std::size_t n,
     return true;
 }
 
-int listen_on_loopback(std::uint16_t& port) {
+int listen_on_loopback(std::uint16_t& port, int backlog = 8) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         throw std::runtime_error("test slave: no socket");
@@ -45,7 +45,7 @@ int listen_on_loopback(std::uint16_t& port) {
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     a.sin_port = 0;
     socklen_t len = sizeof a;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 8) != 0 ||
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, backlog) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
         ::close(fd);
         throw std::runtime_error("test slave: cannot listen on 127.0.0.1");
@@ -179,6 +179,32 @@ std::uint16_t unused_port() {
     std::uint16_t port = 0;
     ::close(listen_on_loopback(port));
     return port;
+}
+
+SilentListener::SilentListener() {
+    // A backlog of 0 admits one connection that nobody accepts; the one below fills it.
+    listen_fd_ = listen_on_loopback(port_, 0);
+    filler_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(port_);
+    if (filler_fd_ < 0 || ::connect(filler_fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        close();
+        throw std::runtime_error("test listener: cannot fill the queue");
+    }
+}
+
+SilentListener::~SilentListener() {
+    close();
+}
+
+void SilentListener::close() {
+    for (int* fd : {&filler_fd_, &listen_fd_}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
 }
 
 } // namespace rp::test

@@ -67,4 +67,23 @@ Bytes answer_from_registers(const Bytes& request, std::map<std::uint16_t, std::u
 // A port on 127.0.0.1 where nothing listens (bound once, then released).
 std::uint16_t unused_port();
 
+// A listener on 127.0.0.1 whose queue of accepted connections is full, so the system drops
+// further connection requests without any answer, as a host that drops packets does. A
+// connect to it waits until its time-out; once close() is called the next retry is refused.
+class SilentListener {
+public:
+    SilentListener();
+    ~SilentListener();
+    SilentListener(const SilentListener&) = delete;
+    SilentListener& operator=(const SilentListener&) = delete;
+
+    std::uint16_t port() const { return port_; }
+    void close();
+
+private:
+    int listen_fd_ = -1;
+    int filler_fd_ = -1;
+    std::uint16_t port_ = 0;
+};
+
 } // namespace rp::test

@@ -4,9 +4,10 @@
 #include <sstream>
 
 #include "shell/directories.h"
-#include "shell/pdo_layout.h"
 #include "shell/project_ops.h"
 #include "shell/settings_file.h"
+#include "tables/pargen_table.h"
+#include "tables/tpdo_schema.h"
 #include "test_dir.h"
 
 namespace {
@@ -41,9 +42,10 @@ TEST(StartUp, EmptyProgramFolderGetsItsFoldersAndTheBaseCaption) {
               "Veltrisa Mosaicor RQ41902 Translate CAN TO MODBUS :");
     EXPECT_TRUE(fs::is_directory(dir.path() / "MASTER"));
     EXPECT_TRUE(fs::is_directory(dir.path() / "PROJECTS"));
+    EXPECT_EQ(state.master_dirs, std::vector<fs::path>{dir.path() / "MASTER"});
     EXPECT_EQ(state.project_dir, dir.path() / "PROJECTS");
     EXPECT_EQ(state.project_name, "");
-    EXPECT_EQ(state.table_path(mk::TableFile::TransmitPdo),
+    EXPECT_EQ(state.table_path(mk::tpdo_file::schema),
               dir.path() / "PROJECTS" / "Transmit_Pdo.xml");
     EXPECT_EQ(state.device_address, "0.0.0.0");
 }
@@ -76,6 +78,30 @@ TEST(StartUp, RemembersNoFolderOutsideProjects) {
     }
 }
 
+TEST(StartUp, TheRememberedNameIsTheFolderItMakes) {
+    TempDir dir;
+    fs::create_directories(dir.path() / "PROJECTS" / "line1" / "cell2");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"line1/", "line1"},
+        {"./line1", "line1"},
+        {"line1/./cell2", "line1/cell2"},
+        {"line1//cell2/", "line1/cell2"},
+        {"./line1/cell2/.", "line1/cell2"}};
+    for (const auto& [written, name] : cases) {
+        write_file(dir.path() / "Mosaicor_Kv.ini", "[lastproj]\nprojectname=" + written + "\n");
+        ProjectState state;
+        EXPECT_EQ(mk::start_up(state, dir.path()), mk::caption_for(name)) << written;
+        EXPECT_EQ(state.project_name, name);
+        EXPECT_EQ(state.project_dir, dir.path() / "PROJECTS" / name);
+        EXPECT_EQ(state.project_dir.string().back(), name.back());
+    }
+    // A name that makes the PROJECTS folder itself is no project.
+    write_file(dir.path() / "Mosaicor_Kv.ini", "[lastproj]\nprojectname=./\n");
+    ProjectState state;
+    EXPECT_EQ(mk::start_up(state, dir.path()), mk::caption_for(""));
+    EXPECT_EQ(state.project_dir, dir.path() / "PROJECTS");
+}
+
 TEST(SettingsFile, ReadsTheNameWhateverTheFileHolds) {
     TempDir dir;
     const fs::path ini = dir.path() / "Mosaicor_Kv.ini";
@@ -96,27 +122,74 @@ TEST(SettingsFile, ReadsTheNameWhateverTheFileHolds) {
 TEST(SettingsFile, WritesTheSectionAndAnEmptyName) {
     TempDir dir;
     const fs::path ini = dir.path() / "Mosaicor_Kv.ini";
-    write_file(ini, "\x01\x02garbage");
     mk::write_last_project(ini, "");
     EXPECT_EQ(read_file(ini), "[lastproj]\r\nprojectname=\r\n");
-    mk::write_last_project(ini, " spaced/nested");
-    EXPECT_EQ(mk::read_last_project(ini), " spaced/nested");
+    mk::write_last_project(ini, "plant3");
+    EXPECT_EQ(read_file(ini), "[lastproj]\r\nprojectname=plant3\r\n");
+    // Blanks at either end of a name survive the trimming of values by quotes.
+    for (const char* name : {" spaced/nested", "tail ", "\"quoted\"", "in \"side"}) {
+        mk::write_last_project(ini, name);
+        EXPECT_EQ(mk::read_last_project(ini), name);
+    }
+}
+
+TEST(SettingsFile, ReadsAsIniFilesAreRead) {
+    TempDir dir;
+    const fs::path ini = dir.path() / "Mosaicor_Kv.ini";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"[lastproj]\r\nprojectname = plant3\r\n", "plant3"},
+        {"\xEF\xBB\xBF[lastproj]\nprojectname=plant3\n", "plant3"},
+        {"[ LASTPROJ ]\n\tPROJECTNAME\t=\tplant3 \t\n", "plant3"},
+        {"[lastproj]\nprojectname=\"  two  \"\n", "  two  "},
+        {"[lastproj]\nprojectname=a b\nprojectname=second\n", "a b"},
+        {"[lastproj]\n; projectname=commented\nprojectnames=other\n", ""},
+    };
+    for (const auto& [text, name] : cases) {
+        write_file(ini, text);
+        EXPECT_EQ(mk::read_last_project(ini), name) << text;
+    }
+}
+
+TEST(SettingsFile, WritingChangesOnlyTheProjectName) {
+    TempDir dir;
+    const fs::path ini = dir.path() / "Mosaicor_Kv.ini";
+    const std::string head = "\xEF\xBB\xBF; kept by hand\r\n[window]\r\nx = 10\r\n\r\n";
+    const std::string tail = "[other]\r\nprojectname=not ours\r\n";
+    write_file(ini, head + "[LastProj]\r\nkeep=1\r\nProjectName = old\r\nafter=2\r\n" + tail);
+    mk::write_last_project(ini, "new");
+    EXPECT_EQ(read_file(ini),
+              head + "[LastProj]\r\nkeep=1\r\nprojectname=new\r\nafter=2\r\n" + tail);
+
+    // A section without the key gets it at its end, before the blank lines that part it from
+    // the next section; a file without the section gets both, with its own line ends.
+    write_file(ini, "[lastproj]\nkeep=1\n\n[other]\na=b");
+    mk::write_last_project(ini, "p");
+    EXPECT_EQ(read_file(ini), "[lastproj]\nkeep=1\nprojectname=p\n\n[other]\na=b");
+    write_file(ini, "[other]\na=b");
+    mk::write_last_project(ini, "p");
+    EXPECT_EQ(read_file(ini), "[other]\na=b\n[lastproj]\nprojectname=p\n");
+    EXPECT_EQ(mk::read_last_project(ini), "p");
+
+    // Lines that are neither sections nor keys are kept as they are.
+    write_file(ini, "\x01\x02garbage\r\n");
+    mk::write_last_project(ini, "");
+    EXPECT_EQ(read_file(ini), "\x01\x02garbage\r\n[lastproj]\r\nprojectname=\r\n");
 }
 
 TEST(PdoLayout, ComesFromTheTwentySecondChildOrIsZero) {
     TempDir dir;
     const fs::path pargen = dir.path() / "pargen.xml";
-    EXPECT_EQ(mk::load_pdo_layout(pargen), 0);
+    EXPECT_EQ(mk::load_pdo_layout(dir.path()), 0);
     write_file(pargen, pargen_with_type_pdo("1"));
-    EXPECT_EQ(mk::load_pdo_layout(pargen), 1);
+    EXPECT_EQ(mk::load_pdo_layout(dir.path()), 1);
     write_file(pargen, pargen_with_type_pdo("2"));
-    EXPECT_EQ(mk::load_pdo_layout(pargen), 2);
+    EXPECT_EQ(mk::load_pdo_layout(dir.path()), 2);
     write_file(pargen, pargen_with_type_pdo("abc"));
-    EXPECT_EQ(mk::load_pdo_layout(pargen), 0);
+    EXPECT_EQ(mk::load_pdo_layout(dir.path()), 0);
     write_file(pargen, pargen_with_type_pdo("1", 16));
-    EXPECT_EQ(mk::load_pdo_layout(pargen), 0);
+    EXPECT_EQ(mk::load_pdo_layout(dir.path()), 0);
     write_file(pargen, "this is not xml");
-    EXPECT_EQ(mk::load_pdo_layout(pargen), 0);
+    EXPECT_EQ(mk::load_pdo_layout(dir.path()), 0);
 }
 
 class ProjectOps : public ::testing::Test {
@@ -193,6 +266,23 @@ TEST_F(ProjectOps, NestedNamesNeedTheirParentFolder) {
     EXPECT_EQ(state.project_dir, before);
 }
 
+TEST_F(ProjectOps, NewProjectNamesTheFolderItMakes) {
+    ASSERT_TRUE(mk::create_project(state, projects(), "trail/", sink));
+    EXPECT_EQ(state.project_name, "trail");
+    EXPECT_EQ(state.project_dir, projects() / "trail");
+    EXPECT_TRUE(fs::is_directory(projects() / "trail" / "bin"));
+    ASSERT_TRUE(mk::create_project(state, projects(), "./trail/./inner//", sink));
+    EXPECT_EQ(state.project_name, "trail/inner");
+    EXPECT_EQ(state.project_dir, projects() / "trail" / "inner");
+    EXPECT_TRUE(sink.entries.empty());
+
+    // "./" makes the PROJECTS folder, which exists already.
+    EXPECT_FALSE(mk::create_project(state, projects(), "./", sink));
+    EXPECT_EQ(sink.texts(),
+              std::vector<std::string>{"Name project not valid because directory already exists"});
+    EXPECT_EQ(state.project_name, "trail/inner");
+}
+
 TEST_F(ProjectOps, NamesThatWouldLeaveTheDestinationAreRefused) {
     for (const std::string& name :
          std::vector<std::string>{"../escaped", "/tmp/abs", std::string("a\0b", 3)}) {
@@ -214,6 +304,43 @@ TEST(ProgramDir, FallsBackToTheUserDataFolderWhenNotWritable) {
     EXPECT_TRUE(fs::is_directory(dir.path() / "data" / "Mosaicor_Kv"));
     EXPECT_EQ(mk::choose_program_dir(unwritable, "", dir.path().c_str()),
               dir.path() / ".local" / "share" / "Mosaicor_Kv");
+}
+
+TEST(ProgramDir, AnInstalledProgramFolderIsNeverWrittenEvenWhenItCouldBe) {
+    TempDir dir;
+    const fs::path bin = dir.path() / "usr" / "bin";
+    const fs::path data = dir.path() / "data";
+    fs::create_directories(bin);
+    fs::create_directories(dir.path() / "usr" / "share" / "applications");
+    EXPECT_EQ(mk::choose_program_dir(bin, data.c_str(), nullptr), bin);
+    // With its menu entry installed beside it, as /usr/bin is for root: writable, yet left alone.
+    write_file(dir.path() / "usr" / "share" / "applications" /
+                   "example.veltrisa.MosaicorKv.desktop",
+               "[Desktop Entry]\n");
+    EXPECT_TRUE(mk::is_installed_program_folder(bin));
+    EXPECT_EQ(mk::choose_program_dir(bin, data.c_str(), nullptr), data / "Mosaicor_Kv");
+    EXPECT_TRUE(fs::is_empty(bin));
+}
+
+TEST(StartUp, AnInstalledProgramFindsMasterBesideItselfFirstAndWritesOnlyItsDataFolder) {
+    TempDir dir;
+    const fs::path bin = dir.path() / "bin", data = dir.path() / "data";
+    fs::create_directories(bin / "MASTER");
+    fs::create_directories(data);
+    ProjectState state;
+    EXPECT_EQ(mk::start_up(state, mk::ProgramFolders(data, bin)), mk::caption_for(""));
+    EXPECT_EQ(state.master_dirs, (std::vector<fs::path>{bin / "MASTER", data / "MASTER"}));
+    EXPECT_EQ(state.program_dir, data);
+    EXPECT_EQ(state.project_dir, data / "PROJECTS");
+    EXPECT_TRUE(fs::is_directory(data / "MASTER")); // where the user puts the base images
+    EXPECT_TRUE(fs::is_directory(data / "PROJECTS"));
+
+    // Nothing is added beside the program file, with or without a MASTER there.
+    fs::remove(bin / "MASTER");
+    ProjectState again;
+    mk::start_up(again, mk::ProgramFolders(data, bin));
+    EXPECT_TRUE(fs::is_empty(bin));
+    EXPECT_EQ(again.master_dirs.front(), bin / "MASTER");
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tables/integer_text.h"
+#include "core/integer_text.h"
 #include "tables/ordered_write.h"
 
 namespace {

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/table_file.h"
+#include "core/user_error.h"
 #include "tables/pargen_table.h"
-#include "tables/table_file.h"
-#include "tables/user_error.h"
 #include "test_dir.h"
 
 namespace {
@@ -33,10 +33,11 @@ const char* const kDefaultDocument =
 
 // Positions 0 to 15 of a file from before the start-up parameters existed.
 std::string first16(const std::string& ser = "0", const std::string& baud = "4",
-                    const std::string& ip = "b1=\"192\" b2=\"168\" b3=\"0\" b4=\"10\"") {
+                    const std::string& ip = "b1=\"192\" b2=\"168\" b3=\"0\" b4=\"10\"",
+                    const std::string& parity = "2") {
     return "<ParametriGenerali><idA>7</idA><BoudA>95</BoudA><idB>2</idB><BoudB>125</BoudB>"
            "<timeoutsdo>500</timeoutsdo><baudmodbus>" +
-           baud + "</baudmodbus><parity>2</parity><ser>" + ser +
+           baud + "</baudmodbus><parity>" + parity + "</parity><ser>" + ser +
            "</ser><devid>9</devid><devnetip " + ip +
            "/><devnetsubnetmask b1=\"255\" b2=\"255\" b3=\"0\" b4=\"0\"/>"
            "<devnet_snmp_read_community name=\"pub\"/><devnet_snmp_read_community name=\"priv\"/>"
@@ -67,10 +68,10 @@ TEST_F(ParGenFile, DefaultsAreWrittenAsAllTwentyTwoChildren) {
     EXPECT_EQ(read(), kDefaultDocument);
     const auto doc = mk::TableDocument::load(path());
     ASSERT_EQ(doc.row_count(), 22u);
-    EXPECT_EQ(doc.row(11).node().name(), std::string("devnet_snmp_read_community"));
-    EXPECT_EQ(doc.row(12).node().name(), std::string("devnet_snmp_read_community"));
-    EXPECT_EQ(doc.row(18).node().name(), std::string("network_start_modbus"));
-    EXPECT_EQ(doc.row(19).node().name(), std::string("network_start_modbus"));
+    EXPECT_EQ(doc.row(11).name(), std::string("devnet_snmp_read_community"));
+    EXPECT_EQ(doc.row(12).name(), std::string("devnet_snmp_read_community"));
+    EXPECT_EQ(doc.row(18).name(), std::string("network_start_modbus"));
+    EXPECT_EQ(doc.row(19).name(), std::string("network_start_modbus"));
 }
 
 TEST_F(ParGenFile, MissingFileKeepsEveryValueButTheLineType) {
@@ -154,6 +155,20 @@ TEST_F(ParGenFile, ListPositionsOutsideTheListSelectNothingAndAreWrittenAsMinusO
     const std::string written = mk::serialize_pargen(r);
     EXPECT_NE(written.find("<baudmodbus>-1</baudmodbus>"), std::string::npos);
     EXPECT_NE(written.find("<ser>1</ser>"), std::string::npos);
+}
+
+TEST_F(ParGenFile, TheLastItemOfEachListIsAPositionAndTheListSizeIsNot) {
+    const std::string ip = "b1=\"192\" b2=\"168\" b3=\"0\" b4=\"10\"";
+    TParGen r;
+    write(first16("1", "7", ip, "2") + "</ParametriGenerali>");
+    load(r);
+    EXPECT_EQ(r.baudmodbus, 7);
+    EXPECT_EQ(r.parity, 2);
+    write(first16("1", "8", ip, "3") + "</ParametriGenerali>");
+    load(r);
+    EXPECT_EQ(r.baudmodbus, mk::kNoListItem);
+    EXPECT_EQ(r.parity, mk::kNoListItem);
+    EXPECT_TRUE(sink.entries.empty());
 }
 
 TEST_F(ParGenFile, FailureInTheFirstSixteenStopsWhereItHappened) {

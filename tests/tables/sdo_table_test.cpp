@@ -4,9 +4,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "tables/integer_text.h"
+#include "core/integer_text.h"
+#include "core/table_file.h"
 #include "tables/sdo_table.h"
-#include "tables/table_file.h"
 #include "test_dir.h"
 
 namespace {

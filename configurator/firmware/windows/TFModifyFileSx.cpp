@@ -5,8 +5,10 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShowEvent>
 #include <algorithm>
 
+#include "core/guard.h"
 #include "firmware/gathered_messages.h"
 #include "firmware/windows/gathered_messages_box.h"
 
@@ -96,7 +98,12 @@ TFModifyFileSx::TFModifyFileSx(ProjectState& state, MessageSink& sink, ProgramSt
 
 void TFModifyFileSx::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    // Restoring the window from the task bar keeps the chosen port and the progress shown.
+    // Opening runs once the window is on the screen: a message box run from inside the show
+    // event lets the window system's events in before the window is mapped, and the window then
+    // kept the height it was created with, a blank strip without its controls.
+    if (!event->spontaneous())
+        QMetaObject::invokeMethod(this, &TFModifyFileSx::FormShow, Qt::QueuedConnection);
 }
 
 void TFModifyFileSx::FormShow() {
@@ -104,7 +111,8 @@ void TFModifyFileSx::FormShow() {
     progress_->setRange(0, 100);
     progress_->setValue(0);
     execute_->setEnabled(false);
-    plan_ = prepare_firmware(state_.master_dir, state_.project_dir, state_.pdo_layout, sink_, true);
+    plan_ =
+        prepare_firmware(state_.master_dirs, state_.project_dir, state_.pdo_layout, sink_, true);
     execute_->setEnabled(plan_.has_value());
 }
 
@@ -113,11 +121,9 @@ void TFModifyFileSx::BitBtnExecuteClick() {
         return;
     BarProgress progress(progress_);
     GatheringSink run(sink_);
-    try {
+    run_guarded(run, [&] {
         execute_update(*plan_, port_->currentIndex(), state_.program_dir, run, progress, starter_);
-    } catch (const std::exception& e) {
-        run.show(e.what(), MessageKind::Error);
-    }
+    });
     show_gathered_messages(this, run);
 }
 

@@ -3,10 +3,10 @@
 #include <QDialog>
 #include <optional>
 
+#include "core/message_sink.h"
+#include "core/project_state.h"
 #include "firmware/firmware_plan.h"
 #include "firmware/program_starter.h"
-#include "shell/project_state.h"
-#include "tables/message_sink.h"
 
 class QComboBox;
 class QProgressBar;

@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 #include <memory>
 
-#include "shell/qt_message_sink.h"
+#include "ui/qt_message_sink.h"
 
 namespace mk {
 

@@ -2,10 +2,10 @@
 
 #include <functional>
 
+#include "core/message_sink.h"
+#include "core/project_state.h"
 #include "firmware/banks.h"
 #include "firmware/build_clock.h"
-#include "shell/project_state.h"
-#include "tables/message_sink.h"
 
 namespace mk {
 

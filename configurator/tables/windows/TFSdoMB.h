@@ -1,57 +1,31 @@
 #pragma once
 
-#include <QDialog>
-
-#include "shell/project_state.h"
-#include "tables/message_sink.h"
-
-class QPushButton;
-class QTabWidget;
-class QTableView;
+#include "core/project_state.h"
+#include "tables/sdo_table.h"
+#include "ui/editor_dialog.h"
+#include "ui/text_grid_model.h"
 
 namespace mk {
 
-class SdoTableModel;
+using SdoGridModel = GridModel<SdoTable>;
 
-// The SDO access table editor (caption "SDO"): one tab "CanA-ModBus" with the 1500-row grid,
-// and "OK", "Cancel", "Export", "Import" below it. Every opening reloads `sdo.xml`; "OK"
-// validates the whole table and rewrites the file, "Cancel" discards the edits.
-class TFSdoMB : public QDialog {
+// The SDO access table editor (caption "SDO"): one tab "CanA-ModBus" with the 1500-row grid.
+// Every opening reloads `sdo.xml`; "OK" validates the whole table and rewrites the file.
+class TFSdoMB : public EditorDialog {
     Q_OBJECT
 public:
     TFSdoMB(const ProjectState& state, MessageSink& sink, QWidget* parent = nullptr);
 
-    SdoTableModel* model() const { return model_; }
-    QTableView* grid() const { return grid_; }
-    QTabWidget* pages() const { return pages_; }
-    QPushButton* okButton() const { return ok_; }
-    QPushButton* cancelButton() const { return cancel_; }
-    // Wired by the spreadsheet import and CSV export; disabled until then.
-    QPushButton* exportButton() const { return export_; }
-    QPushButton* importButton() const { return import_; }
+    SdoGridModel* model() const { return model_; }
 
-    // Handlers, named after the control and the event.
-    void FormShow();     // opening: empty grid, then the file
-    void FormResize();   // every column one eleventh of the grid's width
-    void BitBtn1Click(); // "OK": validate, save, close
-    void BitBtn2Click(); // "Cancel"
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void FormShow() override; // opening: empty grid, then the file
 
 private:
-    void commitOpenEditor();
+    bool validate() override;
+    void save() override;
 
     const ProjectState& state_;
-    MessageSink& sink_;
-    SdoTableModel* model_;
-    QTabWidget* pages_;
-    QTableView* grid_;
-    QPushButton* ok_;
-    QPushButton* cancel_;
-    QPushButton* export_;
-    QPushButton* import_;
+    SdoGridModel* model_;
 };
 
 } // namespace mk

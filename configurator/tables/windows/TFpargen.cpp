@@ -12,12 +12,19 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <vector>
 
 #include "controls/TRangeEdit.h"
-#include "tables/windows/editor_support.h"
+#include "core/guard.h"
+#include "tables/pargen_schema.h"
+#include "ui/qt_text.h"
+#include "tables/pargen_check.h"
 
 namespace mk {
 
@@ -48,6 +55,27 @@ void setOctets(const TFpargen::OctetEdits& edits, const OctetTexts& octets) {
         edits[i]->setText(qs(octets[i]));
 }
 
+// The width an octet field needs in its current font: room for three digits, the widest text it
+// accepts, and a fourth, so that a digit typed too many stays in view until the check refuses it.
+int octetWidth(const QLineEdit* e) {
+    const QFontMetrics fm(e->font());
+    int digit = 0;
+    for (char c = '0'; c <= '9'; ++c)
+        digit = std::max(digit, fm.horizontalAdvance(QLatin1Char(c)));
+    // A line edit keeps 2 pixels between its text and its frame on either side.
+    constexpr int kInnerMargins = 4;
+    const QMargins text = e->textMargins();
+    const QMargins contents = e->contentsMargins();
+    QStyleOptionFrame frame;
+    frame.initFrom(e);
+    frame.state |= QStyle::State_Sunken;
+    frame.lineWidth = e->hasFrame() ? e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) : 0;
+    const QSize inner(4 * digit + kInnerMargins + text.left() + text.right() + contents.left() +
+                          contents.right(),
+                      fm.height());
+    return e->style()->sizeFromContents(QStyle::CT_LineEdit, &frame, inner, e).width();
+}
+
 OctetTexts octetsOf(const TFpargen::OctetEdits& edits) {
     OctetTexts out;
     for (std::size_t i = 0; i < edits.size(); ++i)
@@ -72,10 +100,12 @@ TFpargen::OctetEdits TFpargen::makeOctets(const QString& label, const char* obje
     for (std::size_t i = 0; i < edits.size(); ++i) {
         auto* e = new TRangeEdit(this);
         e->setMaxVal(255);
+        // An octet is a whole number; a fraction would reach the device as no value at all.
+        e->setIsInteger(true);
         e->setMessageSink(&sink_);
         e->setObjectName(QString::fromUtf8(objectPrefix) + QString::number(i + 1));
         e->setAccessibleName(label + QStringLiteral(" octet ") + QString::number(i + 1));
-        e->setFixedWidth(46);
+        e->setFixedWidth(octetWidth(e));
         e->setAlignment(Qt::AlignRight);
         edits[i] = e;
     }
@@ -218,6 +248,13 @@ void TFpargen::buildLayout() {
     snmpButton_->setAutoDefault(false);
     snmp_->setVisible(false);
     connect(snmpButton_, &QPushButton::toggled, this, [this](bool on) {
+        // A field in error must stay where the user can correct it: folding the group away
+        // would leave its value, and the focus, out of sight.
+        if (!on && showFirstRangeError(true)) {
+            const QSignalBlocker blocker(snmpButton_);
+            snmpButton_->setChecked(true);
+            return;
+        }
         snmp_->setVisible(on);
         adjustSize();
     });
@@ -317,6 +354,44 @@ void TFpargen::setRecord(const TParGen& r) {
     (r.typePdo == 0 ? pdo15x3_ : pdo8x8_)->setChecked(true);
 }
 
+void TFpargen::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        for (const OctetEdits* edits : octetGroups())
+            for (TRangeEdit* e : *edits)
+                e->setFixedWidth(octetWidth(e));
+}
+
+std::array<const TFpargen::OctetEdits*, 5> TFpargen::octetGroups() const {
+    return {&re_ipb_, &re_smb_, &sn_ipb_[0], &sn_ipb_[1], &sn_ipb_[2]};
+}
+
+bool TFpargen::showFirstRangeError(bool snmpOnly) {
+    const std::vector<ParGenRangeError> errors = pargen_range_errors(record());
+    const auto isSnmp = [](const ParGenRangeError& e) {
+        return e.field == ParGenRanged::SnmpTrap1 || e.field == ParGenRanged::SnmpTrap2 ||
+               e.field == ParGenRanged::SnmpTrap3;
+    };
+    const auto error = std::find_if(errors.begin(), errors.end(), [&](const ParGenRangeError& e) {
+        return !snmpOnly || isSnmp(e);
+    });
+    if (error == errors.end())
+        return false;
+    sink_.show(error->message, MessageKind::Warning);
+    QWidget* field = delay_;
+    if (error->field != ParGenRanged::Delay)
+        field = (*octetGroups()[static_cast<std::size_t>(error->field)])[static_cast<std::size_t>(
+            error->octet)];
+    // A field is corrected where the user can see it: the SNMP group opens first.
+    if (isSnmp(*error) && !snmpButton_->isChecked())
+        snmpButton_->setChecked(true);
+    // The message box has just closed; the window whose field takes the focus is made the
+    // active one again, so the keys reach that field whatever the desktop did meanwhile.
+    activateWindow();
+    field->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
 void TFpargen::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // A window restored from the task bar gets a show event from the system too; reloading
@@ -330,19 +405,24 @@ void TFpargen::FormShow() {
     // The window's own fields are the starting point: what the file does not supply (a missing
     // file, or the positions after a reading error) keeps what the window showed last.
     TParGen r = record();
-    load_pargen(state_.table_path(TableFile::Pargen), r, sink_);
+    load_pargen(state_.table_path(pargen_file::schema), r, sink_);
     setRecord(r);
     ok_->setFocus();
 }
 
 void TFpargen::BitBtn1Click() {
-    // An OK taken with Enter leaves the focus in the field being typed; it is checked as if the
-    // user had left it, and an error keeps the window open on that field.
-    if (auto* field = qobject_cast<TRangeEdit*>(focusWidget()); field && !field->Exit())
+    // An OK taken with Enter leaves the focus in the field being typed; it is reformatted and
+    // checked as if the user had left it, and an error keeps the window open on that field.
+    auto* field = qobject_cast<TRangeEdit*>(focusWidget());
+    const bool focusedFieldLeft = !field || field->Exit();
+    // Every ranged field is checked, not only the one that had the focus: values kept from an
+    // earlier showing or read from the file never went through a field's leaving check. The
+    // message names the field, also when it is the one being typed.
+    if (showFirstRangeError(false) || !focusedFieldLeft)
         return;
     const TParGen r = record();
     const bool saved =
-        run_guarded(sink_, [&] { save_pargen(state_.table_path(TableFile::Pargen), r); });
+        run_guarded(sink_, [&] { save_pargen(state_.table_path(pargen_file::schema), r); });
     if (!saved)
         return;
     state_.pdo_layout = r.typePdo;

@@ -4,8 +4,8 @@
 #include <array>
 #include <functional>
 
-#include "shell/project_state.h"
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
+#include "core/project_state.h"
 #include "tables/pargen_table.h"
 
 class QCheckBox;
@@ -41,7 +41,7 @@ public:
     TParGen record() const;
     void setRecord(const TParGen& record);
 
-    // Widgets by their design names, for tests and for the accessibility tree.
+    // Widgets named after the window's controls, for tests and for the accessibility tree.
     using OctetEdits = std::array<TRangeEdit*, 4>;
     const OctetEdits& ipEdits() const { return re_ipb_; }
     const OctetEdits& subnetEdits() const { return re_smb_; }
@@ -67,6 +67,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildLayout();
@@ -76,6 +77,11 @@ private:
     QGroupBox* buildSerial();
     QGroupBox* buildSnmp();
     OctetEdits makeOctets(const QString& label, const char* objectPrefix);
+    // The five addresses in the order of ParGenRanged.
+    std::array<const OctetEdits*, 5> octetGroups() const;
+    // Shows the message of the first ranged field in error (of the SNMP group only, when asked)
+    // and puts the focus there; returns whether there was one.
+    bool showFirstRangeError(bool snmpOnly);
 
     ProjectState& state_;
     MessageSink& sink_;

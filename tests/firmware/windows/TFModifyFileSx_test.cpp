@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
+#include <QWindow>
+#include <QtTest/QTest>
 #include <chrono>
 #include <thread>
 
@@ -10,6 +15,7 @@
 #include "firmware/windows/TFModifyFileSx.h"
 #include "firmware/windows/update_device.h"
 #include "test_dir.h"
+#include "ui/qt_message_sink.h"
 
 namespace mk {
 namespace {
@@ -24,15 +30,16 @@ class FirmwareWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         state.program_dir = dir.path();
-        state.master_dir = dir.path() / "MASTER";
+        state.master_dirs = {dir.path() / "MASTER"};
         state.projects_dir = dir.path() / "PROJECTS";
         state.project_dir = state.projects_dir / "demo";
-        fs::create_directories(state.master_dir);
+        fs::create_directories(master());
         fs::create_directories(state.project_dir / "bin");
-        fs::copy_file(kAssets / "RZ41902_15_3.sx", state.master_dir / "RZ41902_15_3.sx");
+        fs::copy_file(kAssets / "RZ41902_15_3.sx", master() / "RZ41902_15_3.sx");
         fs::copy(kAssets / "demo", state.project_dir, fs::copy_options::recursive);
     }
     ~FirmwareWindow() override { fs::current_path(saved_); }
+    fs::path master() const { return state.master_dirs.front(); }
 
     // The loader of this test: a script that records its arguments.
     fs::path install_loader() {
@@ -68,14 +75,35 @@ TEST_F(FirmwareWindow, OpeningOffersTheEightPortsAndEnablesExecuteWhenTheBaseIma
     EXPECT_TRUE(window.executeButton()->isEnabled());
     EXPECT_EQ(window.portList()->currentIndex(), 0);
     EXPECT_EQ(window.progressBar()->value(), 0);
-    EXPECT_EQ(fs::current_path(), state.master_dir);
+    EXPECT_EQ(fs::current_path(), master());
     EXPECT_TRUE(sink.entries.empty());
 
     // After the layout changes to 8/8 the other image is wanted, and it is not in MASTER.
     state.pdo_layout = 1;
     window.FormShow();
     EXPECT_FALSE(window.executeButton()->isEnabled());
-    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Error file RZ41902_8_8.sx not found"});
+    ASSERT_EQ(sink.entries.size(), 1u);
+    EXPECT_TRUE(sink.texts()[0].starts_with("Error file RZ41902_8_8.sx not found\n"));
+}
+
+TEST_F(FirmwareWindow, AnInstalledProgramTakesTheImageFromTheDataFolderOrSaysWhereToPutIt) {
+    const fs::path data = dir.path() / "data" / "MASTER";
+    state.master_dirs.push_back(data);
+    fs::create_directories(data);
+    fs::copy_file(kAssets / "RZ41902_8_8.sx", data / "RZ41902_8_8.sx");
+    state.pdo_layout = 1;
+    window.FormShow();
+    EXPECT_TRUE(window.executeButton()->isEnabled());
+    EXPECT_EQ(window.plan()->base_image(), data / "RZ41902_8_8.sx");
+
+    fs::remove(data / "RZ41902_8_8.sx");
+    window.FormShow();
+    EXPECT_FALSE(window.executeButton()->isEnabled());
+    EXPECT_EQ(sink.texts(),
+              std::vector<std::string>{
+                  "Error file RZ41902_8_8.sx not found\nLooked for in:\n  " + master().string() +
+                  "\n  " + data.string() +
+                  "\nCopy RZ41902_8_8.sx, supplied with the device, into:\n  " + data.string()});
 }
 
 TEST_F(FirmwareWindow, UpdateDeviceBuildsThenExecuteMergesAndStartsTheLoader) {
@@ -110,7 +138,7 @@ TEST_F(FirmwareWindow, ADamagedBaseImageNeverReachesTheLoader) {
     test::write_text(merged, "an image of an earlier run");
     const std::string page1 = "S224388000" + std::string(64, '0') + "23\r\n";
     const std::string page2 = "S224398000" + std::string(64, '0') + "22\r\n";
-    const fs::path base = state.master_dir / "RZ41902_15_3.sx";
+    const fs::path base = master() / "RZ41902_15_3.sx";
     struct Case {
         std::string base;
         std::string last_message;
@@ -149,6 +177,40 @@ TEST_F(FirmwareWindow, AStoppedBuildEndsTheSequenceBeforeTheWindow) {
     EXPECT_EQ(sink.texts().back(), "Project not valid");
     window.FormShow();
     EXPECT_FALSE(window.executeButton()->isEnabled());
+}
+
+TEST_F(FirmwareWindow, AMissingImageIsReportedOverAWindowThatIsLaidOut) {
+    QWidget main;
+    main.resize(500, 300);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    QtMessageSink boxes;
+    TFModifyFileSx shown{state, boxes, detached_program_starter(), &main};
+    state.pdo_layout = 1;
+    // The message box is closed as a user would, once it is up.
+    QString boxText;
+    bool windowWasUp = false;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxText = box->text();
+            windowWasUp = shown.windowHandle() && shown.windowHandle()->isVisible();
+            box->accept();
+        }
+    });
+    closer.start(50);
+    shown.open();
+    QTest::qWait(400);
+    closer.stop();
+    EXPECT_TRUE(boxText.startsWith("Error file RZ41902_8_8.sx not found"));
+    // The box comes over the window on the screen, not from inside its show event.
+    EXPECT_TRUE(windowWasUp);
+    EXPECT_FALSE(shown.executeButton()->isEnabled());
+    // The whole window with its controls, not a strip of its title height.
+    EXPECT_GE(shown.height(), shown.sizeHint().height());
+    EXPECT_LE(shown.executeButton()->mapTo(&shown, QPoint(0, 0)).y() +
+                  shown.executeButton()->height(),
+              shown.height());
 }
 
 } // namespace

@@ -7,11 +7,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/user_error.h"
 #include "shell/TFAbout.h"
 #include "shell/TFMosaicoreFirmWare.h"
 #include "shell/TFsaveproj.h"
 #include "shell/project_folder_dialog.h"
-#include "tables/user_error.h"
 #include "test_dir.h"
 
 namespace {
@@ -136,7 +136,7 @@ TEST_F(MainWindow, FolderChooserStaysInsideProjects) {
     ASSERT_EQ(chooser.tree()->topLevelItemCount(), 1);
     QTreeWidgetItem* top = chooser.tree()->topLevelItem(0);
     EXPECT_EQ(top->text(0), "PROJECTS");
-    EXPECT_EQ(top->childCount(), 2); // a and b; the link out of PROJECTS is not offered
+    EXPECT_EQ(top->childCount(), 3); // a, b and the link the user put into PROJECTS
     EXPECT_EQ(chooser.tree()->currentItem()->text(0), "inner");
 
     chooser.accept();
@@ -154,6 +154,27 @@ TEST_F(MainWindow, FolderChooserStaysInsideProjects) {
     mk::ProjectFolderDialog cancelled(projects(), projects());
     cancelled.reject();
     EXPECT_FALSE(cancelled.chosenFolder().has_value());
+}
+
+// A linked folder in PROJECTS is a project like any other: start-up restores it, and the
+// chooser lists and preselects it, so OK keeps it current.
+TEST_F(MainWindow, ALinkedProjectFolderIsOfferedAndKept) {
+    fs::create_directories(projects());
+    fs::create_directories(dir.path() / "elsewhere" / "plant3");
+    fs::create_directory_symlink(dir.path() / "elsewhere" / "plant3", projects() / "plant3");
+    fs::create_directory_symlink(dir.path() / "missing", projects() / "dangling");
+    std::ofstream(dir.path() / "Mosaicor_Kv.ini") << "[lastproj]\nprojectname=plant3\n";
+    TFMosaicoreFirmWare w(state, dir.path(), sink);
+    ASSERT_EQ(state.project_dir, projects() / "plant3");
+
+    mk::ProjectFolderDialog chooser(projects(), state.project_dir);
+    ASSERT_NE(chooser.tree()->currentItem(), nullptr);
+    EXPECT_EQ(chooser.tree()->currentItem()->text(0), "plant3");
+    EXPECT_EQ(chooser.tree()->topLevelItem(0)->childCount(), 1); // a dangling link is no folder
+    chooser.accept();
+    w.afterOpenProject(chooser.chosenFolder());
+    EXPECT_EQ(state.project_dir, projects() / "plant3");
+    EXPECT_EQ(w.windowTitle(), "Veltrisa Mosaicor RQ41902 Translate CAN TO MODBUS :plant3");
 }
 
 TEST_F(MainWindow, DoubleClickOpensAFolderWithSubfoldersAndChoosesALeaf) {

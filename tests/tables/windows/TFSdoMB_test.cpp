@@ -12,18 +12,32 @@
 #include <fstream>
 #include <sstream>
 
-#include "shell/project_state.h"
-#include "tables/message_sink.h"
+#include "core/message_sink.h"
+#include "core/project_state.h"
+#include "tables/sdo_schema.h"
 #include "tables/sdo_table.h"
 #include "tables/windows/TFSdoMB.h"
-#include "tables/windows/sdo_table_model.h"
 #include "test_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using mk::SdoTableModel;
 using mk::TFSdoMB;
+
+// Grid columns: N, then the SDO columns in their declared order.
+enum SdoTableModel {
+    N,
+    AddrWord,
+    HiWord,
+    LoWord,
+    RW,
+    ID,
+    Index,
+    SubIndex,
+    NByte,
+    Mnemonico,
+    ColumnCount
+};
 
 std::string readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -38,7 +52,7 @@ protected:
         state.project_dir = dir.path();
         window = std::make_unique<TFSdoMB>(state, sink);
     }
-    fs::path file() const { return state.table_path(mk::TableFile::Sdo); }
+    fs::path file() const { return state.table_path(mk::sdo_file::schema); }
     void writeFile(const std::string& xml) { std::ofstream(file(), std::ios::binary) << xml; }
     // What the user types into a cell.
     void type(int row, int column, const QString& text) {
@@ -47,7 +61,7 @@ protected:
     QString cell(int row, int column) const {
         return model()->data(model()->index(row, column)).toString();
     }
-    SdoTableModel* model() const { return window->model(); }
+    mk::SdoGridModel* model() const { return window->model(); }
 
     mk::test::TempDir dir;
     mk::ProjectState state;

@@ -10,14 +10,16 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "controls/TRangeEdit.h"
-#include "shell/project_state.h"
-#include "tables/table_file.h"
+#include "core/project_state.h"
+#include "core/table_file.h"
 #include "tables/windows/TFpargen.h"
 #include "test_dir.h"
 
@@ -46,6 +48,9 @@ protected:
     static void setOctets(const TFpargen::OctetEdits& edits, std::array<const char*, 4> v) {
         for (std::size_t i = 0; i < 4; ++i)
             edits[i]->setText(QString::fromUtf8(v[i]));
+    }
+    std::string lastMessage() const {
+        return sink.entries.empty() ? std::string() : sink.entries.back().text;
     }
     static QStringList octets(const TFpargen::OctetEdits& edits) {
         QStringList out;
@@ -147,6 +152,17 @@ TEST_F(FpargenWindow, SixteenChildFileAndOutOfListPositions) {
     EXPECT_EQ(octets(window.ipEdits()), QStringList({"300", "1", "1A", "4"}));
     EXPECT_EQ(window.trapEdits(2)[3]->text(), "9");
 
+    // What the gateway cannot take is refused at OK, one field after the other.
+    const std::string before = read();
+    window.BitBtn1Click();
+    EXPECT_EQ(read(), before);
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Value not valid in IP octet 1: 300 "
+                                                     "(a whole number from 0 to 255)"});
+    window.ipEdits()[0]->setText("3");
+    window.BitBtn1Click();
+    EXPECT_EQ(lastMessage(), "Value not valid in IP octet 3: 1A (a whole number from 0 to 255)");
+    EXPECT_NE(window.result(), QDialog::Accepted);
+    window.ipEdits()[2]->setText("1");
     window.BitBtn1Click();
     const auto doc = mk::TableDocument::load(pargen());
     ASSERT_EQ(doc.row_count(), 22u);
@@ -155,7 +171,7 @@ TEST_F(FpargenWindow, SixteenChildFileAndOutOfListPositions) {
     EXPECT_EQ(doc.row(11).attr("name"), "r");
     EXPECT_EQ(doc.row(12).attr("name"), "w");
     EXPECT_EQ(doc.row(19).attr("address"), "0");
-    EXPECT_EQ(address, "300.1.1A.4");
+    EXPECT_EQ(address, "3.1.1.4");
 }
 
 TEST_F(FpargenWindow, ReadingErrorKeepsTheRestOfTheFields) {
@@ -240,6 +256,123 @@ TEST_F(FpargenWindow, EnterOnAFieldInErrorDoesNotSave) {
     window.BitBtn1Click();
     EXPECT_FALSE(fs::exists(pargen()));
     EXPECT_TRUE(ip1->hasFocus());
+    EXPECT_EQ(lastMessage(), "Value not valid in IP octet 1: - (a whole number from 0 to 255)");
+
+    // Typed out of range and taken with Enter: the default button's OK names the field too.
+    ip1->selectAll();
+    QTest::keyClicks(ip1, "300");
+    QTest::keyClick(ip1, Qt::Key_Return);
+    EXPECT_FALSE(fs::exists(pargen()));
+    EXPECT_TRUE(ip1->hasFocus());
+    EXPECT_EQ(lastMessage(), "Value not valid in IP octet 1: 300 (a whole number from 0 to 255)");
+    window.hide();
+}
+
+// Octets that the window holds from an earlier showing, or that come from the file, are checked
+// at OK like typed ones: a refused OK names the field, puts the focus there and writes nothing.
+TEST_F(FpargenWindow, OkChecksEveryOctetAndWritesNothingOnError) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_EQ(sink.texts(), std::vector<std::string>{"File XML not found"});
+    window.ipEdits()[0]->setText("300"); // left behind by an earlier Cancel
+    window.okButton()->setFocus();
+    window.BitBtn1Click();
+    EXPECT_FALSE(fs::exists(pargen()));
+    EXPECT_EQ(address, "unset");
+    EXPECT_NE(window.result(), QDialog::Accepted);
+    EXPECT_EQ(lastMessage(), "Value not valid in IP octet 1: 300 (a whole number from 0 to 255)");
+    EXPECT_TRUE(window.ipEdits()[0]->hasFocus());
+
+    // From the file: the SNMP group is folded away, so the refusal opens it on the field.
+    mk::TParGen r;
+    r.devnetip = {"10", "0", "0", "-1"};
+    r.snmptrapIp2 = {"1", "2", "12.5", "4"};
+    mk::save_pargen(pargen(), r);
+    const std::string before = read();
+    window.FormShow();
+    window.BitBtn1Click();
+    EXPECT_EQ(lastMessage(), "Value not valid in IP octet 4: -1 (a whole number from 0 to 255)");
+    EXPECT_TRUE(window.ipEdits()[3]->hasFocus());
+    window.ipEdits()[3]->setText("4");
+    window.okButton()->setFocus();
+    window.BitBtn1Click();
+    EXPECT_EQ(
+        lastMessage(),
+        "Value not valid in IP 2 for SNMP traps octet 3: 12.5 (a whole number from 0 to 255)");
+    EXPECT_TRUE(window.snmpGroup()->isVisible());
+    EXPECT_TRUE(window.snmpButton()->isChecked());
+    EXPECT_TRUE(window.trapEdits(1)[2]->hasFocus());
+    EXPECT_EQ(read(), before);
+    EXPECT_EQ(state.pdo_layout, 0);
+
+    window.trapEdits(1)[2]->setText("3");
+    window.BitBtn1Click();
+    EXPECT_EQ(window.result(), QDialog::Accepted);
+    EXPECT_EQ(address, "10.0.0.4");
+    window.hide();
+}
+
+// The SNMP group cannot be folded away over a field in error: the focus would stay in a field
+// the user can no longer see.
+TEST_F(FpargenWindow, SnmpGroupStaysOpenWhileItHoldsAFieldInError) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::mouseClick(window.snmpButton(), Qt::LeftButton);
+    ASSERT_TRUE(window.snmpGroup()->isVisible());
+    mk::TRangeEdit* trap = window.trapEdits(0)[1];
+    QTest::mouseClick(trap, Qt::LeftButton);
+    ASSERT_TRUE(trap->hasFocus());
+    trap->selectAll();
+    QTest::keyClicks(trap, "999");
+    sink.entries.clear();
+    QTest::mouseClick(window.snmpButton(), Qt::LeftButton);
+    EXPECT_TRUE(window.snmpGroup()->isVisible());
+    EXPECT_TRUE(window.snmpButton()->isChecked());
+    EXPECT_TRUE(trap->isVisible());
+    EXPECT_TRUE(trap->hasFocus());
+    EXPECT_EQ(lastMessage(),
+              "Value not valid in IP 1 for SNMP traps octet 2: 999 (a whole number from 0 to 255)");
+
+    // Corrected, the group folds away and the keys reach visible fields again.
+    trap->selectAll();
+    QTest::keyClicks(trap, "99");
+    QTest::mouseClick(window.snmpButton(), Qt::LeftButton);
+    EXPECT_FALSE(window.snmpGroup()->isVisible());
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_NE(focused, nullptr);
+    EXPECT_TRUE(focused->isVisible());
+    EXPECT_EQ(window.record().snmptrapIp1[1], "99");
+    window.hide();
+}
+
+TEST_F(FpargenWindow, OctetsAreWholeNumbersWideEnoughForTheirText) {
+    QFont large = QApplication::font();
+    large.setPixelSize(40);
+    window.setFont(large);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    mk::TRangeEdit* ip = window.ipEdits()[1];
+    ip->setFocus();
+    ip->selectAll();
+    QTest::keyClicks(ip, "12.5");
+    EXPECT_EQ(ip->text(), "125");
+    EXPECT_TRUE(ip->IsInteger());
+
+    // The room for text inside the frame holds the widest octet, whatever the font.
+    for (mk::TRangeEdit* e : window.subnetEdits()) {
+        QStyleOptionFrame frame;
+        frame.initFrom(e);
+        frame.rect = e->rect();
+        frame.lineWidth = e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, e);
+        const QRect contents = e->style()->subElementRect(QStyle::SE_LineEditContents, &frame, e);
+        const QMargins margins = e->textMargins();
+        const int room = contents.width() - margins.left() - margins.right() - 4;
+        EXPECT_GE(room, e->fontMetrics().horizontalAdvance(QStringLiteral("255")))
+            << e->objectName().toStdString();
+    }
     window.hide();
 }
 

@@ -1,0 +1,103 @@
+# Installing the programs with their menu entries, icons, AppStream metadata and manual pages, and
+# the Debian package "mosaicor-kv" made from that installation by CPack.
+#
+# Nothing is written into the installation at run time: a configurator whose menu entry is
+# installed beside it (../share/applications) keeps its settings file and PROJECTS in the user's
+# data folder. The package ships no base image: base images are device firmware, supplied with
+# the device, and a sample must never reach a device by mistake. The sample images and the demo
+# project stay in build/bin for scripts/run and the tests.
+
+include(GNUInstallDirs)
+
+# The package needs both programs; builds without windows (the sanitizer preset) install nothing.
+if(NOT (TARGET Mosaicor_Kv AND TARGET Regprobe AND TARGET mosaicor-build))
+  return()
+endif()
+
+set(MK_PACKAGE mosaicor-kv)
+set(MK_APP_IDS example.veltrisa.MosaicorKv example.veltrisa.Regprobe)
+set(MK_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/${MK_PACKAGE})
+set(assets ${PROJECT_SOURCE_DIR}/assets)
+set(generated ${CMAKE_BINARY_DIR}/install-files)
+
+install(TARGETS Mosaicor_Kv Regprobe mosaicor-build RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+foreach(id ${MK_APP_IDS})
+  install(FILES ${assets}/desktop/${id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${assets}/desktop/${id}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  install(FILES ${assets}/icons/${id}.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+endforeach()
+
+# Manual pages and the changelog are installed compressed, as Debian has them. The manual page
+# of mosaicor-build is made from its own --help, so the two never disagree.
+find_program(MK_HELP2MAN help2man)
+find_program(MK_GZIP gzip REQUIRED)
+set(manuals ${generated}/Mosaicor_Kv.1.gz ${generated}/Regprobe.1.gz)
+foreach(page Mosaicor_Kv Regprobe)
+  add_custom_command(OUTPUT ${generated}/${page}.1.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${generated}
+    COMMAND ${CMAKE_COMMAND} -E copy ${assets}/man/${page}.1 ${generated}/${page}.1
+    COMMAND ${MK_GZIP} -9nf ${generated}/${page}.1
+    DEPENDS ${assets}/man/${page}.1
+    VERBATIM)
+endforeach()
+if(MK_HELP2MAN)
+  add_custom_command(OUTPUT ${generated}/mosaicor-build.1.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${generated}
+    COMMAND ${MK_HELP2MAN} --no-info --section=1 --version-string=${PROJECT_VERSION}
+            "--name=build the configuration image and firmware of a Mosaicor_Kv project"
+            --include=${assets}/man/mosaicor-build.h2m
+            --output=${generated}/mosaicor-build.1 $<TARGET_FILE:mosaicor-build>
+    COMMAND ${MK_GZIP} -9nf ${generated}/mosaicor-build.1
+    DEPENDS mosaicor-build ${assets}/man/mosaicor-build.h2m
+    VERBATIM)
+  list(APPEND manuals ${generated}/mosaicor-build.1.gz)
+else()
+  message(WARNING "help2man is missing (scripts/bootstrap installs it): no manual page for "
+                  "mosaicor-build")
+endif()
+add_custom_command(OUTPUT ${generated}/changelog.gz
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${generated}
+  COMMAND ${CMAKE_COMMAND} -E copy ${assets}/debian/changelog ${generated}/changelog
+  COMMAND ${MK_GZIP} -9nf ${generated}/changelog
+  DEPENDS ${assets}/debian/changelog
+  VERBATIM)
+add_custom_target(mk_install_files ALL DEPENDS ${manuals} ${generated}/changelog.gz)
+install(FILES ${manuals} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${assets}/debian/copyright ${generated}/changelog.gz DESTINATION ${MK_DOCDIR})
+
+# The Debian package. Its library dependencies come from the programs themselves (shlibdeps);
+# the platform plugins are loaded at run time, so they are named here.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME ${MK_PACKAGE})
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Veltrisa")
+set(CPACK_PACKAGE_CONTACT "Veltrisa <support@veltrisa.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "configurator and Modbus TCP test master for the RQ41902 gateway")
+# CPack puts the summary on the first line; this is the long description that follows it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Mosaicor_Kv configures the RQ41902 gateway between CANopen and Modbus TCP: it
+keeps projects of configuration tables, builds the configuration image, merges
+it into the device's base firmware image and starts the serial loader.
+mosaicor-build runs the same build from the command line.
+.
+Regprobe is a small Modbus TCP master that reads and writes holding registers
+of a slave, once or on a timer, for testing the gateway.
+.
+Base firmware images are not included: they come with the device.")
+# Debian packages install into /usr, whatever CMAKE_INSTALL_PREFIX says for `cmake --install`.
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.veltrisa.example/rq41902")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+include(CPack)
+
+# Builds the package from this build, installs it into a scratch root and checks what arrived.
+add_test(NAME package_install
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/package/package_test.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(package_install PROPERTIES LABELS package SKIP_RETURN_CODE 77 TIMEOUT 180)

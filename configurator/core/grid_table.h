@@ -1,0 +1,73 @@
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/integer_text.h"
+
+namespace mk {
+
+// How a grid shades a column: the Modbus-side and the CANopen-side groups differ.
+enum class Shade { None, Modbus, Canopen };
+
+// One column of a grid table, declared once: the model, validation, saving and the CSV export
+// all derive from the table's column list.
+template <typename Row> struct Column {
+    std::string_view title;
+    std::string Row::*field;
+    // The file attribute that keeps the cell text as typed; nullptr when the file holds the
+    // value in another form (the SDO selectors packed into `conf`).
+    const char* attribute = nullptr;
+    // The range check at "OK" and the message naming the column; no check when null.
+    bool (*passes)(std::int32_t) = nullptr;
+    std::string_view message = {};
+    Shade shade = Shade::None;
+    // A free label: never checked, shown whole as a tooltip.
+    bool label = false;
+};
+
+template <typename Row> using Columns = std::span<const Column<Row>>;
+
+// The rows of a grid as the texts the user typed. Every row type names its key cell; the table
+// proper runs from the top down to the first row whose key is empty, and that row and all below
+// it are ignored by validation and saving, whatever they hold.
+template <typename Row> class GridTable {
+public:
+    using RowType = Row;
+
+    GridTable() = default;
+    explicit GridTable(std::size_t rows) : rows_(rows) {}
+
+    std::size_t size() const { return rows_.size(); }
+    Row& row(std::size_t i) { return rows_.at(i); }
+    const Row& row(std::size_t i) const { return rows_.at(i); }
+
+    std::size_t extent() const {
+        const auto end =
+            std::find_if(rows_.begin(), rows_.end(), [](const Row& r) { return r.key().empty(); });
+        return static_cast<std::size_t>(end - rows_.begin());
+    }
+
+    bool operator==(const GridTable&) const = default;
+
+private:
+    std::vector<Row> rows_;
+};
+
+// The message of the first checked column of a row whose value is out of range, or nothing.
+// A checked cell that is not integer text throws ConversionError.
+template <typename Row>
+std::optional<std::string_view> first_range_failure(const Row& row, Columns<Row> columns) {
+    for (const Column<Row>& c : columns)
+        if (c.passes && !c.passes(str_to_int(row.*c.field)))
+            return c.message;
+    return std::nullopt;
+}
+
+} // namespace mk

@@ -1,0 +1,254 @@
+#include "core/table_file.h"
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include <pugixml.hpp>
+
+#include "core/atomic_file.h"
+
+namespace mk {
+
+namespace {
+
+pugi::xml_node node_of(pugi::xml_node_struct* n) {
+    return pugi::xml_node(n);
+}
+
+// Element children only would hide stray text between rows; the reader counts every child
+// node, so such text fails as a row without attributes.
+std::size_t count_children(pugi::xml_node node) {
+    std::size_t n = 0;
+    for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling())
+        ++n;
+    return n;
+}
+
+pugi::xml_node nth_child(pugi::xml_node node, std::size_t index) {
+    pugi::xml_node c = node.first_child();
+    for (std::size_t i = 0; c && i < index; ++i)
+        c = c.next_sibling();
+    if (!c)
+        throw TableReadError();
+    return c;
+}
+
+constexpr unsigned kParseOptions = pugi::parse_default;
+
+// Finds an attribute value or a text longer than kMaxFieldLength anywhere in the document.
+class FieldLengthCheck : public pugi::xml_tree_walker {
+public:
+    bool for_each(pugi::xml_node& node) override {
+        too_long = std::strlen(node.value()) > kMaxFieldLength;
+        for (const pugi::xml_attribute a : node.attributes())
+            too_long = too_long || std::strlen(a.value()) > kMaxFieldLength;
+        return !too_long; // stops the walk at the first field that is too long
+    }
+    bool too_long = false;
+};
+
+} // namespace
+
+std::string RowReader::attr(const char* name) const {
+    if (auto v = optional_attr(name))
+        return *v;
+    throw TableReadError();
+}
+
+std::optional<std::string> RowReader::optional_attr(const char* name) const {
+    const pugi::xml_attribute a = node_of(node_).attribute(name);
+    if (!a)
+        return std::nullopt;
+    return std::string(a.value());
+}
+
+std::string RowReader::text() const {
+    return node_of(node_).text().get();
+}
+
+std::string RowReader::name() const {
+    return node_of(node_).name();
+}
+
+bool RowReader::is_element() const {
+    return node_of(node_).type() == pugi::node_element;
+}
+
+RowRange RowReader::children() const {
+    return RowRange(node_);
+}
+
+std::size_t RowReader::child_count() const {
+    return count_children(node_of(node_));
+}
+
+RowReader RowReader::child(std::size_t index) const {
+    return RowReader(nth_child(node_of(node_), index).internal_object());
+}
+
+RowRange::iterator& RowRange::iterator::operator++() {
+    node_ = node_of(node_).next_sibling().internal_object();
+    return *this;
+}
+
+RowRange::iterator RowRange::begin() const {
+    return iterator(node_of(parent_).first_child().internal_object());
+}
+
+std::size_t RowRange::size() const {
+    return count_children(node_of(parent_));
+}
+
+TableDocument::TableDocument() : doc_(std::make_unique<pugi::xml_document>()) {}
+TableDocument::TableDocument(TableDocument&&) noexcept = default;
+TableDocument& TableDocument::operator=(TableDocument&&) noexcept = default;
+TableDocument::~TableDocument() = default;
+
+TableDocument TableDocument::load(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec || size > kMaxTableFileSize)
+        throw TableReadError();
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw TableReadError();
+    std::ostringstream content;
+    content << in.rdbuf();
+    if (in.bad())
+        throw TableReadError();
+    return parse(content.str());
+}
+
+TableDocument TableDocument::parse(std::string_view text) {
+    TableDocument d;
+    const pugi::xml_parse_result r =
+        d.doc_->load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_auto);
+    if (!r || !d.doc_->document_element())
+        throw TableReadError();
+    FieldLengthCheck check;
+    d.doc_->traverse(check);
+    if (check.too_long)
+        throw TableReadError();
+    return d;
+}
+
+RowRange TableDocument::rows() const {
+    return RowRange(doc_->document_element().internal_object());
+}
+
+std::size_t TableDocument::row_count() const {
+    return rows().size();
+}
+
+RowReader TableDocument::row(std::size_t index) const {
+    return RowReader(nth_child(doc_->document_element(), index).internal_object());
+}
+
+std::optional<std::string> TableDocument::optional_attr(std::size_t index, const char* name) const {
+    if (index >= row_count())
+        return std::nullopt;
+    return row(index).optional_attr(name);
+}
+
+namespace {
+
+LoadOutcome read_guarded(const std::function<TableDocument()>& open, MessageSink& sink,
+                         const std::function<void(const TableDocument&)>& read,
+                         const ReadingMessages& messages) {
+    try {
+        read(open());
+    } catch (const UserError&) {
+        // Unreadable XML, a missing row or attribute, or a text that had to be a number.
+        if (messages.unreadable)
+            sink.show(*messages.unreadable, MessageKind::Error);
+        return LoadOutcome::ReadError;
+    }
+    return LoadOutcome::Loaded;
+}
+
+} // namespace
+
+LoadOutcome load_document(const std::filesystem::path& path, MessageSink& sink,
+                          const std::function<void(const TableDocument&)>& read,
+                          const ReadingMessages& messages) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        if (messages.missing)
+            sink.show(*messages.missing, MessageKind::Information);
+        return LoadOutcome::FileMissing;
+    }
+    return read_guarded([&] { return TableDocument::load(path); }, sink, read, messages);
+}
+
+LoadOutcome parse_document(std::string_view text, MessageSink& sink,
+                           const std::function<void(const TableDocument&)>& read,
+                           const ReadingMessages& messages) {
+    return read_guarded([&] { return TableDocument::parse(text); }, sink, read, messages);
+}
+
+void read_rows(const TableDocument& doc, const std::function<bool(const RowReader&)>& read_row) {
+    for (const RowReader& row : doc.rows())
+        if (!read_row(row))
+            break;
+}
+
+LoadOutcome load_rows(const std::filesystem::path& path, MessageSink& sink,
+                      const std::function<bool(const RowReader&)>& read_row,
+                      const ReadingMessages& messages) {
+    return load_document(
+        path, sink, [&](const TableDocument& doc) { read_rows(doc, read_row); }, messages);
+}
+
+TableWriter::Row& TableWriter::Row::set(const char* name, std::string_view value) {
+    pugi::xml_node node = node_of(node_);
+    pugi::xml_attribute a = node.attribute(name);
+    if (!a)
+        a = node.append_attribute(name);
+    a.set_value(std::string(value).c_str());
+    return *this;
+}
+
+TableWriter::Row& TableWriter::Row::set_text(std::string_view value) {
+    node_of(node_).text().set(std::string(value).c_str());
+    return *this;
+}
+
+TableWriter::Row TableWriter::Row::add_child(const char* element_name) {
+    return Row(node_of(node_).append_child(element_name).internal_object());
+}
+
+TableWriter::TableWriter(const char* root_name)
+    : doc_(std::make_unique<pugi::xml_document>()),
+      root_(doc_->append_child(root_name).internal_object()) {}
+TableWriter::TableWriter(TableWriter&&) noexcept = default;
+TableWriter::~TableWriter() = default;
+
+TableWriter::Row TableWriter::add_row(const char* element_name) {
+    return Row(node_of(root_).append_child(element_name).internal_object());
+}
+
+std::string TableWriter::serialize() const {
+    std::ostringstream out;
+    doc_->save(out, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+    return out.str();
+}
+
+std::string save_error_message(const std::filesystem::path& path, std::string_view reason) {
+    std::string text = "Cannot save file \"";
+    text += path.string();
+    text += "\". ";
+    text += reason;
+    return text;
+}
+
+void TableWriter::save(const std::filesystem::path& path) const {
+    try {
+        write_file_atomically(path, serialize());
+    } catch (const std::system_error& e) {
+        throw UserError(save_error_message(path, e.code().message()));
+    }
+}
+
+} // namespace mk

@@ -1,0 +1,206 @@
+#include "tables/windows/TFWEmcyMB2.h"
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "core/guard.h"
+#include "tables/emcy_word_schema.h"
+#include "tables/windows/emcy_list_models.h"
+#include "tables/windows/list_view.h"
+#include "ui/qt_text.h"
+
+namespace mk {
+
+namespace {
+
+QPushButton* button(const QString& caption, const QString& objectName, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(objectName);
+    b->setAutoDefault(false);
+    return b;
+}
+
+// A label above the control it names.
+QVBoxLayout* labelled(const QString& text, QWidget* control) {
+    auto* label = new QLabel(text);
+    label->setBuddy(control);
+    auto* column = new QVBoxLayout;
+    column->addWidget(label);
+    column->addWidget(control, 1);
+    return column;
+}
+
+} // namespace
+
+TFWEmcyMB2::TFWEmcyMB2(const ProjectState& state, MessageSink& sink, QWidget* parent)
+    : EditorDialog(QStringLiteral("TFWEmcyMB2"), QStringLiteral("Word EMCY"), sink, Transfer::None,
+                   parent),
+      state_(state), emcyModel_(new EmcyListModel(this)),
+      registerModel_(new RegisterListModel(this)) {
+    auto* page = new QWidget;
+    emcyList_ =
+        makeListView(QStringLiteral("emcyList"), QStringLiteral("List of EMCY"), emcyModel_, page);
+    registerList_ = makeListView(QStringLiteral("registerList"),
+                                 QStringLiteral("List of Modbus Register"), registerModel_, page);
+    onPick(emcyList_, [this] { lvEmcyMouseUp(); });
+    onPick(registerList_, [this] { lvRegisterMouseUp(); });
+    // The register list always belongs to the selected EMCY row, however it was selected, so
+    // "Modify" and "Delete" act on the mapping the user sees.
+    connect(emcyList_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { refillRegisters(); });
+
+    register_ = new QLineEdit(page);
+    register_->setObjectName(QStringLiteral("registerEdit"));
+    register_->setAccessibleName(QStringLiteral("Number of Modbus Register"));
+    QGroupBox* hi =
+        byteGroup(QStringLiteral("Hi Byte of Modbus Register"), QStringLiteral("hiByte"), hiByte_);
+    QGroupBox* lo =
+        byteGroup(QStringLiteral("Lo Byte of Modbus Register"), QStringLiteral("loByte"), loByte_);
+    auto* newMapping = button(QStringLiteral("New"), QStringLiteral("newButton"), page);
+    auto* modifyMapping = button(QStringLiteral("Modify"), QStringLiteral("modifyButton"), page);
+    auto* deleteMapping = button(QStringLiteral("Delete"), QStringLiteral("deleteButton"), page);
+    connect(newMapping, &QPushButton::clicked, this, &TFWEmcyMB2::btnNewClick);
+    connect(modifyMapping, &QPushButton::clicked, this, &TFWEmcyMB2::btnModifyClick);
+    connect(deleteMapping, &QPushButton::clicked, this, &TFWEmcyMB2::btnDeleteClick);
+
+    auto* right = new QVBoxLayout;
+    auto* numberLabel = new QLabel(QStringLiteral("Number of Modbus Register"));
+    numberLabel->setBuddy(register_);
+    right->addWidget(numberLabel);
+    right->addWidget(register_);
+    auto* groups = new QHBoxLayout;
+    groups->addWidget(hi);
+    groups->addWidget(lo);
+    right->addLayout(groups);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(newMapping);
+    buttons->addWidget(modifyMapping);
+    buttons->addWidget(deleteMapping);
+    right->addLayout(buttons);
+    right->addStretch(1);
+
+    auto* layout = new QHBoxLayout(page);
+    layout->addLayout(labelled(QStringLiteral("List of EMCY"), emcyList_), 5);
+    layout->addLayout(labelled(QStringLiteral("List of Modbus Register"), registerList_), 2);
+    layout->addLayout(right, 4);
+
+    // One page and no tabs: the window is a single form.
+    pages()->setTabBarAutoHide(true);
+    pages()->setDocumentMode(true);
+    pages()->addTab(page, windowTitle());
+    setTabOrder(emcyList_, registerList_);
+    setTabOrder(registerList_, register_);
+    resize(900, 460);
+}
+
+QGroupBox* TFWEmcyMB2::byteGroup(const QString& title, const QString& name,
+                                 QButtonGroup*& choices) {
+    auto* box = new QGroupBox(title);
+    box->setObjectName(name + QStringLiteral("Group"));
+    choices = new QButtonGroup(box);
+    auto* column = new QVBoxLayout(box);
+    for (int n = kNoByte; n <= kLastByte; ++n) {
+        auto* radio = new QRadioButton(QString::fromLatin1(kByteChoices[static_cast<size_t>(n)]));
+        radio->setObjectName(name + QString::number(n));
+        choices->addButton(radio, n);
+        column->addWidget(radio);
+    }
+    return box;
+}
+
+int TFWEmcyMB2::choice(const QButtonGroup* group) const {
+    const int id = group->checkedId();
+    return id < kNoByte ? kNoByte : id;
+}
+
+void TFWEmcyMB2::setChoice(QButtonGroup* group, int byteNumber) {
+    group->button(byteNumber)->setChecked(true);
+}
+
+void TFWEmcyMB2::FormShow() {
+    // Every opening rebuilds the table from the files: edits of a cancelled opening are gone.
+    register_->clear();
+    setChoice(hiByte_, kNoByte);
+    setChoice(loByte_, kNoByte);
+    table_ = load_emcy_word_table(state_.project_dir, sink_);
+    std::vector<EmcyRow> rows;
+    rows.reserve(table_.entries().size());
+    for (const EmcyWordEntry& e : table_.entries())
+        rows.push_back(e.emcy);
+    emcyModel_->setRows(std::move(rows));
+    refillRegisters();
+    // Not the EMCY list: focus would mark its first row as current, and a row that looks chosen
+    // but is not selected would make "New" ask for an EMCY row.
+    register_->setFocus();
+}
+
+void TFWEmcyMB2::refillRegisters() {
+    const auto entry = selectedRow(emcyList_);
+    registerModel_->setMappings(entry && *entry < table_.entries().size()
+                                    ? table_.entries()[*entry].mappings
+                                    : std::vector<TWordObj>{});
+}
+
+void TFWEmcyMB2::lvEmcyMouseUp() {
+    run_guarded(sink_, [&] { refillRegisters(); });
+}
+
+void TFWEmcyMB2::lvRegisterMouseUp() {
+    run_guarded(sink_, [&] {
+        const auto entry = selectedRow(emcyList_);
+        const auto mapping = selectedRow(registerList_);
+        if (!entry || !mapping)
+            return;
+        const TWordObj& m = table_.entries().at(*entry).mappings.at(*mapping);
+        register_->setText(QString::number(m.word));
+        setChoice(hiByte_, hi_byte_choice(m.byte));
+        setChoice(loByte_, lo_byte_choice(m.byte));
+    });
+}
+
+void TFWEmcyMB2::btnNewClick() {
+    run_guarded(sink_, [&] {
+        if (const auto failure = table_.add(selectedRow(emcyList_), choice(hiByte_),
+                                            choice(loByte_), ss(register_->text())))
+            return sink_.show(*failure, MessageKind::Error);
+        refillRegisters();
+    });
+}
+
+void TFWEmcyMB2::btnModifyClick() {
+    run_guarded(sink_, [&] {
+        if (const auto failure =
+                table_.modify(selectedRow(emcyList_), selectedRow(registerList_), choice(hiByte_),
+                              choice(loByte_), ss(register_->text())))
+            return sink_.show(*failure, MessageKind::Error);
+        refillRegisters();
+    });
+}
+
+void TFWEmcyMB2::btnDeleteClick() {
+    run_guarded(sink_, [&] {
+        if (const auto failure = table_.remove(selectedRow(emcyList_), selectedRow(registerList_)))
+            return sink_.show(*failure, MessageKind::Error);
+        refillRegisters();
+    });
+}
+
+bool TFWEmcyMB2::validate() {
+    return true;
+}
+
+void TFWEmcyMB2::save() {
+    // Refused with its own message when either file was not read to its end.
+    save_emcy_word_table(table_, state_.table_path(emcy_word_file::schema));
+}
+
+} // namespace mk

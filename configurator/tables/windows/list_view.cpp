@@ -1,0 +1,76 @@
+#include "tables/windows/list_view.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QTreeView>
+
+namespace mk {
+
+namespace {
+
+class PickFilter final : public QObject {
+public:
+    PickFilter(QTreeView* view, std::function<void()> pick)
+        : QObject(view), view_(view), pick_(std::move(pick)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // The selection follows the press, so at the release it names the picked row.
+        if (watched == view_->viewport() && event->type() == QEvent::MouseButtonRelease)
+            pick_();
+        if (watched == view_ && event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+                // The row under the keyboard cursor is the one picked, selected or not yet.
+                const QModelIndex current = view_->currentIndex();
+                if (current.isValid())
+                    view_->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect |
+                                                                 QItemSelectionModel::Rows);
+                pick_();
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    QTreeView* view_;
+    std::function<void()> pick_;
+};
+
+} // namespace
+
+QTreeView* makeListView(const QString& objectName, const QString& accessibleName,
+                        QAbstractItemModel* model, QWidget* parent) {
+    auto* view = new QTreeView(parent);
+    view->setObjectName(objectName);
+    view->setAccessibleName(accessibleName);
+    view->setModel(model);
+    view->setRootIsDecorated(false);
+    view->setItemsExpandable(false);
+    view->setUniformRowHeights(true); // long lists stay quick to lay out
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->header()->setStretchLastSection(true);
+    view->header()->setSectionsMovable(false);
+    return view;
+}
+
+std::optional<std::size_t> selectedRow(const QTreeView* view) {
+    const QModelIndexList rows = view->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return std::nullopt;
+    return static_cast<std::size_t>(rows.first().row());
+}
+
+void onPick(QTreeView* view, std::function<void()> pick) {
+    auto* filter = new PickFilter(view, std::move(pick));
+    view->installEventFilter(filter);
+    view->viewport()->installEventFilter(filter);
+}
+
+} // namespace mk

@@ -1,0 +1,136 @@
+#include "ui/editor_dialog.h"
+
+#include <QAbstractItemDelegate>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTabWidget>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "core/guard.h"
+
+namespace mk {
+
+namespace {
+
+QPushButton* barButton(const QString& caption, const QString& name, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    // Enter ends a cell's edit and never presses a button by itself: "OK" closes the window.
+    b->setAutoDefault(false);
+    return b;
+}
+
+} // namespace
+
+EditorDialog::EditorDialog(const QString& objectName, const QString& caption, MessageSink& sink,
+                           Transfer transfer, QWidget* parent)
+    : QDialog(parent), sink_(sink), pages_(new QTabWidget(this)),
+      ok_(barButton(QStringLiteral("OK"), QStringLiteral("okButton"), this)),
+      cancel_(barButton(QStringLiteral("Cancel"), QStringLiteral("cancelButton"), this)) {
+    setObjectName(objectName);
+    setWindowTitle(caption);
+    setModal(true);
+    connect(ok_, &QPushButton::clicked, this, &EditorDialog::BitBtn1Click);
+    connect(cancel_, &QPushButton::clicked, this, &EditorDialog::BitBtn2Click);
+
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(ok_);
+    bar->addWidget(cancel_);
+    bar->addStretch(1);
+    if (transfer == Transfer::ExportImport) {
+        export_ = barButton(QStringLiteral("Export"), QStringLiteral("exportButton"), this);
+        import_ = barButton(QStringLiteral("Import"), QStringLiteral("importButton"), this);
+        for (QPushButton* b : {export_, import_}) {
+            b->setEnabled(false);
+            b->setToolTip(QStringLiteral("Not available in this build"));
+            bar->addWidget(b);
+        }
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(pages_, 1);
+    layout->addLayout(bar);
+}
+
+QTableView* EditorDialog::addGridPage(const QString& title, QAbstractItemModel* model) {
+    grid_ = new QTableView;
+    grid_->setObjectName(QStringLiteral("grid"));
+    grid_->setModel(model);
+    grid_->setAccessibleName(title);
+    // Column N numbers the rows, so the view's own row header would only repeat it.
+    grid_->verticalHeader()->hide();
+    grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
+    grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    grid_->horizontalHeader()->setHighlightSections(false);
+    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Typing into a cell edits it in place. A click on the selected cell does not: its delayed
+    // editor would open over text already being typed and select it, so the next key replaced it.
+    grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                           QAbstractItemView::AnyKeyPressed);
+    // The grid gets its final size from the layout, after the window's own resize event, so
+    // the columns follow the grid's resizing rather than the window's.
+    grid_->installEventFilter(this);
+    pages_->addTab(grid_, title);
+    return grid_;
+}
+
+void EditorDialog::setColumnWidthRule(std::function<int(int, int)> rule) {
+    columnWidth_ = std::move(rule);
+}
+
+void EditorDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // A window restored from the task bar gets a show event from the system too; reloading
+    // then would throw away what the user has typed since the window opened.
+    if (!event->spontaneous())
+        FormShow();
+}
+
+bool EditorDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == grid_ && event->type() == QEvent::Resize)
+        FormResize();
+    return QDialog::eventFilter(watched, event);
+}
+
+void EditorDialog::FormResize() {
+    if (!grid_ || !columnWidth_ || !grid_->model())
+        return;
+    const int columns = grid_->model()->columnCount();
+    const int width = columnWidth_(grid_->width(), columns);
+    for (int c = 0; c < columns; ++c)
+        grid_->setColumnWidth(c, width);
+}
+
+void EditorDialog::commitOpenEditor() {
+    // A cell still being edited belongs to the table the user confirms, even when "OK" was
+    // reached without taking the focus from the cell.
+    if (!grid_)
+        return;
+    const QModelIndex current = grid_->currentIndex();
+    if (QWidget* editor = grid_->indexWidget(current)) {
+        QAbstractItemDelegate* delegate = grid_->itemDelegateForIndex(current);
+        emit delegate->commitData(editor);
+        emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+void EditorDialog::BitBtn1Click() {
+    commitOpenEditor();
+    // A failed check shows its message and keeps the window open; a cell that is not a number
+    // or a failed write ends the step with its own text. Nothing is written in either case.
+    run_guarded(sink_, [&] {
+        if (!validate())
+            return;
+        save();
+        accept();
+    });
+}
+
+void EditorDialog::BitBtn2Click() {
+    reject();
+}
+
+} // namespace mk

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+#include "core/message_sink.h"
+
+class QAbstractItemModel;
+class QPushButton;
+class QTabWidget;
+class QTableView;
+
+namespace mk {
+
+// The shape every table editor shares: a modal dialog with tab pages above a button bar ("OK",
+// "Cancel", and "Export", "Import" where the table has them). It owns
+// - the reload on opening: FormShow runs when the window is opened, but not when it is restored
+//   from the task bar, which would throw away what the user typed;
+// - the grid page: a QTableView over a table's model, edited in place, with the column-width
+//   rule applied whenever the grid is resized;
+// - "OK" as one guarded step: a cell still being edited is committed first, then validate(),
+//   save() and accept(); a failure keeps the window open with nothing written.
+// An editor declares its pages in its constructor and implements FormShow, validate and save.
+class EditorDialog : public QDialog {
+    Q_OBJECT
+public:
+    enum class Transfer { None, ExportImport };
+
+    QTabWidget* pages() const { return pages_; }
+    QTableView* grid() const { return grid_; }
+    QPushButton* okButton() const { return ok_; }
+    QPushButton* cancelButton() const { return cancel_; }
+    // Null when the table has no spreadsheet transfer; disabled until it is wired.
+    QPushButton* exportButton() const { return export_; }
+    QPushButton* importButton() const { return import_; }
+
+    // Handlers shared by every editor.
+    virtual void FormShow() = 0; // opening: reload the table file
+    void FormResize();           // the column-width rule over the grid's width
+    void BitBtn1Click();         // "OK": validate, save, close
+    void BitBtn2Click();         // "Cancel"
+
+protected:
+    EditorDialog(const QString& objectName, const QString& caption, MessageSink& sink,
+                 Transfer transfer, QWidget* parent);
+
+    // A tab page holding the grid over `model`; the grid is named by the page for assistive
+    // technology, since it has no label of its own.
+    QTableView* addGridPage(const QString& title, QAbstractItemModel* model);
+    // Width of each column from the grid's width and the number of columns.
+    void setColumnWidthRule(std::function<int(int gridWidth, int columns)> rule);
+
+    // "OK": false when a check failed (its message already shown); throwing ends the step with
+    // the error's text. save() writes the table file in full.
+    virtual bool validate() = 0;
+    virtual void save() = 0;
+
+    MessageSink& sink_;
+
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void commitOpenEditor();
+
+    QTabWidget* pages_;
+    QTableView* grid_ = nullptr;
+    QPushButton* ok_;
+    QPushButton* cancel_;
+    QPushButton* export_ = nullptr;
+    QPushButton* import_ = nullptr;
+    std::function<int(int, int)> columnWidth_;
+};
+
+} // namespace mk

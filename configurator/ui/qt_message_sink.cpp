@@ -1,0 +1,36 @@
+#include "ui/qt_message_sink.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace mk {
+
+void QtMessageSink::show(std::string_view text, MessageKind kind) {
+    // Without a fixed parent the box goes over whatever window the user is working in.
+    QWidget* parent = parent_;
+    if (!parent)
+        parent = QApplication::activeModalWidget();
+    if (!parent)
+        parent = QApplication::activeWindow();
+    if (!parent)
+        parent = fallback_;
+    const QString title = QString::fromUtf8(kApplicationTitle);
+    const QString body = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    switch (kind) {
+    case MessageKind::Information:
+        QMessageBox::information(parent, title, body);
+        break;
+    case MessageKind::Warning:
+        QMessageBox::warning(parent, title, body);
+        break;
+    case MessageKind::Error:
+        QMessageBox::critical(parent, title, body);
+        break;
+    }
+}
+
+void show_error_box(QWidget* parent, const QString& text) {
+    QMessageBox::critical(parent, QString::fromUtf8(kApplicationTitle), text);
+}
+
+} // namespace mk

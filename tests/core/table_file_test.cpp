@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "core/table_file.h"
+#include "test_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using mk::TableDocument;
+using mk::TableReadError;
+using mk::TableWriter;
+
+TEST(TableFile, WriterProducesTheBareDocument) {
+    TableWriter w("sdo");
+    w.add_row("row").set("conf", "148").set("IndexA", "0x10").set("mnemonico", "a,\"b\"<&>è");
+    w.add_row("row").set("conf", "0").set("IndexA", "2").set("mnemonico", "");
+    EXPECT_EQ(w.serialize(),
+              "<sdo><row conf=\"148\" IndexA=\"0x10\" mnemonico=\"a,&quot;b&quot;&lt;&amp;>"
+              "\xC3\xA8\"/><row conf=\"0\" IndexA=\"2\" mnemonico=\"\"/></sdo>");
+}
+
+TEST(TableFile, EmptyTableIsARootWithoutChildren) {
+    EXPECT_EQ(TableWriter("rpdodef").serialize(), "<rpdodef/>");
+}
+
+TEST(TableFile, ElementTextIsWrittenForParameters) {
+    TableWriter w("ParametriGenerali");
+    w.add_row("nodeid").set_text("5");
+    w.add_row("start").set("start", "1");
+    EXPECT_EQ(w.serialize(), "<ParametriGenerali><nodeid>5</nodeid><start start=\"1\"/>"
+                             "</ParametriGenerali>");
+}
+
+TEST(TableFile, IndentedFileReadsLikeACompactOne) {
+    const TableDocument compact = TableDocument::parse("<a><row x=\"1\"/><row x=\"2\"/></a>");
+    const TableDocument indented = TableDocument::parse(
+        "<?xml version=\"1.0\"?>\r\n<other>\r\n  <r x=\"1\" />\n\t<r x=\"2\"/>\n</other>\n");
+    ASSERT_EQ(compact.row_count(), 2u);
+    ASSERT_EQ(indented.row_count(), 2u);
+    for (std::size_t i = 0; i < 2; ++i)
+        EXPECT_EQ(compact.row(i).attr("x"), indented.row(i).attr("x"));
+}
+
+TEST(TableFile, ReadingFailuresAreReadingErrors) {
+    EXPECT_THROW(TableDocument::parse("<a><row x=\"1\"></a>"), TableReadError);
+    EXPECT_THROW(TableDocument::parse(""), TableReadError);
+    EXPECT_THROW(TableDocument::parse("not xml at all"), TableReadError);
+    const TableDocument doc = TableDocument::parse("<a><row x=\"1\"/></a>");
+    EXPECT_THROW(doc.row(0).attr("y"), TableReadError);
+    EXPECT_FALSE(doc.row(0).optional_attr("y").has_value());
+    EXPECT_THROW(doc.row(1), TableReadError);
+    try {
+        doc.row(0).attr("y");
+    } catch (const TableReadError& e) {
+        EXPECT_STREQ(e.what(), "Error in reading file XML");
+    }
+}
+
+TEST(TableFile, StrayTextBetweenRowsCountsAsARowWithoutFields) {
+    const TableDocument doc = TableDocument::parse("<a><row x=\"1\"/>junk<row x=\"2\"/></a>");
+    EXPECT_EQ(doc.row_count(), 3u);
+    EXPECT_THROW(doc.row(1).attr("x"), TableReadError);
+}
+
+TEST(TableFile, SaveRoundTripsAndReplacesTheWholeFile) {
+    mk::test::TempDir dir;
+    const fs::path file = dir.path() / "sdo.xml";
+    { std::ofstream(file) << "old content"; }
+    TableWriter w("sdo");
+    w.add_row("row").set("mnemonico", "valvola, \"uscita\" <1> & più");
+    w.save(file);
+    const TableDocument doc = TableDocument::load(file);
+    EXPECT_EQ(doc.row(0).attr("mnemonico"), "valvola, \"uscita\" <1> & più");
+    // Nothing is left beside the file.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(TableFile, FailedSaveLeavesThePreviousFile) {
+    mk::test::TempDir dir;
+    TableWriter w("sdo");
+    for (int i = 0; i < 50; ++i)
+        w.add_row("row").set("conf", "148").set("mnemonico", "a long enough text");
+    EXPECT_THROW(w.save(dir.path() / "missing-folder" / "sdo.xml"), mk::UserError);
+
+    // A write that fails half-way (here: a file size limit, which binds even an administrator)
+    // leaves the table already there untouched and no temporary file behind.
+    const fs::path kept = dir.path() / "sdo.xml";
+    { std::ofstream(kept) << "<keep/>"; }
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 100;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    EXPECT_THROW(w.save(kept), mk::UserError);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, old_handler);
+
+    std::ifstream in(kept);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "<keep/>");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(TableFile, MissingAndOversizedFilesAreReadingErrors) {
+    mk::test::TempDir dir;
+    EXPECT_THROW(TableDocument::load(dir.path() / "none.xml"), TableReadError);
+    const fs::path big = dir.path() / "big.xml";
+    {
+        std::ofstream out(big, std::ios::binary);
+        out.seekp(static_cast<std::streamoff>(mk::kMaxTableFileSize) + 1);
+        out.put('x');
+    }
+    EXPECT_THROW(TableDocument::load(big), TableReadError);
+}
+
+TEST(TableFile, OnlyTablesOfAPlausibleSizeAreRead) {
+    // The largest table a project can hold is well under a megabyte; a file of several is not
+    // a table and is refused before it is parsed, as is a single field longer than any label.
+    mk::test::TempDir dir;
+    std::string rows;
+    for (int i = 0; i < 1500; ++i)
+        rows += "<row conf=\"148\" IndexA=\"" + std::to_string(i) +
+                "\" SubindexA=\"0\" devIDB=\"5\" IndexB=\"0x2000\" SubindexB=\"1\" "
+                "nbyteB=\"4\" mnemonico=\"" +
+                std::string(200, 'm') + "\"/>";
+    const fs::path largest = dir.path() / "sdo.xml";
+    std::ofstream(largest, std::ios::binary) << "<sdo>" << rows << "</sdo>";
+    EXPECT_EQ(TableDocument::load(largest).row_count(), 1500u);
+
+    const fs::path big = dir.path() / "big.xml";
+    std::ofstream(big, std::ios::binary)
+        << "<sdo>" << rows << rows << rows << rows << rows << rows << rows << rows << rows << rows
+        << rows << rows << "</sdo>";
+    ASSERT_GT(fs::file_size(big), 5u * 1024 * 1024);
+    EXPECT_THROW(TableDocument::load(big), TableReadError);
+
+    const std::string label(mk::kMaxFieldLength, 'x');
+    EXPECT_NO_THROW(TableDocument::parse("<sdo><row mnemonico=\"" + label + "\"/></sdo>"));
+    EXPECT_THROW(TableDocument::parse("<sdo><row mnemonico=\"" + label + "y\"/></sdo>"),
+                 TableReadError);
+    EXPECT_THROW(TableDocument::parse("<p><idA>" + label + "1</idA></p>"), TableReadError);
+}
+
+} // namespace

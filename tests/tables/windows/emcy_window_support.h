@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QAbstractItemModel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTreeView>
+#include <QWidget>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace mk::test {
+
+// What a user does in the EMCY windows: clicks on list rows, types into fields.
+
+template <typename T> T* child(const QWidget* window, const char* name) {
+    T* found = window->findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        ADD_FAILURE() << "no control named " << name;
+    return found;
+}
+
+inline void clickRow(QTreeView* view, int row) {
+    const QRect rect = view->visualRect(view->model()->index(row, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+}
+
+// A radio button takes clicks on its indicator and text only, so the click goes to the left end.
+inline void clickChoice(QAbstractButton* choice) {
+    QTest::mouseClick(choice, Qt::LeftButton, {}, QPoint(6, choice->height() / 2));
+}
+
+inline void typeInto(QLineEdit* edit, const QString& text) {
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
+}
+
+inline QString cellText(const QTreeView* view, int row, int column = 0) {
+    return view->model()->index(row, column).data().toString();
+}
+
+inline int selectedLine(const QTreeView* view) {
+    const QModelIndexList rows = view->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+inline std::string fileText(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline void writeFileText(const std::filesystem::path& p, const std::string& text) {
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+} // namespace mk::test
