@@ -5,14 +5,17 @@
 #include "tables/emcy_table.h"
 #include "tables/emcy_word_table.h"
 #include "tables/pargen_table.h"
+#include "tables/rpdo_table.h"
 #include "tables/sdo_table.h"
+#include "tables/tpdo_table.h"
 
 namespace mk {
 
 namespace {
 
-// Column titles of the tables whose editors have no column list of their own in the table
-// layer: the grid headings and the list labels those editors show.
+// Column titles that no column list of the table layer holds: the row number column of the
+// grids, the labels of the stored-PDO and EMCY word windows, and the fields the image keeps
+// that no editor shows.
 namespace title {
 constexpr std::string_view row_number = "N";
 constexpr std::string_view sdo_sub_address = "SubindexA"; // kept in the image, not in the grid
@@ -28,14 +31,8 @@ constexpr std::string_view emcy_low = "Lo Byte of Modbus Register";
 constexpr std::string_view register_row = "Register row";
 constexpr std::string_view high_slot = "Hi Byte slot";
 constexpr std::string_view low_slot = "Lo Byte slot";
-constexpr std::string_view cobid = "cobid";
-constexpr std::string_view id_dev_orig = "id_dev_orig";
-constexpr std::string_view dimension = "dimension";
-constexpr std::string_view posind = "posind";
+constexpr std::string_view posind = "posind"; // written by the builder, not in the grid
 constexpr std::string_view n_tpdo = "n_tpdo";
-constexpr std::string_view tpdo_cob_id = "COB-ID";
-constexpr std::string_view tpdo_dimension = "Dimension";
-constexpr std::string_view tpdo_sma = "Start Modbus Address";
 } // namespace title
 
 const std::vector<std::string_view> kPdoByteChoices = {"none", "B1", "B2", "B3", "B4",
@@ -217,8 +214,8 @@ ImageTable emcy_word_table(const std::vector<EmcyRecord>& records) {
 ImageTable receive_pdo_table(const std::vector<ReceivePdoRow>& rows) {
     ImageTable t{"Receive-PDO table",
                  "receive_pdo",
-                 {dec(title::row_number), hex(title::cobid, 3), dec(title::id_dev_orig),
-                  dec(title::dimension), dec(title::posind), dec(title::n_tpdo)},
+                 {dec(title::row_number), hex(kRpdoColumns[0].title, 3), dec(kRpdoColumns[1].title),
+                  dec(kRpdoColumns[2].title), dec(title::posind), dec(title::n_tpdo)},
                  {}};
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const ReceivePdoRow& r = rows[i];
@@ -231,8 +228,8 @@ ImageTable receive_pdo_table(const std::vector<ReceivePdoRow>& rows) {
 ImageTable transmit_pdo_table(const std::vector<TransmitPdoRow>& rows) {
     ImageTable t{"Transmit-PDO table",
                  "transmit_pdo",
-                 {dec(title::row_number), hex(title::tpdo_cob_id, 3), dec(title::tpdo_dimension),
-                  dec(title::tpdo_sma)},
+                 {dec(title::row_number), hex(kTpdoColumns[0].title, 3), dec(kTpdoColumns[1].title),
+                  dec(kTpdoColumns[2].title)},
                  {}};
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const TransmitPdoRow& r = rows[i];

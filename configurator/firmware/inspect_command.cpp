@@ -102,7 +102,13 @@ std::string stamp_of(const ImageView& v) {
 std::optional<ImageView> inspect_source(const fs::path& source, std::ostream& err) {
     try {
         const ImageBanks banks = load_image_source(source);
-        return view_of(read_image(banks.bank1, banks.bank2));
+        try {
+            return view_of(read_image(banks.bank1, banks.bank2));
+        } catch (const ImageError& e) {
+            // The reader knows places in the banks only; the source is named here.
+            err << "mosaicor-inspect: " << source.string() << ": " << e.what() << "\n";
+            return std::nullopt;
+        }
     } catch (const ImageError& e) {
         err << "mosaicor-inspect: " << e.what() << "\n";
     } catch (const std::bad_alloc&) {

@@ -99,7 +99,11 @@ TEST_F(InspectDemo, ShowsTheDemoInColumnsAndAsJsonForPython) {
                         "  0  100        0        0        1    2   0x6200  1         1      0\n"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("Receive-PDO table (no rows)"), std::string::npos);
+    EXPECT_NE(text.find("Transmit-PDO table (1 row)\n"
+                        "  N  COB-ID  Dimension  Start Modbus Address\n"
+                        "  0  0x203   2          300\n"),
+              std::string::npos)
+        << text;
 
     ASSERT_EQ(run({"--json", image.string()}), kInspectShown);
     const fs::path json = dir.path() / "demo.json";
