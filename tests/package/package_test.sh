@@ -84,7 +84,7 @@ for page in "$root"/usr/share/man/man1/*.1.gz; do
 done
 zcat "$root/usr/share/man/man1/mosaicor-build.1.gz" | grep -q -- '--master' ||
   fail "the manual page of mosaicor-build does not come from its --help"
-zcat "$root/usr/share/man/man1/mosaicor-inspect.1.gz" | grep -q -- '--diff' ||
+zcat "$root/usr/share/man/man1/mosaicor-inspect.1.gz" | grep -q -- 'show what differs between two sources' ||
   fail "the manual page of mosaicor-inspect does not come from its --help"
 
 # The installed programs run as a user's would: the user's data folder is a scratch one.
