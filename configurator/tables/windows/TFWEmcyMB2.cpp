@@ -98,9 +98,6 @@ TFWEmcyMB2::TFWEmcyMB2(const ProjectState& state, MessageSink& sink, QWidget* pa
     pages()->setTabBarAutoHide(true);
     pages()->setDocumentMode(true);
     pages()->addTab(page, windowTitle());
-    // With its tab bar hidden the page holder has nothing to focus: taking Tab there would keep
-    // the focus where it is and stop Tab for good.
-    pages()->setFocusPolicy(Qt::NoFocus);
     // Tab follows the reading order; within a byte group the arrow keys move the choice.
     std::vector<QWidget*> chain = {emcyList_, registerList_, register_};
     for (const QButtonGroup* group : {hiByte_, loByte_})

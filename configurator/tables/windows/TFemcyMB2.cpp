@@ -77,9 +77,6 @@ TFemcyMB2::TFemcyMB2(const ProjectState& state, MessageSink& sink, QWidget* pare
     pages()->setTabBarAutoHide(true);
     pages()->setDocumentMode(true);
     pages()->addTab(page, windowTitle());
-    // With its tab bar hidden the page holder has nothing to focus: taking Tab there would keep
-    // the focus where it is and stop Tab for good.
-    pages()->setFocusPolicy(Qt::NoFocus);
     setTabOrder(list_, id_);
     setTabOrder(id_, errorCode_);
     setTabOrder(errorCode_, errorRegister_);
