@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "core/guard.h"
+#include "ui/grid_editing.h"
 
 namespace mk {
 
@@ -65,7 +66,9 @@ QTableView* EditorDialog::addGridPage(const QString& title, QAbstractItemModel* 
     grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
     grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     grid_->horizontalHeader()->setHighlightSections(false);
-    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Blocks of cells are selected, emptied with Delete, copied and pasted as spreadsheets do.
+    grid_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    new GridEditing(grid_);
     // Typing into a cell edits it in place. A click on the selected cell does not: its delayed
     // editor would open over text already being typed and select it, so the next key replaced it.
     grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
