@@ -28,12 +28,16 @@ QWidget* headedList(QListWidget* list, const QStringList& heading) {
     auto* box = new QWidget;
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
+    QStringList named;
     for (const QString& line : heading) {
         auto* label = new QLabel(line, box);
         label->setStyleSheet(QStringLiteral("font-weight: bold;"));
         layout->addWidget(label);
+        // An empty line only keeps the two lists level; it is no part of the name.
+        if (!line.isEmpty())
+            named.append(line);
     }
-    list->setAccessibleName(heading.join(QLatin1Char(' ')));
+    list->setAccessibleName(named.join(QLatin1Char(' ')));
     layout->addWidget(list, 1);
     return box;
 }

@@ -97,6 +97,10 @@ TEST_F(InfopdoWindow, OpensWithThePdoListAndNothingSelected) {
     EXPECT_TRUE(checked("lowGroup0"));
     EXPECT_EQ(child<QGroupBox>("highGroup")->title(), "Selected PDO Byte");
     EXPECT_FALSE(window->exportButton()->isEnabled());
+    // The lists and the field are named by their headings, as a screen reader announces them.
+    EXPECT_EQ(child<QListWidget>("entriesList")->accessibleName(), "MODBUS");
+    EXPECT_EQ(child<QListWidget>("pdoList")->accessibleName(), "Correlated Index PDO MODBUS");
+    EXPECT_EQ(child<QLineEdit>("indexEdit")->accessibleName(), "Index MODBUS");
 }
 
 TEST_F(InfopdoWindow, SelectEditDeleteNewAndSave) {
