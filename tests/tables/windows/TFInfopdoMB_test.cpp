@@ -185,3 +185,36 @@ TEST_F(InfopdoWindow, MissingFilesAreEachReported) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(InfopdoWindow, KeyboardReachesTheFieldFromTheListsAndTabbingSelectsNothing) {
+    open();
+    auto* entries = child<QListWidget>("entriesList");
+    auto* pdos = child<QListWidget>("pdoList");
+    auto* index = child<QLineEdit>("indexEdit");
+    // Tab goes from the entries to the PDOs to "Index MODBUS", as they stand on the page.
+    entries->setFocus();
+    QTest::keyClick(entries, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), pdos);
+    QTest::keyClick(pdos, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), index);
+
+    // A PDO chosen, an index typed: going back through the entries list with the keyboard
+    // only passes it, and the typed index stays.
+    clickLine(pdos, 0);
+    index->setFocus();
+    QTest::keyClicks(index, "77");
+    QTest::keyClick(index, Qt::Key_Backtab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), entries);
+    EXPECT_EQ(index->text(), "77");
+    EXPECT_TRUE(sink.entries.empty());
+    // The arrow keys still choose an entry, from the line the keyboard cursor is on.
+    QTest::keyClick(entries, Qt::Key_Down);
+    EXPECT_EQ(index->text(), "11");
+    QTest::keyClick(entries, Qt::Key_Up);
+    EXPECT_EQ(index->text(), "10");
+}
+
+} // namespace
