@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "core/guard.h"
+#include "ui/grid_editing.h"
 
 namespace mk {
 
@@ -68,7 +69,9 @@ QTableView* EditorDialog::addGridPage(const QString& title, QAbstractItemModel* 
     grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
     grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     grid_->horizontalHeader()->setHighlightSections(false);
-    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Blocks of cells are selected, emptied with Delete, copied and pasted as spreadsheets do.
+    grid_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    new GridEditing(grid_);
     // Tab goes on to the next control, as on every other control of the window; the arrow keys
     // move between cells. A grid that kept Tab for its cells would hold the keyboard user inside.
     grid_->setTabKeyNavigation(false);

@@ -17,7 +17,8 @@ namespace mk {
 // - the reload on opening: FormShow runs when the window is opened, but not when it is restored
 //   from the task bar, which would throw away what the user typed;
 // - the grid page: a QTableView over a table's model, edited in place, with the column-width
-//   rule applied whenever the grid is resized;
+//   rule applied whenever the grid is resized, and the block editing of GridEditing (Delete,
+//   copy and paste of selected cells);
 // - "OK" as one guarded step: a cell still being edited is committed first, then validate(),
 //   save() and accept(); a failure keeps the window open with nothing written.
 // An editor declares its pages in its constructor and implements FormShow, validate and save.

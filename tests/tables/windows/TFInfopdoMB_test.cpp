@@ -97,6 +97,10 @@ TEST_F(InfopdoWindow, OpensWithThePdoListAndNothingSelected) {
     EXPECT_TRUE(checked("lowGroup0"));
     EXPECT_EQ(child<QGroupBox>("highGroup")->title(), "Selected PDO Byte");
     EXPECT_FALSE(window->exportButton()->isEnabled());
+    // The lists and the field are named by their headings, as a screen reader announces them.
+    EXPECT_EQ(child<QListWidget>("entriesList")->accessibleName(), "MODBUS");
+    EXPECT_EQ(child<QListWidget>("pdoList")->accessibleName(), "Correlated Index PDO MODBUS");
+    EXPECT_EQ(child<QLineEdit>("indexEdit")->accessibleName(), "Index MODBUS");
 }
 
 TEST_F(InfopdoWindow, SelectEditDeleteNewAndSave) {
@@ -178,6 +182,39 @@ TEST_F(InfopdoWindow, MissingFilesAreEachReported) {
     EXPECT_EQ(sink.texts(), (Texts{"File XML not found", "File XML not found"}));
     window->BitBtn1Click();
     EXPECT_EQ(readFile(dir.path() / "sdopdo.xml"), "<sdopdo/>");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(InfopdoWindow, KeyboardReachesTheFieldFromTheListsAndTabbingSelectsNothing) {
+    open();
+    auto* entries = child<QListWidget>("entriesList");
+    auto* pdos = child<QListWidget>("pdoList");
+    auto* index = child<QLineEdit>("indexEdit");
+    // Tab goes from the entries to the PDOs to "Index MODBUS", as they stand on the page.
+    entries->setFocus();
+    QTest::keyClick(entries, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), pdos);
+    QTest::keyClick(pdos, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), index);
+
+    // A PDO chosen, an index typed: going back through the entries list with the keyboard
+    // only passes it, and the typed index stays.
+    clickLine(pdos, 0);
+    index->setFocus();
+    QTest::keyClicks(index, "77");
+    QTest::keyClick(index, Qt::Key_Backtab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), entries);
+    EXPECT_EQ(index->text(), "77");
+    EXPECT_TRUE(sink.entries.empty());
+    // The arrow keys still choose an entry, from the line the keyboard cursor is on.
+    QTest::keyClick(entries, Qt::Key_Down);
+    EXPECT_EQ(index->text(), "11");
+    QTest::keyClick(entries, Qt::Key_Up);
+    EXPECT_EQ(index->text(), "10");
 }
 
 } // namespace

@@ -2,7 +2,9 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -227,3 +229,31 @@ TEST_F(SdoWindow, ResizingGivesEveryColumnAnEleventhOfTheGrid) {
 }
 
 } // namespace
+
+TEST_F(SdoWindow, RowsCopiedFromASpreadsheetPasteAndDeleteClearsABlock) {
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->FormShow();
+    QTableView* grid = window->grid();
+    grid->setFocus();
+    grid->setCurrentIndex(model()->index(0, SdoTableModel::AddrWord));
+    QApplication::clipboard()->setText("7\t0\t0\t0\t1\t0x1000\t0\t1\tpompa\r\n"
+                                       "8\t0\t0\t0\t1\t0x1001\t0\t1\tvalvola\r\n");
+    QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(cell(1, SdoTableModel::Index), "0x1001");
+    EXPECT_EQ(cell(1, SdoTableModel::Mnemonico), "valvola");
+    EXPECT_EQ(cell(2, SdoTableModel::AddrWord), "");
+    // Clearing the second row's cells leaves the first row alone and the table one row long.
+    grid->selectionModel()->select(QItemSelection(model()->index(1, SdoTableModel::AddrWord),
+                                                  model()->index(1, SdoTableModel::Mnemonico)),
+                                   QItemSelectionModel::ClearAndSelect);
+    QTest::keyClick(grid, Qt::Key_Delete);
+    EXPECT_EQ(cell(1, SdoTableModel::Mnemonico), "");
+    EXPECT_EQ(cell(0, SdoTableModel::Mnemonico), "pompa");
+    window->BitBtn1Click();
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    const std::string saved = readFile(file());
+    EXPECT_NE(saved.find("mnemonico=\"pompa\""), std::string::npos);
+    EXPECT_EQ(saved.find("valvola"), std::string::npos);
+}

@@ -2,7 +2,9 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -185,6 +187,45 @@ TEST_F(RpdoWindow, CancelDiscardsWhatWasTyped) {
     EXPECT_FALSE(window->isVisible());
     open();
     EXPECT_EQ(cell(0, Cobid), "0x181");
+}
+
+} // namespace
+
+namespace {
+
+// Selects a block of the window's grid, as dragging over it or Shift with the arrows does.
+void selectBlock(QTableView* grid, int top, int left, int bottom, int right) {
+    QAbstractItemModel* m = grid->model();
+    grid->setFocus();
+    grid->setCurrentIndex(m->index(top, left));
+    grid->selectionModel()->select(QItemSelection(m->index(top, left), m->index(bottom, right)),
+                                   QItemSelectionModel::ClearAndSelect);
+}
+
+TEST_F(RpdoWindow, BlockPastedFromASpreadsheetKeepsIntegerTextOnlyAndDeleteClears) {
+    open();
+    sink.entries.clear();
+    QApplication::clipboard()->setText("0x281\t2\t8\r\n0x181\tone\t0x\r\n$201\t3\t4 \r\n");
+    selectBlock(window->grid(), 0, Cobid, 0, Cobid);
+    QTest::keyClick(window->grid(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(cell(0, Cobid), "0x281");
+    EXPECT_EQ(cell(1, IdDevOrig), ""); // "one" could not have been typed
+    EXPECT_EQ(cell(1, Dimension), "0x");
+    EXPECT_EQ(cell(2, Cobid), "$201");
+    EXPECT_EQ(cell(2, Dimension), ""); // nor a trailing space
+    selectBlock(window->grid(), 1, IdDevOrig, 2, Dimension);
+    QTest::keyClick(window->grid(), Qt::Key_Delete);
+    EXPECT_EQ(cell(1, Dimension), "");
+    EXPECT_EQ(cell(2, IdDevOrig), "");
+    EXPECT_EQ(cell(1, Cobid), "0x181");
+    // The block copied back out is the grid's text, tab-separated.
+    selectBlock(window->grid(), 0, Cobid, 1, IdDevOrig);
+    QTest::keyClick(window->grid(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "0x281\t2\n0x181\t");
+    window->BitBtn1Click();
+    EXPECT_TRUE(sink.texts().empty());
+    EXPECT_EQ(readFile(file()), "<rpdodef>" + row("0x181", "", "") + row("$201", "", "") +
+                                    row("0x281", "2", "8") + "</rpdodef>");
 }
 
 } // namespace
