@@ -2,6 +2,7 @@
 
 #include <QAbstractItemDelegate>
 #include <QEvent>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -15,6 +16,12 @@
 namespace mk {
 
 namespace {
+
+// The file-open dialog of the import: .xls workbooks only.
+QString chooseXlsWorkbook(QWidget* parent, const QString& folder) {
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), folder,
+                                        QStringLiteral("File EXCEL (*.xls)"));
+}
 
 QPushButton* barButton(const QString& caption, const QString& name, QWidget* parent) {
     auto* b = new QPushButton(caption, parent);
@@ -30,7 +37,8 @@ EditorDialog::EditorDialog(const QString& objectName, const QString& caption, Me
                            Transfer transfer, QWidget* parent)
     : QDialog(parent), sink_(sink), pages_(new QTabWidget(this)),
       ok_(barButton(QStringLiteral("OK"), QStringLiteral("okButton"), this)),
-      cancel_(barButton(QStringLiteral("Cancel"), QStringLiteral("cancelButton"), this)) {
+      cancel_(barButton(QStringLiteral("Cancel"), QStringLiteral("cancelButton"), this)),
+      chooseWorkbook_(chooseXlsWorkbook) {
     setObjectName(objectName);
     setWindowTitle(caption);
     setModal(true);
@@ -131,6 +139,39 @@ void EditorDialog::BitBtn1Click() {
 
 void EditorDialog::BitBtn2Click() {
     reject();
+}
+
+void EditorDialog::enableTransfer() {
+    for (QPushButton* b : {export_, import_}) {
+        if (!b)
+            continue;
+        b->setEnabled(true);
+        b->setToolTip({});
+    }
+    connect(export_, &QPushButton::clicked, this, &EditorDialog::BtnExportClick);
+    connect(import_, &QPushButton::clicked, this, &EditorDialog::BtnImportClick);
+}
+
+void EditorDialog::setWorkbookChooser(WorkbookChooser chooser) {
+    chooseWorkbook_ = std::move(chooser);
+}
+
+void EditorDialog::BtnExportClick() {
+    // What is being typed into a cell belongs to the table the user exports.
+    commitOpenEditor();
+    run_guarded(sink_, [&] { exportTable(); });
+}
+
+void EditorDialog::BtnImportClick() {
+    run_guarded(sink_, [&] {
+        const QString file =
+            chooseWorkbook_(this, QString::fromStdString(transferFolder().string()));
+        if (file.isEmpty())
+            return;
+        // A cell editor left open would write its old text over the imported table.
+        commitOpenEditor();
+        importWorkbook(std::filesystem::path(file.toStdString()));
+    });
 }
 
 } // namespace mk

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <filesystem>
 #include <functional>
 
 #include "core/message_sink.h"
@@ -39,6 +40,13 @@ public:
     void FormResize();           // the column-width rule over the grid's width
     void BitBtn1Click();         // "OK": validate, save, close
     void BitBtn2Click();         // "Cancel"
+    void BtnExportClick();       // "Export": the table as CSV into the project folder
+    void BtnImportClick();       // "Import": the table from a workbook the user chooses
+
+    // Asks for the workbook to import, starting in `folder`; an empty text when cancelled.
+    // The program shows the file-open dialog; tests answer in its place.
+    using WorkbookChooser = std::function<QString(QWidget* parent, const QString& folder)>;
+    void setWorkbookChooser(WorkbookChooser chooser);
 
 protected:
     EditorDialog(const QString& objectName, const QString& caption, MessageSink& sink,
@@ -55,6 +63,15 @@ protected:
     virtual bool validate() = 0;
     virtual void save() = 0;
 
+    // Editors with spreadsheet transfer enable it once they implement the three below.
+    void enableTransfer();
+    // Where the file-open dialog starts and the CSV file goes: the project folder.
+    virtual std::filesystem::path transferFolder() const { return {}; }
+    // Writes the CSV file; throwing ends the step with the error's text, the table untouched.
+    virtual void exportTable() {}
+    // Fills the table from the chosen workbook.
+    virtual void importWorkbook(const std::filesystem::path&) {}
+
     MessageSink& sink_;
 
     void showEvent(QShowEvent* event) override;
@@ -70,6 +87,7 @@ private:
     QPushButton* export_ = nullptr;
     QPushButton* import_ = nullptr;
     std::function<int(int, int)> columnWidth_;
+    WorkbookChooser chooseWorkbook_;
 };
 
 } // namespace mk
