@@ -19,10 +19,13 @@
 #include "shell/directories.h"
 #include "shell/icmp_echo.h"
 #include "shell/ping_check.h"
+#include "tables/windows/TFInfopdoMB.h"
 #include "tables/windows/TFSdoMB.h"
+#include "tables/windows/TFTPdoMB.h"
 #include "tables/windows/TFWEmcyMB2.h"
 #include "tables/windows/TFemcyMB2.h"
 #include "tables/windows/TFpargen.h"
+#include "tables/windows/TFpdoMB.h"
 #include "ui/qt_message_sink.h"
 
 namespace {
@@ -80,6 +83,12 @@ int main(int argc, char* argv[]) {
     mainWindow.setDispatch(mk::EditorButton::Communication, [&] { pargen.exec(); });
     mk::TFSdoMB sdo(state, sink, &mainWindow);
     mainWindow.setDispatch(mk::EditorButton::Sdo, [&] { sdo.exec(); });
+    mk::TFpdoMB rpdo(state, sink, &mainWindow);
+    mainWindow.setDispatch(mk::EditorButton::TranslatePdo, [&] { rpdo.exec(); });
+    mk::TFInfopdoMB infopdo(state, sink, &mainWindow);
+    mainWindow.setDispatch(mk::EditorButton::StorePdo, [&] { infopdo.exec(); });
+    mk::TFTPdoMB tpdo(state, sink, &mainWindow);
+    mainWindow.setDispatch(mk::EditorButton::TransmitPdo, [&] { tpdo.exec(); });
     // The ping result window; the echo goes out by the first way this system allows.
     mk::TFPing ping(&mainWindow);
     mk::SystemIcmpEcho echo;

@@ -13,6 +13,7 @@ namespace {
 const QColor kModbusShade(0xFF, 0xF4, 0xD6);
 const QColor kCanopenShade(0xE3, 0xEE, 0xFF);
 const QColor kNumberShade(0xEC, 0xEC, 0xEC);
+const QColor kNotedRowShade(0xF5, 0xB8, 0x8A);
 const QColor kNavy(0x00, 0x00, 0x80);
 
 QVariant shadeBrush(Shade shade) {
@@ -50,8 +51,11 @@ QVariant TextGridModel::data(const QModelIndex& index, int role) const {
     if (index.column() == 0) {
         if (role == Qt::DisplayRole || role == Qt::EditRole)
             return QString::number(index.row());
+        const std::optional<std::string> note = rowNote(row);
         if (role == Qt::BackgroundRole)
-            return QBrush(kNumberShade);
+            return QBrush(note ? kNotedRowShade : kNumberShade);
+        if (note && (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole))
+            return qs(*note);
         return {};
     }
     const auto column = static_cast<std::size_t>(index.column() - 1);

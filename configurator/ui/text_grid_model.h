@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -36,6 +37,9 @@ protected:
     virtual std::size_t gridColumns() const = 0;
     virtual ColumnLook look(std::size_t column) const = 0;
     virtual std::string& cell(std::size_t row, std::size_t column) = 0;
+    // Why a row stands apart (for example a row kept from the file beyond the rows the window
+    // normally has): its number cell is shaded differently and shows the note as a tooltip.
+    virtual std::optional<std::string> rowNote(std::size_t /*row*/) const { return std::nullopt; }
     const std::string& cell(std::size_t row, std::size_t column) const {
         return const_cast<TextGridModel*>(this)->cell(row, column);
     }
@@ -46,6 +50,8 @@ private:
 
 // The grid of one table type: the table's rows seen through its column list. The row count is
 // the table's own, so giving the model a table of N rows at each opening sets the row count.
+// A table that notes some of its rows (`std::optional<std::string> row_note(i)`) has them
+// marked in the number column.
 template <typename Table> class GridModel final : public TextGridModel {
 public:
     using Row = typename Table::RowType;
@@ -70,6 +76,12 @@ private:
     }
     std::string& cell(std::size_t row, std::size_t column) override {
         return table_.row(row).*columns_[column].field;
+    }
+    std::optional<std::string> rowNote(std::size_t row) const override {
+        if constexpr (requires(const Table& t) { t.row_note(row); })
+            return table_.row_note(row);
+        else
+            return std::nullopt;
     }
 
     Columns<Row> columns_;

@@ -76,6 +76,31 @@ TEST(TextGridModel, RowNumbersTitlesShadingAndLabels) {
     EXPECT_FALSE(model.data(model.index(2, 2), Qt::ToolTipRole).isValid());
 }
 
+// A table that notes its rows from the third on, as the PDO grids note rows beyond the layout.
+struct NotedTable : PdoTable {
+    using PdoTable::PdoTable;
+    std::optional<std::string> row_note(std::size_t i) const {
+        return i >= 2 ? std::optional<std::string>("kept from the file") : std::nullopt;
+    }
+};
+
+TEST(TextGridModel, NotedRowsAreMarkedInTheNumberColumn) {
+    mk::GridModel<NotedTable> model(kPdoColumns);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.setTable(NotedTable(4));
+    const auto shade = [&](int row) { return model.data(model.index(row, 0), Qt::BackgroundRole); };
+    EXPECT_EQ(shade(0), shade(1));
+    EXPECT_NE(shade(1), shade(2));
+    EXPECT_FALSE(model.data(model.index(1, 0), Qt::ToolTipRole).isValid());
+    EXPECT_EQ(model.data(model.index(3, 0), Qt::ToolTipRole).toString(), "kept from the file");
+    // Only the number cell carries the note; a table without notes marks nothing.
+    EXPECT_FALSE(model.data(model.index(3, 1), Qt::ToolTipRole).isValid());
+    PdoModel plain(kPdoColumns);
+    plain.setTable(PdoTable(4));
+    EXPECT_EQ(plain.data(plain.index(3, 0), Qt::BackgroundRole),
+              plain.data(plain.index(0, 0), Qt::BackgroundRole));
+}
+
 TEST(GridTable, ExtentEndsAtTheFirstEmptyKeyAndChecksFollowTheColumnList) {
     PdoTable table(4);
     table.row(0) = {"1", "9", ""};

@@ -27,16 +27,18 @@ using test::typeInto;
 
 const fs::path kAssets = fs::path(QT_TESTCASE_SOURCEDIR).parent_path() / "assets";
 
-// A user on a copy of the demo project that has no EMCY tables yet enters two EMCY rows and three
-// register mappings in the two windows, then runs "Up date Device".
+// A user on a copy of the demo project that has no EMCY or PDO tables yet enters two EMCY rows and
+// three register mappings in the two windows, then runs "Up date Device". Without the PDO tables
+// the EMCY section is the only table in bank 2, so its bytes stand at known places.
 class EmcyToDevice : public ::testing::Test {
 protected:
     void SetUp() override {
         state.project_dir = dir.path() / "demo";
         fs::copy(kAssets / "demo", state.project_dir, fs::copy_options::recursive);
         fs::create_directory(state.project_dir / "bin");
-        fs::remove(state.project_dir / "emcydef.xml");
-        fs::remove(state.project_dir / "emcyword.xml");
+        for (const char* name :
+             {"emcydef.xml", "emcyword.xml", "rpdodef.xml", "sdopdo.xml", "Transmit_Pdo.xml"})
+            fs::remove(state.project_dir / name);
     }
 
     void enterEmcyRows() {

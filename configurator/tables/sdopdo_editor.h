@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/message_sink.h"
+#include "tables/sdopdo_table.h"
+
+namespace mk {
+
+// The editing state of the stored-PDO window without its widgets: the selected PDO, the lines
+// of its entries list, the selected line, the "Index MODBUS" text, the two byte choices and the
+// clipboard. The window copies its widgets in before an operation and shows the state after.
+//
+// Line i of the entries list always stands for entry i of the selected PDO. Lines made when a
+// PDO is selected read "Ind MB " and the entry's position; a line added by "New" reads
+// "Ind Mb " and the entry count before it; "Delete" removes a line without renumbering the
+// others, so after deleting the middle one of three, "New" adds a second line ending in 2.
+class StoredPdoEditor {
+public:
+    // Opening: reloads the three files and clears the selection, the edit text and the choices.
+    // The clipboard lives on from earlier openings.
+    void open(const std::filesystem::path& project_dir, MessageSink& sink);
+
+    const StoredPdoTable& table() const { return table_; }
+    const std::vector<std::string>& lines() const { return lines_; }
+    std::optional<std::size_t> selected_pdo() const { return pdo_; }
+    std::optional<std::size_t> selected_line() const { return line_; }
+
+    // The "Index MODBUS" text and the two "Selected PDO Byte" groups, as the user set them.
+    std::string edit;
+    ByteChoice choice;
+
+    // Refills the lines with the PDO's entries and empties the edit text and the choices.
+    void select_pdo(std::size_t pdo);
+    // Shows the entry's index and byte choice. A poscomp that is not integer text throws
+    // ConversionError after the index is shown.
+    void select_entry(std::size_t line);
+
+    // Each returns whether it changed an entry. All need what their button needs (a selected PDO
+    // for "New", a selected entry for "Modify" and "Delete") and otherwise do nothing.
+    bool new_entry(MessageSink& sink);
+    bool modify(MessageSink& sink);
+    bool remove();
+    // "Copy" keeps the edit text and the choices; "Paste" puts the index into the edit text and
+    // then the poscomp into the choices, throwing ConversionError when it is not integer text
+    // (as it is before anything was copied).
+    void copy();
+    void paste();
+
+    // Writes sdopdo.xml of the project from every entry.
+    void save(const std::filesystem::path& project_dir) const;
+
+private:
+    StoredPdoTable table_;
+    std::vector<std::string> lines_;
+    std::optional<std::size_t> pdo_;
+    std::optional<std::size_t> line_;
+    TClIndMB clipboard_;
+};
+
+} // namespace mk

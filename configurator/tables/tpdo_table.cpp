@@ -1,0 +1,110 @@
+#include "tables/tpdo_table.h"
+
+#include <cstdint>
+#include <functional>
+#include <iostream>
+#include <utility>
+
+#include "core/integer_text.h"
+#include "core/table_file.h"
+#include "tables/tpdo_schema.h"
+
+namespace mk {
+
+const std::array<Column<TpdoRow>, 3> kTpdoColumns = {{
+    {"COB-ID", &TpdoRow::cob_id, tpdo_file::COB_ID,
+     [](std::int32_t v) { return v >= 1 && v <= 2047; },
+     ". Cob-id must be between 0x001 and 0x7FF"},
+    {"Dimension", &TpdoRow::dimension, tpdo_file::Dimension,
+     [](std::int32_t v) { return v >= 1 && v <= 8; }, ". Dimension must be between 1 and 8"},
+    {"Start Modbus Address", &TpdoRow::sma, tpdo_file::SMA,
+     [](std::int32_t v) { return v >= 0 && v <= 65535; },
+     ". Start Modbus Address must be between 0 and 65535"},
+}};
+
+std::size_t tpdo_layout_rows(int pdo_layout) {
+    return pdo_layout == 0 ? 3 : 8;
+}
+
+namespace {
+
+// Only a missing file is worth a message; a damaged one just ends the loading.
+constexpr ReadingMessages kTpdoReading{kMsgFileNotFound, std::nullopt};
+
+std::function<void(const TableDocument&)> collect(std::vector<TpdoRow>& rows) {
+    return [&rows](const TableDocument& doc) {
+        for (const RowReader& r : doc.rows()) {
+            TpdoRow row;
+            for (const Column<TpdoRow>& c : kTpdoColumns)
+                row.*c.field = r.attr(c.attribute);
+            rows.push_back(std::move(row));
+        }
+    };
+}
+
+TableWriter document_of(const TpdoTable& table) {
+    TableWriter writer(tpdo_file::schema);
+    const std::size_t n = table.extent();
+    for (std::size_t i = 0; i < n; ++i) {
+        TableWriter::Row row = writer.add_row(tpdo_file::schema);
+        for (const Column<TpdoRow>& c : kTpdoColumns)
+            row.set(c.attribute, table.row(i).*c.field);
+    }
+    return writer;
+}
+
+} // namespace
+
+TpdoTable load_tpdo_table(const std::filesystem::path& path, std::size_t layout_rows,
+                          MessageSink& sink) {
+    std::vector<TpdoRow> rows;
+    load_document(path, sink, collect(rows), kTpdoReading);
+    return TpdoTable(layout_rows, std::move(rows));
+}
+
+TpdoTable parse_tpdo_table(std::string_view xml, std::size_t layout_rows, MessageSink& sink) {
+    std::vector<TpdoRow> rows;
+    parse_document(xml, sink, collect(rows), kTpdoReading);
+    return TpdoTable(layout_rows, std::move(rows));
+}
+
+std::vector<std::string> check_tpdo_table(const TpdoTable& table) {
+    std::vector<std::string> messages;
+    std::size_t failures = 0;
+    std::size_t first_unlisted_row = 0;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const TpdoRow& row = table.row(i);
+        for (const Column<TpdoRow>& c : kTpdoColumns) {
+            // The COB-ID is tested only in a row whose Dimension is filled; the other two only
+            // when filled themselves.
+            const std::string& gate = (c.field == &TpdoRow::cob_id) ? row.dimension : row.*c.field;
+            if (gate.empty() || c.passes(str_to_int_def(row.*c.field, -1)))
+                continue;
+            if (++failures <= kMaxTpdoMessages)
+                messages.push_back("Error in row " + std::to_string(i + 1) +
+                                   std::string(c.message));
+            else if (first_unlisted_row == 0)
+                first_unlisted_row = i + 1;
+        }
+    }
+    if (first_unlisted_row != 0)
+        messages.push_back("Further errors from row " + std::to_string(first_unlisted_row) +
+                           " on are not listed");
+    return messages;
+}
+
+std::string serialize_tpdo_table(const TpdoTable& table) {
+    return document_of(table).serialize();
+}
+
+void save_tpdo_table(const TpdoTable& table, const std::filesystem::path& path) {
+    try {
+        document_of(table).save(path);
+    } catch (const UserError& e) {
+        // The reason (the file system's words) is for the log; the user reads the table's text.
+        std::cerr << e.what() << '\n';
+        throw UserError(std::string(kMsgErrorSavingTpdo));
+    }
+}
+
+} // namespace mk

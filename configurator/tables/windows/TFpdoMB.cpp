@@ -1,0 +1,45 @@
+#include "tables/windows/TFpdoMB.h"
+
+#include <QPushButton>
+#include <QTableView>
+#include <cmath>
+
+#include "tables/rpdo_schema.h"
+#include "ui/integer_cell_delegate.h"
+
+namespace mk {
+
+TFpdoMB::TFpdoMB(const ProjectState& state, MessageSink& sink, QWidget* parent)
+    : EditorDialog(QStringLiteral("TFpdoMB"), QStringLiteral("RPDO"), sink, Transfer::ExportImport,
+                   parent),
+      state_(state), model_(new RpdoGridModel(kRpdoColumns, this)) {
+    resize(560, 520);
+    addGridPage(QStringLiteral("CanA-ModBus"), model_);
+    // Every cell takes integer text: a key that makes it anything else empties the cell.
+    grid()->setItemDelegate(new IntegerCellDelegate(grid()));
+    // Every column the grid's width shared out, less 10 pixels.
+    setColumnWidthRule([](int width, int columns) {
+        return static_cast<int>(std::lround(static_cast<double>(width) / columns)) - 10;
+    });
+}
+
+void TFpdoMB::FormShow() {
+    // The row count follows the PDO layout option as it stands now; the grid is rebuilt from the
+    // file, so nothing typed before a "Cancel" survives.
+    model_->setTable(load_rpdo_table(state_.table_path(rpdo_file::schema),
+                                     rpdo_layout_rows(state_.pdo_layout), sink_));
+    grid()->scrollToTop();
+    grid()->setCurrentIndex(model_->index(0, 1));
+    okButton()->setFocus();
+}
+
+bool TFpdoMB::validate() {
+    // No ranges are checked; a COB-ID that is not integer text stops the save itself.
+    return true;
+}
+
+void TFpdoMB::save() {
+    save_rpdo_table(model_->table(), state_.table_path(rpdo_file::schema));
+}
+
+} // namespace mk

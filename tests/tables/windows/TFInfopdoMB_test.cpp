@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/message_sink.h"
+#include "core/project_state.h"
+#include "tables/windows/TFInfopdoMB.h"
+#include "test_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using mk::TFInfopdoMB;
+using Texts = std::vector<std::string>;
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string entryRow(const std::string& index, const std::string& nrpdo,
+                     const std::string& poscomp) {
+    return "<row index=\"" + index + "\" subindex=\"0\" nrpdo=\"" + nrpdo + "\" poscomp=\"" +
+           poscomp + "\"/>";
+}
+
+class InfopdoWindow : public ::testing::Test {
+protected:
+    InfopdoWindow() {
+        state.project_dir = dir.path();
+        write("sdo.xml", "<sdo><row conf=\"0\" IndexA=\"100\" SubindexA=\"0\" devIDB=\"1\" "
+                         "IndexB=\"0x1000\" SubindexB=\"0\" nbyteB=\"1\"/></sdo>");
+        write("rpdodef.xml", "<rpdodef><row cobid=\"0x181\" id_dev_orig=\"1\" dimension=\"8\"/>"
+                             "<row cobid=\"0x201\" id_dev_orig=\"2\" dimension=\"4\"/></rpdodef>");
+        write("sdopdo.xml", "<sdopdo>" + entryRow("10", "1", "33") + entryRow("11", "1", "2") +
+                                entryRow("12", "1", "3") + entryRow("20", "3", "1") + "</sdopdo>");
+        window = std::make_unique<TFInfopdoMB>(state, sink);
+    }
+    ~InfopdoWindow() override { window->hide(); }
+    void write(const char* name, const std::string& xml) {
+        std::ofstream(dir.path() / name, std::ios::binary) << xml;
+    }
+    template <typename T> T* child(const char* name) const {
+        T* w = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    void open() {
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    void press(const char* button) {
+        QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
+    }
+    void clickLine(QListWidget* list, int row) {
+        QListWidgetItem* item = list->item(row);
+        ASSERT_NE(item, nullptr);
+        const QRect r = list->visualItemRect(item);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+    }
+    QStringList lines(QListWidget* list) const {
+        QStringList out;
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text();
+        return out;
+    }
+    bool checked(const char* radio) const { return child<QRadioButton>(radio)->isChecked(); }
+
+    mk::test::TempDir dir;
+    mk::ProjectState state;
+    mk::RecordingSink sink;
+    std::unique_ptr<TFInfopdoMB> window;
+};
+
+TEST_F(InfopdoWindow, OpensWithThePdoListAndNothingSelected) {
+    open();
+    EXPECT_EQ(window->windowTitle(), "INFOPDO");
+    EXPECT_EQ(window->pages()->tabText(0), "CanA-ModBus");
+    EXPECT_EQ(QApplication::focusWidget(), window->okButton());
+    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(lines(child<QListWidget>("pdoList")), (QStringList{"0x181", "0x201"}));
+    EXPECT_EQ(child<QListWidget>("entriesList")->count(), 0);
+    EXPECT_TRUE(checked("highGroup0"));
+    EXPECT_TRUE(checked("lowGroup0"));
+    EXPECT_EQ(child<QGroupBox>("highGroup")->title(), "Selected PDO Byte");
+    EXPECT_FALSE(window->exportButton()->isEnabled());
+}
+
+TEST_F(InfopdoWindow, SelectEditDeleteNewAndSave) {
+    open();
+    auto* pdos = child<QListWidget>("pdoList");
+    auto* entries = child<QListWidget>("entriesList");
+    auto* index = child<QLineEdit>("indexEdit");
+    clickLine(pdos, 0);
+    EXPECT_EQ(lines(entries), (QStringList{"Ind MB 0", "Ind MB 1", "Ind MB 2"}));
+    clickLine(entries, 0);
+    EXPECT_EQ(index->text(), "10");
+    EXPECT_TRUE(checked("highGroup2"));
+    EXPECT_TRUE(checked("lowGroup1"));
+
+    clickLine(entries, 1);
+    press("deleteButton");
+    EXPECT_EQ(lines(entries), (QStringList{"Ind MB 0", "Ind MB 2"}));
+
+    // A new entry typed with real keys: the SDO address 100 is refused, 0x30 is taken.
+    index->clear();
+    QTest::keyClicks(index, "100");
+    press("newButton");
+    EXPECT_EQ(sink.texts(), Texts{"Index or Subindex Not Valid,Ind MB Already Exists"});
+    index->clear();
+    QTest::keyClicks(index, "0x30");
+    QTest::mouseClick(child<QRadioButton>("highGroup8"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>("lowGroup4"), Qt::LeftButton);
+    press("newButton");
+    EXPECT_EQ(lines(entries), (QStringList{"Ind MB 0", "Ind MB 2", "Ind Mb 2"}));
+    EXPECT_EQ(entries->currentRow(), 2);
+
+    press("okButton");
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    // PDO 3's row is dropped: rpdodef.xml has two PDOs.
+    EXPECT_EQ(readFile(dir.path() / "sdopdo.xml"), "<sdopdo>" + entryRow("10", "1", "33") +
+                                                       entryRow("12", "1", "3") +
+                                                       entryRow("0x30", "1", "132") + "</sdopdo>");
+}
+
+TEST_F(InfopdoWindow, CopyPasteAndModifyAcrossPdos) {
+    open();
+    auto* index = child<QLineEdit>("indexEdit");
+    // Paste before any copy: the field empties, then the empty poscomp is refused.
+    index->setText("55");
+    QTest::mouseClick(child<QRadioButton>("lowGroup5"), Qt::LeftButton);
+    press("pasteButton");
+    EXPECT_EQ(sink.texts(), Texts{"'' is not a valid integer value"});
+    EXPECT_EQ(index->text(), "");
+    EXPECT_TRUE(checked("lowGroup5"));
+    sink.entries.clear();
+
+    clickLine(child<QListWidget>("pdoList"), 0);
+    clickLine(child<QListWidget>("entriesList"), 2);
+    press("copyButton");
+    clickLine(child<QListWidget>("pdoList"), 1);
+    EXPECT_EQ(index->text(), "");
+    press("pasteButton");
+    EXPECT_EQ(index->text(), "12");
+    EXPECT_TRUE(checked("highGroup0"));
+    EXPECT_TRUE(checked("lowGroup3"));
+    // The pasted index belongs to PDO 1's entry already.
+    press("newButton");
+    EXPECT_EQ(sink.texts(), Texts{"Index or Subindex Not Valid"});
+    index->setText("13");
+    press("newButton");
+    EXPECT_EQ(child<QListWidget>("entriesList")->count(), 1);
+
+    // The clipboard outlives a cancelled opening.
+    window->BitBtn2Click();
+    open();
+    press("pasteButton");
+    EXPECT_EQ(index->text(), "12");
+}
+
+TEST_F(InfopdoWindow, MissingFilesAreEachReported) {
+    fs::remove(dir.path() / "sdo.xml");
+    fs::remove(dir.path() / "sdopdo.xml");
+    window->FormShow();
+    EXPECT_EQ(sink.texts(), (Texts{"File XML not found", "File XML not found"}));
+    window->BitBtn1Click();
+    EXPECT_EQ(readFile(dir.path() / "sdopdo.xml"), "<sdopdo/>");
+}
+
+} // namespace
