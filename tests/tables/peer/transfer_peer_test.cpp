@@ -10,7 +10,9 @@
 #include <sstream>
 
 #include "tables/freexl_workbook.h"
+#include "tables/rpdo_transfer.h"
 #include "tables/sdo_transfer.h"
+#include "tables/sdopdo_transfer.h"
 #include "test_dir.h"
 
 namespace {
@@ -102,6 +104,28 @@ TEST_F(TransferPeer, PythonCsvReadsEightFieldsWithTheCommaKept) {
                   quoted(dir.path() / "sdo.csv") + " " + quoted(out)),
               0);
     EXPECT_EQ(read(out), "8|mnemonico\n8|valve, outlet\n8|pump \"A\"\n8|più\n8|");
+}
+
+TEST_F(TransferPeer, ReceivePdoTableComesBackWithDimensionZero) {
+    const mk::RpdoTable table(15, {{"0x181", "1", "8"}, {"0x201", "2", "4"}, {"385", "3", ""}});
+    mk::export_rpdo_csv(table, dir.path());
+    const fs::path xls = toWorkbook(dir.path() / "rpdodef.csv", "rpdodef");
+    mk::RpdoTable back(15, {{"9", "9", "9"}});
+    ASSERT_EQ(mk::import_rpdo_workbook(back, reader, xls), std::nullopt);
+    // The file carries no dimension: the third column, en_bypass, is 0 on every row.
+    EXPECT_EQ(back,
+              mk::RpdoTable(15, {{"0x181", "1", "0"}, {"0x201", "2", "0"}, {"385", "3", "0"}}));
+}
+
+TEST_F(TransferPeer, StoredPdoTableLosesItsFirstEntryToTheHeadingsRow) {
+    mk::StoredPdoTable table;
+    table.pdos = {{"0x181", 1, {{"200", "33"}, {"0x10", "1"}}}, {"0x201", 2, {{"16", "18"}}}};
+    mk::export_sdopdo_csv(table, dir.path());
+    const fs::path xls = toWorkbook(dir.path() / "sdopdo.csv", "sdopdo");
+    mk::StoredPdoTable back = table;
+    ASSERT_EQ(mk::import_sdopdo_workbook(back, reader, xls), std::nullopt);
+    EXPECT_EQ(back.pdos[0].entries, (std::vector<mk::TClIndMB>{{"0x10", "1"}}));
+    EXPECT_EQ(back.pdos[1].entries, table.pdos[1].entries);
 }
 
 } // namespace
