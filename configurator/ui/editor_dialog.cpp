@@ -52,11 +52,10 @@ EditorDialog::EditorDialog(const QString& objectName, const QString& caption, Me
     if (transfer == Transfer::ExportImport) {
         export_ = barButton(QStringLiteral("Export"), QStringLiteral("exportButton"), this);
         import_ = barButton(QStringLiteral("Import"), QStringLiteral("importButton"), this);
-        for (QPushButton* b : {export_, import_}) {
-            b->setEnabled(false);
-            b->setToolTip(QStringLiteral("Not available in this build"));
-            bar->addWidget(b);
-        }
+        bar->addWidget(export_);
+        bar->addWidget(import_);
+        connect(export_, &QPushButton::clicked, this, &EditorDialog::BtnExportClick);
+        connect(import_, &QPushButton::clicked, this, &EditorDialog::BtnImportClick);
     }
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pages_, 1);
@@ -139,17 +138,6 @@ void EditorDialog::BitBtn1Click() {
 
 void EditorDialog::BitBtn2Click() {
     reject();
-}
-
-void EditorDialog::enableTransfer() {
-    for (QPushButton* b : {export_, import_}) {
-        if (!b)
-            continue;
-        b->setEnabled(true);
-        b->setToolTip({});
-    }
-    connect(export_, &QPushButton::clicked, this, &EditorDialog::BtnExportClick);
-    connect(import_, &QPushButton::clicked, this, &EditorDialog::BtnImportClick);
 }
 
 void EditorDialog::setWorkbookChooser(WorkbookChooser chooser) {

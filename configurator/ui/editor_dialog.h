@@ -20,7 +20,9 @@ namespace mk {
 // - the grid page: a QTableView over a table's model, edited in place, with the column-width
 //   rule applied whenever the grid is resized;
 // - "OK" as one guarded step: a cell still being edited is committed first, then validate(),
-//   save() and accept(); a failure keeps the window open with nothing written.
+//   save() and accept(); a failure keeps the window open with nothing written;
+// - "Export" and "Import" as guarded steps: the export, or the file-open dialog for .xls
+//   workbooks (starting in the project folder; cancelling does nothing) and then the import.
 // An editor declares its pages in its constructor and implements FormShow, validate and save.
 class EditorDialog : public QDialog {
     Q_OBJECT
@@ -31,7 +33,7 @@ public:
     QTableView* grid() const { return grid_; }
     QPushButton* okButton() const { return ok_; }
     QPushButton* cancelButton() const { return cancel_; }
-    // Null when the table has no spreadsheet transfer; disabled until it is wired.
+    // Null when the table has no spreadsheet transfer.
     QPushButton* exportButton() const { return export_; }
     QPushButton* importButton() const { return import_; }
 
@@ -63,8 +65,7 @@ protected:
     virtual bool validate() = 0;
     virtual void save() = 0;
 
-    // Editors with spreadsheet transfer enable it once they implement the three below.
-    void enableTransfer();
+    // Editors with spreadsheet transfer implement the three below.
     // Where the file-open dialog starts and the CSV file goes: the project folder.
     virtual std::filesystem::path transferFolder() const { return {}; }
     // Writes the CSV file; throwing ends the step with the error's text, the table untouched.

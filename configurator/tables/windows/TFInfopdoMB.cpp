@@ -137,7 +137,6 @@ TFInfopdoMB::TFInfopdoMB(const ProjectState& state, MessageSink& sink, QWidget* 
     connect(remove, &QPushButton::clicked, this, &TFInfopdoMB::bbDeleteClick);
     connect(copy, &QPushButton::clicked, this, &TFInfopdoMB::bbCopyClick);
     connect(paste, &QPushButton::clicked, this, &TFInfopdoMB::bbPasteClick);
-    enableTransfer();
 }
 
 void TFInfopdoMB::FormShow() {

@@ -16,7 +16,6 @@ TFSdoMB::TFSdoMB(const ProjectState& state, MessageSink& sink, QWidget* parent)
     addGridPage(QStringLiteral("CanA-ModBus"), model_);
     // Every column one eleventh of the grid's width.
     setColumnWidthRule([](int width, int) { return width / 11; });
-    enableTransfer();
 }
 
 void TFSdoMB::FormShow() {

@@ -22,7 +22,6 @@ TFpdoMB::TFpdoMB(const ProjectState& state, MessageSink& sink, QWidget* parent)
     setColumnWidthRule([](int width, int columns) {
         return static_cast<int>(std::lround(static_cast<double>(width) / columns)) - 10;
     });
-    enableTransfer();
 }
 
 void TFpdoMB::FormShow() {
