@@ -10,7 +10,7 @@
 include(GNUInstallDirs)
 
 # The package needs both programs; builds without windows (the sanitizer preset) install nothing.
-if(NOT (TARGET Mosaicor_Kv AND TARGET Regprobe AND TARGET mosaicor-build))
+if(NOT (TARGET Mosaicor_Kv AND TARGET Regprobe AND TARGET mosaicor-build AND TARGET mosaicor-inspect))
   return()
 endif()
 
@@ -20,7 +20,7 @@ set(MK_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/${MK_PACKAGE})
 set(assets ${PROJECT_SOURCE_DIR}/assets)
 set(generated ${CMAKE_BINARY_DIR}/install-files)
 
-install(TARGETS Mosaicor_Kv Regprobe mosaicor-build RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS Mosaicor_Kv Regprobe mosaicor-build mosaicor-inspect RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 foreach(id ${MK_APP_IDS})
   install(FILES ${assets}/desktop/${id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${assets}/desktop/${id}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
@@ -28,8 +28,9 @@ foreach(id ${MK_APP_IDS})
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 endforeach()
 
-# Manual pages and the changelog are installed compressed, as Debian has them. The manual page
-# of mosaicor-build is made from its own --help, so the two never disagree.
+# Manual pages and the changelog are installed compressed, as Debian has them. The manual pages
+# of mosaicor-build and mosaicor-inspect are made from their own --help, so the two never
+# disagree.
 find_program(MK_HELP2MAN help2man)
 find_program(MK_GZIP gzip REQUIRED)
 set(manuals ${generated}/Mosaicor_Kv.1.gz ${generated}/Regprobe.1.gz)
@@ -42,19 +43,25 @@ foreach(page Mosaicor_Kv Regprobe)
     VERBATIM)
 endforeach()
 if(MK_HELP2MAN)
-  add_custom_command(OUTPUT ${generated}/mosaicor-build.1.gz
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${generated}
-    COMMAND ${MK_HELP2MAN} --no-info --section=1 --version-string=${PROJECT_VERSION}
-            "--name=build the configuration image and firmware of a Mosaicor_Kv project"
-            --include=${assets}/man/mosaicor-build.h2m
-            --output=${generated}/mosaicor-build.1 $<TARGET_FILE:mosaicor-build>
-    COMMAND ${MK_GZIP} -9nf ${generated}/mosaicor-build.1
-    DEPENDS mosaicor-build ${assets}/man/mosaicor-build.h2m
-    VERBATIM)
-  list(APPEND manuals ${generated}/mosaicor-build.1.gz)
+  foreach(tool mosaicor-build mosaicor-inspect)
+    if(tool STREQUAL "mosaicor-build")
+      set(summary "build the configuration image and firmware of a Mosaicor_Kv project")
+    else()
+      set(summary "show or compare the configuration a Mosaicor_Kv firmware image carries")
+    endif()
+    add_custom_command(OUTPUT ${generated}/${tool}.1.gz
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${generated}
+      COMMAND ${MK_HELP2MAN} --no-info --section=1 --version-string=${PROJECT_VERSION}
+              "--name=${summary}" --include=${assets}/man/${tool}.h2m
+              --output=${generated}/${tool}.1 $<TARGET_FILE:${tool}>
+      COMMAND ${MK_GZIP} -9nf ${generated}/${tool}.1
+      DEPENDS ${tool} ${assets}/man/${tool}.h2m
+      VERBATIM)
+    list(APPEND manuals ${generated}/${tool}.1.gz)
+  endforeach()
 else()
-  message(WARNING "help2man is missing (scripts/bootstrap installs it): no manual page for "
-                  "mosaicor-build")
+  message(WARNING "help2man is missing (scripts/bootstrap installs it): no manual pages for "
+                  "mosaicor-build and mosaicor-inspect")
 endif()
 add_custom_command(OUTPUT ${generated}/changelog.gz
   COMMAND ${CMAKE_COMMAND} -E make_directory ${generated}
@@ -79,7 +86,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Mosaicor_Kv configures the RQ41902 gateway between CANopen and Modbus TCP: it
 keeps projects of configuration tables, builds the configuration image, merges
 it into the device's base firmware image and starts the serial loader.
-mosaicor-build runs the same build from the command line.
+mosaicor-build runs the same build from the command line, and mosaicor-inspect
+shows or compares the configuration a firmware image carries.
 .
 Regprobe is a small Modbus TCP master that reads and writes holding registers
 of a slave, once or on a timer, for testing the gateway.

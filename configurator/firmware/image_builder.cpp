@@ -24,11 +24,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Capacity of each region, as the device expects the tables.
+// Capacity of bank 1, as the device expects the tables.
 constexpr std::size_t kBank1End = kBankSize;
-constexpr std::size_t kBank2TablesEnd = kParameterBlockOffset;
-constexpr std::size_t kNameFieldSize = 14;
-constexpr std::size_t kNameLength = 13;
 
 struct Build {
     const fs::path& dir;
@@ -99,7 +96,7 @@ void sdo_section(Build& b) {
                 const std::string packed = row.attr(conf);
                 if (packed.empty())
                     continue;
-                b.out.reserve(9);
+                b.out.reserve(kSdoEntrySize);
                 b.out.u8(b.fv(packed));
                 b.out.be16(b.fv(row.attr(IndexA)));
                 b.out.u8(b.fv(row.attr(SubindexA)));
@@ -111,9 +108,9 @@ void sdo_section(Build& b) {
             }
         });
     }
-    b.word(1) = 0;
-    b.word(2) = count;
-    b.word(3) = static_cast<std::uint16_t>(count * 9);
+    b.word(dir_word::sdo_start) = 0;
+    b.word(dir_word::sdo_count) = count;
+    b.word(dir_word::sdo_size) = static_cast<std::uint16_t>(count * kSdoEntrySize);
 }
 
 // The stored-PDO rows: 5 bytes each, in bank 1 right after the SDO entries.
@@ -128,7 +125,7 @@ void stored_pdo_section(Build& b) {
     std::uint16_t count = 0;
     read_table(file, [&](const TableDocument& doc) {
         for (const RowReader& row : doc.rows()) {
-            b.out.reserve(5);
+            b.out.reserve(kStoredPdoRowSize);
             b.out.be16(b.fv(row.attr(sdopdo_file::index)));
             b.out.u8(b.fv(row.attr(sdopdo_file::subindex)));
             const std::string pdo_number = row.attr(sdopdo_file::nrpdo);
@@ -138,9 +135,9 @@ void stored_pdo_section(Build& b) {
                 ++count;
         }
     });
-    b.word(17) = start;
-    b.word(18) = count;
-    b.word(19) = static_cast<std::uint16_t>(start + 5 * count);
+    b.word(dir_word::stored_start) = start;
+    b.word(dir_word::stored_count) = count;
+    b.word(dir_word::stored_end) = static_cast<std::uint16_t>(start + kStoredPdoRowSize * count);
 }
 
 struct EmcyMapping {
@@ -163,7 +160,6 @@ std::int32_t emcy_number(const RowReader& row, const char* name, const fs::path&
     return str_to_int(attr_of(row, name, file));
 }
 
-constexpr int kEmcyMessageBytes = 5;
 constexpr std::size_t kMaxMappingsPerEntry = 255;
 
 std::string byte_number_message(const std::string& selection) {
@@ -201,7 +197,7 @@ std::vector<EmcyEntry> read_emcy(Build& b, std::uint16_t& register_rows) {
         slot.fill(-1);
         auto slot_of = [&](int byte_number) -> std::uint16_t {
             if (byte_number == 0)
-                return 0xFFFF;
+                return kNoByteSlot;
             auto& s = slot[static_cast<std::size_t>(byte_number)];
             if (s < 0)
                 s = slot_counter++;
@@ -237,7 +233,7 @@ void emcy_section(Build& b) {
     b.out.seek(2, 0);
     b.out.set_region("EMCY table", kBank2TablesEnd);
     for (const EmcyEntry& e : entries) {
-        b.out.reserve(5 + 3 * e.mappings.size());
+        b.out.reserve(kEmcyRecordHeadSize + kEmcyMappingSize * e.mappings.size());
         b.out.u8(e.id);
         b.out.le16(e.code);
         b.out.u8(e.error_register);
@@ -251,20 +247,20 @@ void emcy_section(Build& b) {
     b.out.set_region("EMCY register table", kBank2TablesEnd);
     for (const EmcyEntry& e : entries) {
         for (const EmcyMapping& m : e.mappings) {
-            b.out.reserve(6);
+            b.out.reserve(kEmcyRegisterRowSize);
             b.out.le16(m.reg);
             b.out.le16(m.hi_slot);
             b.out.le16(m.lo_slot);
         }
     }
-    b.word(5) = 0;
-    b.word(6) = static_cast<std::uint16_t>(entries.size());
-    b.word(7) = 0;
-    b.word(8) = static_cast<std::uint16_t>(entries.size());
-    b.word(9) = register_table;
-    b.word(10) = register_rows;
-    b.word(11) = register_table;
-    b.word(12) = register_rows;
+    b.word(dir_word::emcy_start) = 0;
+    b.word(dir_word::emcy_count) = static_cast<std::uint16_t>(entries.size());
+    b.word(dir_word::emcy_start_copy) = 0;
+    b.word(dir_word::emcy_count_copy) = static_cast<std::uint16_t>(entries.size());
+    b.word(dir_word::register_start) = register_table;
+    b.word(dir_word::register_count) = register_rows;
+    b.word(dir_word::register_start_copy) = register_table;
+    b.word(dir_word::register_count_copy) = register_rows;
 }
 
 // The receive-PDO table: 6 bytes per row, right after the EMCY register table.
@@ -279,7 +275,7 @@ void receive_pdo_section(Build& b) {
         read_table(file, [&](const TableDocument& doc) {
             using namespace rpdo_file;
             for (const RowReader& row : doc.rows()) {
-                b.out.reserve(6);
+                b.out.reserve(kReceivePdoRowSize);
                 const std::string cob = row.attr(cobid);
                 b.out.be16(b.fv(cob));
                 b.out.u8(b.fv(row.attr(id_dev_orig)));
@@ -291,10 +287,10 @@ void receive_pdo_section(Build& b) {
             }
         });
     }
-    b.word(13) = start;
-    b.word(14) = count;
-    b.word(15) = static_cast<std::uint16_t>(start + 6 * count);
-    b.word(16) = count;
+    b.word(dir_word::receive_start) = start;
+    b.word(dir_word::receive_count) = count;
+    b.word(dir_word::receive_end) = static_cast<std::uint16_t>(start + kReceivePdoRowSize * count);
+    b.word(dir_word::receive_count_copy) = count;
 }
 
 void address_field(Build& b, const TableDocument& doc, pargen_file::Position position) {
@@ -388,7 +384,7 @@ void transmit_pdo_section(Build& b) {
     read_table(file, [&](const TableDocument& doc) {
         using namespace tpdo_file;
         const std::size_t rows = doc.row_count();
-        b.out.reserve(1 + 5 * rows);
+        b.out.reserve(1 + kTransmitPdoRowSize * rows);
         b.out.u8(static_cast<std::uint16_t>(rows));
         for (const RowReader& row : doc.rows()) {
             b.out.be16(b.fv(row.attr(COB_ID)));

@@ -9,6 +9,7 @@
 #include "core/message_sink.h"
 #include "firmware/banks.h"
 #include "firmware/build_clock.h"
+#include "firmware/image_layout.h"
 
 namespace mk {
 
@@ -21,13 +22,6 @@ inline constexpr std::string_view kMsgEmcyWordXmlNotFound = "File EMCY Word xml 
 inline constexpr std::string_view kMsgReaderPdoXmlNotFound = "File reader PDO xml not found";
 inline constexpr std::string_view kMsgParametresXmlNotFound = "File Parametres xml not found";
 inline constexpr std::string_view kMsgTransmitPdoXmlNotFound = "File Transmit PDO xml not found";
-
-// Fixed places in bank 2.
-inline constexpr std::size_t kParameterBlockOffset = 16184;
-inline constexpr std::size_t kDateWordOffset = 16205;
-inline constexpr std::size_t kTableDirectoryOffset = 16249;
-inline constexpr std::size_t kTransmitTableOffset = 16293;
-inline constexpr std::size_t kDirectoryWords = 19;
 
 // Fills banks 1 and 2 from the seven table files of the project directory, section by section:
 // SDO access table and stored-PDO table in bank 1; EMCY tables, receive-PDO table, parameter

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -25,6 +26,10 @@ struct EmcyRow {
     std::string display_text() const;
     bool operator==(const EmcyRow&) const = default;
 };
+
+// The headings of the EMCY list, left to right.
+inline constexpr std::array<const char*, 3> kEmcyColumnTitles = {"ID EMCY", "Error Code",
+                                                                 "Error Register"};
 
 inline constexpr std::string_view kMsgEmcyIdRange =
     "Error!!! The ID EMCY must to be between 1 and 127.";

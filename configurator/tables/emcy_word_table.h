@@ -32,6 +32,8 @@ struct TWordObj {
 inline constexpr std::array<const char*, 6> kByteChoices = {
     "None", "First Byte", "Second Byte", "Third Byte", "Fourth Byte", "Fifth Byte"};
 inline constexpr int kNoByte = 0;
+// The heading of the register list.
+inline constexpr const char* kRegisterColumnTitle = "Modbus Register";
 inline constexpr int kLastByte = 5;
 
 // High byte number x 16 + low byte number; both are 0 to 5.

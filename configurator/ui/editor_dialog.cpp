@@ -57,6 +57,9 @@ EditorDialog::EditorDialog(const QString& objectName, const QString& caption, Me
         connect(export_, &QPushButton::clicked, this, &EditorDialog::BtnExportClick);
         connect(import_, &QPushButton::clicked, this, &EditorDialog::BtnImportClick);
     }
+    // The page holder never takes the focus: where a window hides its tab bar, Tab would
+    // otherwise stop on the invisible bar for good.
+    pages_->setFocusPolicy(Qt::NoFocus);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pages_, 1);
     layout->addLayout(bar);
@@ -73,6 +76,9 @@ QTableView* EditorDialog::addGridPage(const QString& title, QAbstractItemModel* 
     grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     grid_->horizontalHeader()->setHighlightSections(false);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Tab goes on to the next control, as on every other control of the window; the arrow keys
+    // move between cells. A grid that kept Tab for its cells would hold the keyboard user inside.
+    grid_->setTabKeyNavigation(false);
     // Typing into a cell edits it in place. A click on the selected cell does not: its delayed
     // editor would open over text already being typed and select it, so the next key replaced it.
     grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |

@@ -46,6 +46,7 @@ expected=(
   usr/bin/Mosaicor_Kv
   usr/bin/Regprobe
   usr/bin/mosaicor-build
+  usr/bin/mosaicor-inspect
   usr/share/applications/example.veltrisa.MosaicorKv.desktop
   usr/share/applications/example.veltrisa.Regprobe.desktop
   usr/share/icons/hicolor/scalable/apps/example.veltrisa.MosaicorKv.svg
@@ -55,6 +56,7 @@ expected=(
   usr/share/man/man1/Mosaicor_Kv.1.gz
   usr/share/man/man1/Regprobe.1.gz
   usr/share/man/man1/mosaicor-build.1.gz
+  usr/share/man/man1/mosaicor-inspect.1.gz
   usr/share/doc/mosaicor-kv/changelog.gz
   usr/share/doc/mosaicor-kv/copyright
 )
@@ -69,7 +71,7 @@ check_files() {
   fi
 }
 check_files "the package holds other files than expected"
-for program in Mosaicor_Kv Regprobe mosaicor-build; do
+for program in Mosaicor_Kv Regprobe mosaicor-build mosaicor-inspect; do
   [ -x "$bin/$program" ] || fail "$program is not executable"
 done
 
@@ -82,6 +84,8 @@ for page in "$root"/usr/share/man/man1/*.1.gz; do
 done
 zcat "$root/usr/share/man/man1/mosaicor-build.1.gz" | grep -q -- '--master' ||
   fail "the manual page of mosaicor-build does not come from its --help"
+zcat "$root/usr/share/man/man1/mosaicor-inspect.1.gz" | grep -q -- 'show what differs between two sources' ||
+  fail "the manual page of mosaicor-inspect does not come from its --help"
 
 # The installed programs run as a user's would: the user's data folder is a scratch one.
 export HOME=$work/home XDG_DATA_HOME=$work/home/data

@@ -11,6 +11,7 @@
 #include <QTabWidget>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <vector>
 
 #include "core/guard.h"
 #include "tables/emcy_word_schema.h"
@@ -97,8 +98,15 @@ TFWEmcyMB2::TFWEmcyMB2(const ProjectState& state, MessageSink& sink, QWidget* pa
     pages()->setTabBarAutoHide(true);
     pages()->setDocumentMode(true);
     pages()->addTab(page, windowTitle());
-    setTabOrder(emcyList_, registerList_);
-    setTabOrder(registerList_, register_);
+    // Tab follows the reading order; within a byte group the arrow keys move the choice.
+    std::vector<QWidget*> chain = {emcyList_, registerList_, register_};
+    for (const QButtonGroup* group : {hiByte_, loByte_})
+        for (QAbstractButton* choice : group->buttons())
+            chain.push_back(choice);
+    chain.insert(chain.end(),
+                 {newMapping, modifyMapping, deleteMapping, okButton(), cancelButton()});
+    for (std::size_t i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
     resize(900, 460);
 }
 

@@ -6,8 +6,7 @@ namespace mk {
 
 namespace {
 
-const char* const kEmcyHeaders[EmcyListModel::ColumnCount] = {"ID EMCY", "Error Code",
-                                                              "Error Register"};
+static_assert(kEmcyColumnTitles.size() == EmcyListModel::ColumnCount);
 
 bool isCell(const QModelIndex& index, std::size_t rows, int columns) {
     return index.isValid() && !index.parent().isValid() && index.row() >= 0 &&
@@ -43,7 +42,7 @@ QVariant EmcyListModel::headerData(int section, Qt::Orientation orientation, int
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
         section >= ColumnCount)
         return {};
-    return QString::fromLatin1(kEmcyHeaders[section]);
+    return QString::fromLatin1(kEmcyColumnTitles[static_cast<std::size_t>(section)]);
 }
 
 void EmcyListModel::setRows(std::vector<EmcyRow> rows) {
@@ -93,7 +92,7 @@ QVariant RegisterListModel::data(const QModelIndex& index, int role) const {
 QVariant RegisterListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section != 0)
         return {};
-    return QStringLiteral("Modbus Register");
+    return QString::fromLatin1(kRegisterColumnTitle);
 }
 
 void RegisterListModel::setMappings(std::vector<TWordObj> mappings) {

@@ -164,3 +164,27 @@ TEST_F(TpdoWindow, FailedSaveKeepsTheWindowOpenWithWhatWasTyped) {
 }
 
 } // namespace
+
+namespace {
+
+// The title band hides the page's tab bar; the focus must still come round to where it started
+// instead of stopping on the hidden bar or staying among the grid's cells.
+TEST_F(TpdoWindow, TabComesRoundThroughGridAndButtons) {
+    open();
+    QWidget* ok = window->okButton();
+    ok->setFocus();
+    QStringList seen;
+    for (int i = 0; i < 12; ++i) {
+        QWidget* w = QApplication::focusWidget();
+        ASSERT_NE(w, nullptr);
+        seen << w->objectName();
+        QTest::keyClick(w, Qt::Key_Tab);
+        if (QApplication::focusWidget() == ok)
+            break;
+    }
+    EXPECT_EQ(QApplication::focusWidget(), ok) << seen.join(' ').toStdString();
+    EXPECT_TRUE(seen.contains("cancelButton")) << seen.join(' ').toStdString();
+    EXPECT_TRUE(seen.contains("grid")) << seen.join(' ').toStdString();
+}
+
+} // namespace

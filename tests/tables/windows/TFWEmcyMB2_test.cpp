@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QItemSelectionModel>
@@ -256,6 +257,28 @@ TEST_F(WordWindow, WordFileReadInPartIsReportedAndOkLeavesItAlone) {
               std::vector<std::string>{mk::incomplete_file_message("emcyword.xml")});
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(mk::test::fileText(wordFile()), word);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(WordWindow, TabWalksEveryControlOnceAndComesBack) {
+    open(emcyRows(1), "<EMCY_Word/>");
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const QStringList expected = {"List of EMCY",
+                                  "List of Modbus Register",
+                                  "Number of Modbus Register",
+                                  "Hi Byte of Modbus Register: None",
+                                  "Lo Byte of Modbus Register: None",
+                                  "New",
+                                  "Modify",
+                                  "Delete",
+                                  "OK",
+                                  "Cancel"};
+    EXPECT_EQ(mk::test::tabWalk(emcyList).join(" | ").toStdString(),
+              expected.join(" | ").toStdString());
 }
 
 } // namespace

@@ -229,4 +229,15 @@ TEST_F(EmcyWindow, TenThousandRowsOpenAndEditQuickly) {
     EXPECT_TRUE(sink.entries.empty());
 }
 
+TEST_F(EmcyWindow, TabWalksEveryControlOnceAndComesBack) {
+    open("<EMCY/>");
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const QStringList expected = {"List of EMCY",   "ID EMCY",  "EMCY Error Code",
+                                  "Error Register", "New EMCY", "Delete EMCY",
+                                  "Modify EMCY",    "OK",       "Cancel"};
+    EXPECT_EQ(mk::test::tabWalk(list).join(" | ").toStdString(),
+              expected.join(" | ").toStdString());
+}
+
 } // namespace

@@ -2,7 +2,10 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemModel>
+#include <QApplication>
+#include <QGroupBox>
 #include <QLineEdit>
+#include <QStringList>
 #include <QTest>
 #include <QTreeView>
 #include <QWidget>
@@ -57,6 +60,22 @@ inline std::string fileText(const std::filesystem::path& p) {
 
 inline void writeFileText(const std::filesystem::path& p, const std::string& text) {
     std::ofstream(p, std::ios::binary) << text;
+}
+
+// What Tab passes through, starting from `first` until the focus comes back to it: a button by
+// its text (a choice with its group's title), any other control by its accessible name.
+inline QStringList tabWalk(QWidget* first) {
+    first->setFocus();
+    QStringList seen;
+    for (int i = 0; i < 40 && (seen.isEmpty() || QApplication::focusWidget() != first); ++i) {
+        QWidget* w = QApplication::focusWidget();
+        const auto* button = qobject_cast<QAbstractButton*>(w);
+        const auto* box = qobject_cast<QGroupBox*>(w->parentWidget());
+        const QString name = button ? button->text() : w->accessibleName();
+        seen << (box && button ? box->title() + ": " + name : name);
+        QTest::keyClick(w, Qt::Key_Tab);
+    }
+    return seen;
 }
 
 } // namespace mk::test

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "firmware/inspect_command.h"
+#include "firmware_test_support.h"
+#include "test_dir.h"
+
+namespace mk {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+// Two builds of the demo project at different times, with the same or changed tables.
+class InspectDemo : public ::testing::Test {
+protected:
+    fs::path project(const std::string& name, const std::string& time) {
+        const fs::path p = dir.path() / name;
+        fs::copy(fs::path(MK_ASSETS_DIR) / "demo", p);
+        fs::create_directory(p / "bin");
+        edit(p);
+        const std::string command = std::string("'") + MK_BUILD_COMMAND + "' --master '" +
+                                    MK_ASSETS_DIR + "' --time " + time + " '" + p.string() +
+                                    "' 2>/dev/null";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        return p;
+    }
+    int run(std::vector<std::string> args) {
+        args.insert(args.begin(), "mosaicor-inspect");
+        std::vector<const char*> argv;
+        for (const auto& a : args)
+            argv.push_back(a.c_str());
+        out.str("");
+        err.str("");
+        const InspectCommand c = parse_inspect_command(static_cast<int>(argv.size()), argv.data());
+        if (const auto* usage = std::get_if<UsageError>(&c)) {
+            err << usage->text;
+            return kInspectError;
+        }
+        return run_inspect_command(std::get<InspectOptions>(c), out, err);
+    }
+
+    std::function<void(const fs::path&)> edit = [](const fs::path&) {};
+    test::TempDir dir;
+    std::ostringstream out, err;
+};
+
+TEST_F(InspectDemo, DiffReportsExactlyTheChangedSdoRowAndAddress) {
+    const fs::path a = project("a", "2024-03-05T14:37:09");
+    edit = [](const fs::path& p) {
+        test::write_text(p / "pargen.xml",
+                         replaced(test::read_text(p / "pargen.xml"), "b4=\"50\"", "b4=\"51\""));
+        test::write_text(p / "sdo.xml", replaced(test::read_text(p / "sdo.xml"),
+                                                 "IndexA=\"200\" SubindexA=\"0\" devIDB=\"3\"",
+                                                 "IndexA=\"210\" SubindexA=\"0\" devIDB=\"4\""));
+    };
+    const fs::path b = project("b", "2025-01-02T08:00:00");
+    const std::string image = "New_RZ41902_15_3.sx";
+
+    EXPECT_EQ(run({"--diff", (a / image).string(), (b / image).string()}), kInspectDifferent);
+    const std::string text = out.str();
+    EXPECT_NE(text.find("\nCommunication parameters\n  devnetip (IP): 192.168.1.50 \xE2\x86\x92 "
+                        "192.168.1.51\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\nSDO access table\n  row 2: Addr Word 200 \xE2\x86\x92 210, ID 3 "
+                        "\xE2\x86\x92 4\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\n2 differences.\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("(built 2024-03-05 14:37:08)"), std::string::npos);
+
+    // The same configuration built at another time, and an image against its own bank files.
+    edit = [](const fs::path&) {};
+    const fs::path c = project("c", "2025-01-02T08:00:00");
+    EXPECT_EQ(run({"--diff", (a / image).string(), (c / image).string()}), kInspectEqual);
+    EXPECT_NE(out.str().find("The configurations are equal."), std::string::npos);
+    EXPECT_EQ(run({"--diff", (b / image).string(), (b / "bin").string()}), kInspectEqual);
+    EXPECT_EQ(run({"--diff", (a / image).string(), (a / "none.sx").string()}), kInspectError);
+    EXPECT_NE(err.str().find("none.sx not found"), std::string::npos);
+}
+
+TEST_F(InspectDemo, ShowsTheDemoInColumnsAndAsJsonForPython) {
+    const fs::path a = project("a", "2024-03-05T14:37:09");
+    const fs::path image = a / "New_RZ41902_15_3.sx";
+    ASSERT_EQ(run({image.string()}), kInspectShown) << err.str();
+    const std::string text = out.str();
+    EXPECT_NE(text.find("  devnetip              IP"), std::string::npos) << text;
+    EXPECT_NE(text.find("SDO access table (5 rows)\n"
+                        "  N  Addr Word  Hi Word  Lo Word  R/W  ID  Index   SubIndex  nByte  "
+                        "SubindexA\n"
+                        "  0  100        0        0        1    2   0x6200  1         1      0\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Transmit-PDO table (1 row)\n"
+                        "  N  COB-ID  Dimension  Start Modbus Address\n"
+                        "  0  0x203   2          300\n"),
+              std::string::npos)
+        << text;
+
+    ASSERT_EQ(run({"--json", image.string()}), kInspectShown);
+    const fs::path json = dir.path() / "demo.json";
+    test::write_text(json, out.str());
+    // Python's own JSON reader checks the output, and a script reads values from it.
+    const std::string check =
+        "/usr/bin/python3 -c \"import json,sys; d=json.load(open(sys.argv[1])); "
+        "assert d['parameters']['devnetip']=='192.168.1.50'; "
+        "assert d['sdo'][4]=={'Addr Word':4096,'Hi Word':4,'Lo Word':4,'R/W':1,'ID':2,"
+        "'Index':4096,'SubIndex':0,'nByte':4,'SubindexA':0}, d['sdo'][4]; "
+        "assert len(d['emcy'])==2 and len(d['emcy_word'])==3; "
+        "assert d['parameters']['network_start_modbus'] is False\" '" +
+        json.string() + "'";
+    EXPECT_EQ(std::system(check.c_str()), 0);
+}
+
+TEST(InspectCommand, UsageErrors) {
+    const auto parse = [](std::vector<const char*> args) {
+        args.insert(args.begin(), "mosaicor-inspect");
+        return parse_inspect_command(static_cast<int>(args.size()), args.data());
+    };
+    const auto usage = [&](std::vector<const char*> args) {
+        const auto c = parse(std::move(args));
+        const auto* u = std::get_if<UsageError>(&c);
+        return u ? u->text : "accepted";
+    };
+    EXPECT_EQ(usage({}), "SOURCE is missing");
+    EXPECT_EQ(usage({"a", "b"}), "only one SOURCE may be given");
+    EXPECT_EQ(usage({"--diff", "a"}), "--diff needs two sources");
+    EXPECT_EQ(usage({"--diff", "--json", "a", "b"}), "--json does not go with --diff");
+    EXPECT_EQ(usage({"--yaml", "a"}), "unknown option --yaml");
+    EXPECT_TRUE(std::holds_alternative<HelpRequest>(parse({"a", "--help"})));
+    const auto json = parse({"--json", "x.sx"});
+    ASSERT_TRUE(std::holds_alternative<InspectOptions>(json));
+    EXPECT_TRUE(std::get<InspectOptions>(json).json);
+}
+
+} // namespace
+} // namespace mk
