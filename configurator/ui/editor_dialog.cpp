@@ -2,6 +2,7 @@
 
 #include <QAbstractItemDelegate>
 #include <QEvent>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -17,6 +18,12 @@ namespace mk {
 
 namespace {
 
+// The file-open dialog of the import: .xls workbooks only.
+QString chooseXlsWorkbook(QWidget* parent, const QString& folder) {
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), folder,
+                                        QStringLiteral("File EXCEL (*.xls)"));
+}
+
 QPushButton* barButton(const QString& caption, const QString& name, QWidget* parent) {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(name);
@@ -31,7 +38,8 @@ EditorDialog::EditorDialog(const QString& objectName, const QString& caption, Me
                            Transfer transfer, QWidget* parent)
     : QDialog(parent), sink_(sink), pages_(new QTabWidget(this)),
       ok_(barButton(QStringLiteral("OK"), QStringLiteral("okButton"), this)),
-      cancel_(barButton(QStringLiteral("Cancel"), QStringLiteral("cancelButton"), this)) {
+      cancel_(barButton(QStringLiteral("Cancel"), QStringLiteral("cancelButton"), this)),
+      chooseWorkbook_(chooseXlsWorkbook) {
     setObjectName(objectName);
     setWindowTitle(caption);
     setModal(true);
@@ -45,11 +53,10 @@ EditorDialog::EditorDialog(const QString& objectName, const QString& caption, Me
     if (transfer == Transfer::ExportImport) {
         export_ = barButton(QStringLiteral("Export"), QStringLiteral("exportButton"), this);
         import_ = barButton(QStringLiteral("Import"), QStringLiteral("importButton"), this);
-        for (QPushButton* b : {export_, import_}) {
-            b->setEnabled(false);
-            b->setToolTip(QStringLiteral("Not available in this build"));
-            bar->addWidget(b);
-        }
+        bar->addWidget(export_);
+        bar->addWidget(import_);
+        connect(export_, &QPushButton::clicked, this, &EditorDialog::BtnExportClick);
+        connect(import_, &QPushButton::clicked, this, &EditorDialog::BtnImportClick);
     }
     // The page holder never takes the focus: where a window hides its tab bar, Tab would
     // otherwise stop on the invisible bar for good.
@@ -140,6 +147,28 @@ void EditorDialog::BitBtn1Click() {
 
 void EditorDialog::BitBtn2Click() {
     reject();
+}
+
+void EditorDialog::setWorkbookChooser(WorkbookChooser chooser) {
+    chooseWorkbook_ = std::move(chooser);
+}
+
+void EditorDialog::BtnExportClick() {
+    // What is being typed into a cell belongs to the table the user exports.
+    commitOpenEditor();
+    run_guarded(sink_, [&] { exportTable(); });
+}
+
+void EditorDialog::BtnImportClick() {
+    run_guarded(sink_, [&] {
+        const QString file =
+            chooseWorkbook_(this, QString::fromStdString(transferFolder().string()));
+        if (file.isEmpty())
+            return;
+        // A cell editor left open would write its old text over the imported table.
+        commitOpenEditor();
+        importWorkbook(std::filesystem::path(file.toStdString()));
+    });
 }
 
 } // namespace mk

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "core/guard.h"
+#include "tables/sdopdo_transfer.h"
 #include "ui/qt_text.h"
 
 namespace mk {
@@ -230,6 +231,22 @@ bool TFInfopdoMB::validate() {
 
 void TFInfopdoMB::save() {
     editor_.save(state_.project_dir);
+}
+
+std::filesystem::path TFInfopdoMB::transferFolder() const {
+    return state_.project_dir;
+}
+
+void TFInfopdoMB::exportTable() {
+    export_sdopdo_csv(editor_.table(), state_.project_dir);
+}
+
+void TFInfopdoMB::importWorkbook(const std::filesystem::path& workbook) {
+    const auto problem = editor_.import_workbook(reader_, workbook);
+    // The emptied entries list, edit field and groups are shown, then what went wrong.
+    showEditor();
+    if (problem)
+        sink_.show(*problem, MessageKind::Warning);
 }
 
 } // namespace mk

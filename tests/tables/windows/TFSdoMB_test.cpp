@@ -112,8 +112,8 @@ TEST_F(SdoWindow, GridShowsTitlesNumbersAndShading) {
 
     EXPECT_EQ(window->windowTitle(), "SDO");
     EXPECT_EQ(window->pages()->tabText(0), "CanA-ModBus");
-    EXPECT_FALSE(window->exportButton()->isEnabled());
-    EXPECT_FALSE(window->importButton()->isEnabled());
+    EXPECT_TRUE(window->exportButton()->isEnabled());
+    EXPECT_TRUE(window->importButton()->isEnabled());
 }
 
 TEST_F(SdoWindow, OpeningReloadsTheFileAndFocusesOk) {
@@ -226,6 +226,72 @@ TEST_F(SdoWindow, ResizingGivesEveryColumnAnEleventhOfTheGrid) {
     for (int c = 0; c < SdoTableModel::ColumnCount; ++c)
         EXPECT_EQ(window->grid()->columnWidth(c), expected) << c;
     window->hide();
+}
+
+// Import and export: the chooser stands in for the file-open dialog and records where it starts.
+class SdoTransfer : public SdoWindow {
+protected:
+    SdoTransfer() {
+        writeFile("<sdo><row conf=\"0\" IndexA=\"7\" devIDB=\"1\" IndexB=\"4096\" SubindexB=\"0\" "
+                  "nbyteB=\"1\" mnemonico=\"from file\"/></sdo>");
+        window->FormShow();
+        window->setWorkbookChooser([this](QWidget*, const QString& folder) {
+            startedIn = folder;
+            return answer;
+        });
+    }
+    QPushButton* button(const char* name) const {
+        return window->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+    QString answer;
+    QString startedIn;
+};
+
+TEST_F(SdoTransfer, ImportFillsTheGridSilentlyAndLeavesTheFileAlone) {
+    ASSERT_TRUE(button("importButton")->isEnabled());
+    const std::string before = readFile(file());
+    answer = QStringLiteral(MK_WORKBOOKS_DIR "/sdo_doubles.xls");
+    QTest::mouseClick(button("importButton"), Qt::LeftButton);
+    EXPECT_EQ(startedIn, QString::fromStdString(dir.path().string()));
+    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(cell(0, SdoTableModel::AddrWord), QStringLiteral("100"));
+    EXPECT_EQ(cell(0, SdoTableModel::Mnemonico), QStringLiteral("valve, outlet"));
+    EXPECT_EQ(cell(1, SdoTableModel::HiWord), QStringLiteral("31"));
+    EXPECT_EQ(cell(4, SdoTableModel::AddrWord), QStringLiteral("500"));
+    EXPECT_EQ(cell(4, SdoTableModel::SubIndex), QStringLiteral("2.5"));
+    EXPECT_EQ(readFile(file()), before);
+
+    // Cancelling the dialog changes nothing.
+    answer.clear();
+    window->BtnImportClick();
+    EXPECT_EQ(cell(0, SdoTableModel::AddrWord), QStringLiteral("100"));
+    EXPECT_TRUE(sink.entries.empty());
+}
+
+TEST_F(SdoTransfer, AWorkbookWithoutTheSheetEmptiesTheGridAndSaysSo) {
+    answer = QStringLiteral(MK_WORKBOOKS_DIR "/no_sheet.xls");
+    window->BtnImportClick();
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"No sheet named sdo in the workbook"});
+    EXPECT_EQ(sink.entries[0].kind, mk::MessageKind::Warning);
+    EXPECT_EQ(cell(0, SdoTableModel::AddrWord), QString());
+    // "OK" would now write an empty table: the user has been told why it is empty.
+}
+
+TEST_F(SdoTransfer, ExportWritesTheCsvQuietlyAndReportsAFileThatCannotBeWritten) {
+    ASSERT_TRUE(button("exportButton")->isEnabled());
+    QTest::mouseClick(button("exportButton"), Qt::LeftButton);
+    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(readFile(dir.path() / "sdo.csv"),
+              "conf,IndexA,SubindexA,devIDB,IndexB,SubindexB,nbyteB,mnemonico\r\n"
+              "0,7,0,1,4096,0,1,from file\r\n");
+
+    fs::remove(dir.path() / "sdo.csv");
+    fs::create_directories(dir.path() / "sdo.csv" / "inside");
+    window->BtnExportClick();
+    ASSERT_EQ(sink.entries.size(), 1u);
+    EXPECT_EQ(sink.entries[0].kind, mk::MessageKind::Error);
+    EXPECT_NE(sink.entries[0].text.find("sdo.csv"), std::string::npos) << sink.entries[0].text;
+    EXPECT_EQ(cell(0, SdoTableModel::Mnemonico), QStringLiteral("from file"));
 }
 
 } // namespace

@@ -96,8 +96,8 @@ TEST_F(RpdoWindow, CaptionHeadingsButtonsFocusAndColumnWidths) {
     const char* titles[] = {"N", "cobid", "id_dev_orig", "dimension"};
     for (int c = 0; c < 4; ++c)
         EXPECT_EQ(model()->headerData(c, Qt::Horizontal).toString(), titles[c]);
-    EXPECT_FALSE(window->exportButton()->isEnabled());
-    EXPECT_FALSE(window->importButton()->isEnabled());
+    EXPECT_TRUE(window->exportButton()->isEnabled());
+    EXPECT_TRUE(window->importButton()->isEnabled());
     EXPECT_EQ(QApplication::focusWidget(), window->okButton());
     EXPECT_EQ(sink.texts(), Texts{"File XML not found"});
 
@@ -187,6 +187,40 @@ TEST_F(RpdoWindow, CancelDiscardsWhatWasTyped) {
     EXPECT_FALSE(window->isVisible());
     open();
     EXPECT_EQ(cell(0, Cobid), "0x181");
+}
+
+TEST_F(RpdoWindow, ImportAndExportThroughTheButtons) {
+    writeFile("<rpdodef>" + row("0x281", "9", "8") + "</rpdodef>");
+    state.pdo_layout = 1;
+    window->FormShow();
+    QString startedIn;
+    window->setWorkbookChooser([&](QWidget*, const QString& folder) {
+        startedIn = folder;
+        return QStringLiteral(MK_WORKBOOKS_DIR "/rpdodef_upper_case.xls");
+    });
+    QTest::mouseClick(window->importButton(), Qt::LeftButton);
+    EXPECT_EQ(startedIn, QString::fromStdString(dir.path().string()));
+    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(model()->rowCount(), 8);
+    EXPECT_EQ(cell(0, Cobid), "0x181");
+    EXPECT_EQ(cell(1, Dimension), "0");
+    EXPECT_EQ(cell(2, Cobid), "0x201");
+    EXPECT_EQ(cell(3, Cobid), "");
+
+    QTest::mouseClick(window->exportButton(), Qt::LeftButton);
+    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(readFile(dir.path() / "rpdodef.csv"),
+              "cobid,id_dev_orig,en_bypass,posind,n_tpdo \r\n0x181,1,0,0,0\r\n641,2,0,0,0\r\n"
+              "0x201,3,0,0,0\r\n");
+    // Neither touched the table file.
+    EXPECT_EQ(readFile(file()), "<rpdodef>" + row("0x281", "9", "8") + "</rpdodef>");
+
+    window->setWorkbookChooser(
+        [](QWidget*, const QString&) { return QStringLiteral(MK_WORKBOOKS_DIR "/truncated.xls"); });
+    window->BtnImportClick();
+    EXPECT_EQ(sink.texts(),
+              Texts{"Import stopped: the file cannot be read as an Excel workbook (.xls)"});
+    EXPECT_EQ(cell(0, Cobid), "");
 }
 
 } // namespace
