@@ -7,12 +7,14 @@
 #include <QPixmap>
 #include <QTableView>
 #include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "core/message_sink.h"
 #include "core/project_state.h"
 #include "tables/sdo_schema.h"
 #include "tables/sdo_table.h"
+#include "tables/sdo_transfer.h"
 #include "tables/windows/TFSdoMB.h"
 #include "test_dir.h"
 
@@ -114,10 +116,46 @@ void BM_CreateAndOpenWindow(benchmark::State& s) {
     requireQuiet(sink);
 }
 
+// "Import" of a 1500-row sdo sheet into the window's model (the workbook is made by xlwt from
+// the table's own export), and "Export" of the full table as sdo.csv.
+void BM_ImportSheetIntoModel(benchmark::State& s) {
+    Project project;
+    mk::export_sdo_csv(fullTable(), project.state.project_dir);
+    const std::filesystem::path xls = project.state.project_dir / "full.xls";
+    const std::string make = "/usr/bin/python3 '" MK_WORKBOOKS_DIR "/csv_to_xls.py' '" +
+                             (project.state.project_dir / "sdo.csv").string() + "' sdo '" +
+                             xls.string() + "'";
+    if (std::system(make.c_str()) != 0) {
+        s.SkipWithError("cannot make the workbook (python3-xlwt missing?)");
+        return;
+    }
+    mk::RecordingSink sink;
+    mk::TFSdoMB window(project.state, sink);
+    window.setWorkbookChooser(
+        [&](QWidget*, const QString&) { return QString::fromStdString(xls.string()); });
+    for (auto _ : s)
+        window.BtnImportClick();
+    requireQuiet(sink);
+    if (window.model()->table().extent() != mk::SdoTable::kRows)
+        s.SkipWithError("the table was not imported whole");
+}
+
+void BM_ExportCsv(benchmark::State& s) {
+    Project project;
+    mk::RecordingSink sink;
+    mk::TFSdoMB window(project.state, sink);
+    window.model()->setTable(fullTable());
+    for (auto _ : s)
+        window.BtnExportClick();
+    requireQuiet(sink);
+}
+
 BENCHMARK(BM_LoadIntoModel)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ValidateAndSave)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenWindow)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CreateAndOpenWindow)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportSheetIntoModel)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportCsv)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

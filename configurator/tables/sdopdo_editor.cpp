@@ -2,6 +2,7 @@
 
 #include "core/integer_text.h"
 #include "tables/sdopdo_schema.h"
+#include "tables/sdopdo_transfer.h"
 
 namespace mk {
 
@@ -12,6 +13,17 @@ void StoredPdoEditor::open(const std::filesystem::path& project_dir, MessageSink
     edit.clear();
     choice = {};
     table_ = load_stored_pdo_table(project_dir, sink);
+}
+
+std::optional<std::string> StoredPdoEditor::import_workbook(WorkbookReader& reader,
+                                                            const std::filesystem::path& workbook) {
+    // No PDO stays selected: its lines would no longer stand for its entries.
+    lines_.clear();
+    pdo_.reset();
+    line_.reset();
+    edit.clear();
+    choice = {};
+    return import_sdopdo_workbook(table_, reader, workbook);
 }
 
 void StoredPdoEditor::select_pdo(std::size_t pdo) {

@@ -8,6 +8,7 @@
 
 #include "core/message_sink.h"
 #include "tables/sdopdo_table.h"
+#include "tables/workbook.h"
 
 namespace mk {
 
@@ -50,6 +51,13 @@ public:
     // (as it is before anything was copied).
     void copy();
     void paste();
+
+    // "Import": empties the entries list, the selection, the edit text and the choices, then
+    // replaces the PDOs' entries from the workbook's sdopdo sheet. The entries list stays empty
+    // until a PDO is selected. Returns the message for the user when the import did not run to
+    // the end.
+    std::optional<std::string> import_workbook(WorkbookReader& reader,
+                                               const std::filesystem::path& workbook);
 
     // Writes sdopdo.xml of the project from every entry.
     void save(const std::filesystem::path& project_dir) const;

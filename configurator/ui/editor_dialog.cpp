@@ -2,6 +2,7 @@
 
 #include <QAbstractItemDelegate>
 #include <QEvent>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -11,10 +12,17 @@
 #include <QVBoxLayout>
 
 #include "core/guard.h"
+#include "ui/grid_editing.h"
 
 namespace mk {
 
 namespace {
+
+// The file-open dialog of the import: .xls workbooks only.
+QString chooseXlsWorkbook(QWidget* parent, const QString& folder) {
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), folder,
+                                        QStringLiteral("File EXCEL (*.xls)"));
+}
 
 QPushButton* barButton(const QString& caption, const QString& name, QWidget* parent) {
     auto* b = new QPushButton(caption, parent);
@@ -30,7 +38,8 @@ EditorDialog::EditorDialog(const QString& objectName, const QString& caption, Me
                            Transfer transfer, QWidget* parent)
     : QDialog(parent), sink_(sink), pages_(new QTabWidget(this)),
       ok_(barButton(QStringLiteral("OK"), QStringLiteral("okButton"), this)),
-      cancel_(barButton(QStringLiteral("Cancel"), QStringLiteral("cancelButton"), this)) {
+      cancel_(barButton(QStringLiteral("Cancel"), QStringLiteral("cancelButton"), this)),
+      chooseWorkbook_(chooseXlsWorkbook) {
     setObjectName(objectName);
     setWindowTitle(caption);
     setModal(true);
@@ -44,11 +53,10 @@ EditorDialog::EditorDialog(const QString& objectName, const QString& caption, Me
     if (transfer == Transfer::ExportImport) {
         export_ = barButton(QStringLiteral("Export"), QStringLiteral("exportButton"), this);
         import_ = barButton(QStringLiteral("Import"), QStringLiteral("importButton"), this);
-        for (QPushButton* b : {export_, import_}) {
-            b->setEnabled(false);
-            b->setToolTip(QStringLiteral("Not available in this build"));
-            bar->addWidget(b);
-        }
+        bar->addWidget(export_);
+        bar->addWidget(import_);
+        connect(export_, &QPushButton::clicked, this, &EditorDialog::BtnExportClick);
+        connect(import_, &QPushButton::clicked, this, &EditorDialog::BtnImportClick);
     }
     // The page holder never takes the focus: where a window hides its tab bar, Tab would
     // otherwise stop on the invisible bar for good.
@@ -68,7 +76,9 @@ QTableView* EditorDialog::addGridPage(const QString& title, QAbstractItemModel* 
     grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
     grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     grid_->horizontalHeader()->setHighlightSections(false);
-    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Blocks of cells are selected, emptied with Delete, copied and pasted as spreadsheets do.
+    grid_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    new GridEditing(grid_);
     // Tab goes on to the next control, as on every other control of the window; the arrow keys
     // move between cells. A grid that kept Tab for its cells would hold the keyboard user inside.
     grid_->setTabKeyNavigation(false);
@@ -137,6 +147,28 @@ void EditorDialog::BitBtn1Click() {
 
 void EditorDialog::BitBtn2Click() {
     reject();
+}
+
+void EditorDialog::setWorkbookChooser(WorkbookChooser chooser) {
+    chooseWorkbook_ = std::move(chooser);
+}
+
+void EditorDialog::BtnExportClick() {
+    // What is being typed into a cell belongs to the table the user exports.
+    commitOpenEditor();
+    run_guarded(sink_, [&] { exportTable(); });
+}
+
+void EditorDialog::BtnImportClick() {
+    run_guarded(sink_, [&] {
+        const QString file =
+            chooseWorkbook_(this, QString::fromStdString(transferFolder().string()));
+        if (file.isEmpty())
+            return;
+        // A cell editor left open would write its old text over the imported table.
+        commitOpenEditor();
+        importWorkbook(std::filesystem::path(file.toStdString()));
+    });
 }
 
 } // namespace mk

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <filesystem>
 #include <functional>
 
 #include "core/message_sink.h"
@@ -17,9 +18,12 @@ namespace mk {
 // - the reload on opening: FormShow runs when the window is opened, but not when it is restored
 //   from the task bar, which would throw away what the user typed;
 // - the grid page: a QTableView over a table's model, edited in place, with the column-width
-//   rule applied whenever the grid is resized;
+//   rule applied whenever the grid is resized, and the block editing of GridEditing (Delete,
+//   copy and paste of selected cells);
 // - "OK" as one guarded step: a cell still being edited is committed first, then validate(),
-//   save() and accept(); a failure keeps the window open with nothing written.
+//   save() and accept(); a failure keeps the window open with nothing written;
+// - "Export" and "Import" as guarded steps: the export, or the file-open dialog for .xls
+//   workbooks (starting in the project folder; cancelling does nothing) and then the import.
 // An editor declares its pages in its constructor and implements FormShow, validate and save.
 class EditorDialog : public QDialog {
     Q_OBJECT
@@ -30,7 +34,7 @@ public:
     QTableView* grid() const { return grid_; }
     QPushButton* okButton() const { return ok_; }
     QPushButton* cancelButton() const { return cancel_; }
-    // Null when the table has no spreadsheet transfer; disabled until it is wired.
+    // Null when the table has no spreadsheet transfer.
     QPushButton* exportButton() const { return export_; }
     QPushButton* importButton() const { return import_; }
 
@@ -39,6 +43,13 @@ public:
     void FormResize();           // the column-width rule over the grid's width
     void BitBtn1Click();         // "OK": validate, save, close
     void BitBtn2Click();         // "Cancel"
+    void BtnExportClick();       // "Export": the table as CSV into the project folder
+    void BtnImportClick();       // "Import": the table from a workbook the user chooses
+
+    // Asks for the workbook to import, starting in `folder`; an empty text when cancelled.
+    // The program shows the file-open dialog; tests answer in its place.
+    using WorkbookChooser = std::function<QString(QWidget* parent, const QString& folder)>;
+    void setWorkbookChooser(WorkbookChooser chooser);
 
 protected:
     EditorDialog(const QString& objectName, const QString& caption, MessageSink& sink,
@@ -55,6 +66,14 @@ protected:
     virtual bool validate() = 0;
     virtual void save() = 0;
 
+    // Editors with spreadsheet transfer implement the three below.
+    // Where the file-open dialog starts and the CSV file goes: the project folder.
+    virtual std::filesystem::path transferFolder() const { return {}; }
+    // Writes the CSV file; throwing ends the step with the error's text, the table untouched.
+    virtual void exportTable() {}
+    // Fills the table from the chosen workbook.
+    virtual void importWorkbook(const std::filesystem::path&) {}
+
     MessageSink& sink_;
 
     void showEvent(QShowEvent* event) override;
@@ -70,6 +89,7 @@ private:
     QPushButton* export_ = nullptr;
     QPushButton* import_ = nullptr;
     std::function<int(int, int)> columnWidth_;
+    WorkbookChooser chooseWorkbook_;
 };
 
 } // namespace mk

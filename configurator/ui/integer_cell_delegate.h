@@ -1,19 +1,39 @@
 #pragma once
 
 #include <QStyledItemDelegate>
+#include <string>
+#include <string_view>
 
 namespace mk {
 
-// The cell editor of grid columns that take integer text: after every key the cell's text runs
-// through filter_integer_cell, so a key that makes it anything but integer text (or "0x")
-// empties the cell at once.
-class IntegerCellDelegate : public QStyledItemDelegate {
+// What a cell keeps of a text typed or pasted into it: the text itself, or another (usually
+// empty) text when the cell does not take it.
+using CellRule = std::string (*)(std::string_view);
+
+// The cell editor of grid columns with a cell rule: after every key the cell's text runs through
+// the rule, and the block paste of the grid applies the same rule to every pasted text, so a
+// cell never holds what typing could not have put there.
+class CellRuleDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit CellRuleDelegate(CellRule rule, QObject* parent = nullptr)
+        : QStyledItemDelegate(parent), rule_(rule) {}
+
+    CellRule rule() const { return rule_; }
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
+
+private:
+    CellRule rule_;
+};
+
+// The cell editor of grid columns that take integer text: a key that makes the text anything
+// but integer text (or "0x") empties the cell at once.
+class IntegerCellDelegate : public CellRuleDelegate {
+    Q_OBJECT
+public:
+    explicit IntegerCellDelegate(QObject* parent = nullptr);
 };
 
 } // namespace mk

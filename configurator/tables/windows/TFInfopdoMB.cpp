@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "core/guard.h"
+#include "tables/sdopdo_transfer.h"
 #include "ui/qt_text.h"
 
 namespace mk {
@@ -28,12 +29,16 @@ QWidget* headedList(QListWidget* list, const QStringList& heading) {
     auto* box = new QWidget;
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
+    QStringList named;
     for (const QString& line : heading) {
         auto* label = new QLabel(line, box);
         label->setStyleSheet(QStringLiteral("font-weight: bold;"));
         layout->addWidget(label);
+        // An empty line only keeps the two lists level; it is no part of the name.
+        if (!line.isEmpty())
+            named.append(line);
     }
-    list->setAccessibleName(heading.join(QLatin1Char(' ')));
+    list->setAccessibleName(named.join(QLatin1Char(' ')));
     layout->addWidget(list, 1);
     return box;
 }
@@ -115,15 +120,23 @@ TFInfopdoMB::TFInfopdoMB(const ProjectState& state, MessageSink& sink, QWidget* 
     side->addStretch(1);
     columns->addLayout(side, 3);
     pages()->addTab(page, QStringLiteral("CanA-ModBus"));
+    // The keyboard goes through the page as it reads: the two lists, the field, the groups, the
+    // buttons.
+    QWidget* order[] = {entries_, pdos_, index_, high_->button(0), low_->button(0), remove, add,
+                        modify,   copy,  paste,  okButton(),       cancelButton()};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
 
     // A click selects, also on the line already selected (to show an entry again after editing
-    // the field); the arrow keys select too. A mouse press changes the current row before the
-    // click arrives, so that change is left to the click.
+    // the field); the arrow keys select too. A mouse press selects before the click arrives, so
+    // that change is left to the click. Tabbing into a list only puts the keyboard cursor on a
+    // line without selecting it, so it changes nothing the user typed.
     const auto wireSelection = [](QListWidget* list, void (TFInfopdoMB::*handler)(int),
                                   TFInfopdoMB* self) {
-        connect(list, &QListWidget::currentRowChanged, self, [self, handler](int row) {
-            if (QApplication::mouseButtons() == Qt::NoButton)
-                (self->*handler)(row);
+        connect(list, &QListWidget::itemSelectionChanged, self, [self, handler, list] {
+            const QListWidgetItem* item = list->currentItem();
+            if (QApplication::mouseButtons() == Qt::NoButton && item && item->isSelected())
+                (self->*handler)(list->currentRow());
         });
         connect(
             list, &QListWidget::itemClicked, self,
@@ -218,6 +231,22 @@ bool TFInfopdoMB::validate() {
 
 void TFInfopdoMB::save() {
     editor_.save(state_.project_dir);
+}
+
+std::filesystem::path TFInfopdoMB::transferFolder() const {
+    return state_.project_dir;
+}
+
+void TFInfopdoMB::exportTable() {
+    export_sdopdo_csv(editor_.table(), state_.project_dir);
+}
+
+void TFInfopdoMB::importWorkbook(const std::filesystem::path& workbook) {
+    const auto problem = editor_.import_workbook(reader_, workbook);
+    // The emptied entries list, edit field and groups are shown, then what went wrong.
+    showEditor();
+    if (problem)
+        sink_.show(*problem, MessageKind::Warning);
 }
 
 } // namespace mk

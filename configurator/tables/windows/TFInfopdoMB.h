@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "core/project_state.h"
+#include "tables/freexl_workbook.h"
 #include "tables/sdopdo_editor.h"
 #include "ui/editor_dialog.h"
 
@@ -16,7 +17,8 @@ namespace mk {
 // selected PDO ("MODBUS"), the receive PDOs ("Correlated" / "Index PDO MODBUS"), the "Index
 // MODBUS" field and the two "Selected PDO Byte" groups, with "New", "Modify", "Delete", "Copy"
 // and "Paste". Every opening reloads sdo.xml, rpdodef.xml and sdopdo.xml; "OK" writes
-// sdopdo.xml. The window only mirrors its widgets into the editor logic and back.
+// sdopdo.xml. "Import" replaces the entries from a workbook's `sdopdo` sheet, "Export" writes
+// `sdopdo.csv`. The window only mirrors its widgets into the editor logic and back.
 class TFInfopdoMB : public EditorDialog {
     Q_OBJECT
 public:
@@ -35,6 +37,9 @@ public:
 private:
     bool validate() override;
     void save() override;
+    std::filesystem::path transferFolder() const override;
+    void exportTable() override;
+    void importWorkbook(const std::filesystem::path& workbook) override;
 
     // The edit field and the groups into the editor, and the editor's state back to the widgets.
     void takeWidgets();
@@ -46,6 +51,7 @@ private:
 
     const ProjectState& state_;
     StoredPdoEditor editor_;
+    FreexlWorkbookReader reader_;
     QListWidget* entries_;
     QListWidget* pdos_;
     QLineEdit* index_;

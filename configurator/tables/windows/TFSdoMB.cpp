@@ -4,6 +4,7 @@
 #include <QTableView>
 
 #include "tables/sdo_schema.h"
+#include "tables/sdo_transfer.h"
 
 namespace mk {
 
@@ -35,6 +36,23 @@ bool TFSdoMB::validate() {
 
 void TFSdoMB::save() {
     save_sdo_table(model_->table(), state_.table_path(sdo_file::schema));
+}
+
+std::filesystem::path TFSdoMB::transferFolder() const {
+    return state_.project_dir;
+}
+
+void TFSdoMB::exportTable() {
+    export_sdo_csv(model_->table(), state_.project_dir);
+}
+
+void TFSdoMB::importWorkbook(const std::filesystem::path& workbook) {
+    SdoTable table;
+    const auto problem = import_sdo_workbook(table, reader_, workbook);
+    // The grid shows what was taken, even when the import stopped early: the message says so.
+    model_->setTable(std::move(table));
+    if (problem)
+        sink_.show(*problem, MessageKind::Warning);
 }
 
 } // namespace mk

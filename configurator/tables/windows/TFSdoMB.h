@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/project_state.h"
+#include "tables/freexl_workbook.h"
 #include "tables/sdo_table.h"
 #include "ui/editor_dialog.h"
 #include "ui/text_grid_model.h"
@@ -11,6 +12,8 @@ using SdoGridModel = GridModel<SdoTable>;
 
 // The SDO access table editor (caption "SDO"): one tab "CanA-ModBus" with the 1500-row grid.
 // Every opening reloads `sdo.xml`; "OK" validates the whole table and rewrites the file.
+// "Import" fills the grid from a workbook's `sdo` sheet, "Export" writes `sdo.csv`; neither
+// touches `sdo.xml` until "OK".
 class TFSdoMB : public EditorDialog {
     Q_OBJECT
 public:
@@ -23,9 +26,13 @@ public:
 private:
     bool validate() override;
     void save() override;
+    std::filesystem::path transferFolder() const override;
+    void exportTable() override;
+    void importWorkbook(const std::filesystem::path& workbook) override;
 
     const ProjectState& state_;
     SdoGridModel* model_;
+    FreexlWorkbookReader reader_;
 };
 
 } // namespace mk

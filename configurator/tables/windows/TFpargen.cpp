@@ -22,9 +22,9 @@
 
 #include "controls/TRangeEdit.h"
 #include "core/guard.h"
+#include "tables/pargen_check.h"
 #include "tables/pargen_schema.h"
 #include "ui/qt_text.h"
-#include "tables/pargen_check.h"
 
 namespace mk {
 

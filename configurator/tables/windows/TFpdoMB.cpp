@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "tables/rpdo_schema.h"
+#include "tables/rpdo_transfer.h"
 #include "ui/integer_cell_delegate.h"
 
 namespace mk {
@@ -40,6 +41,23 @@ bool TFpdoMB::validate() {
 
 void TFpdoMB::save() {
     save_rpdo_table(model_->table(), state_.table_path(rpdo_file::schema));
+}
+
+std::filesystem::path TFpdoMB::transferFolder() const {
+    return state_.project_dir;
+}
+
+void TFpdoMB::exportTable() {
+    export_rpdo_csv(model_->table(), state_.project_dir);
+}
+
+void TFpdoMB::importWorkbook(const std::filesystem::path& workbook) {
+    RpdoTable table = model_->table();
+    const auto problem = import_rpdo_workbook(table, reader_, workbook);
+    // The grid shows what was taken, even when the import stopped early: the message says so.
+    model_->setTable(std::move(table));
+    if (problem)
+        sink_.show(*problem, MessageKind::Warning);
 }
 
 } // namespace mk

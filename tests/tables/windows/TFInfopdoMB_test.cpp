@@ -96,7 +96,12 @@ TEST_F(InfopdoWindow, OpensWithThePdoListAndNothingSelected) {
     EXPECT_TRUE(checked("highGroup0"));
     EXPECT_TRUE(checked("lowGroup0"));
     EXPECT_EQ(child<QGroupBox>("highGroup")->title(), "Selected PDO Byte");
-    EXPECT_FALSE(window->exportButton()->isEnabled());
+    EXPECT_TRUE(window->exportButton()->isEnabled());
+    EXPECT_TRUE(window->importButton()->isEnabled());
+    // The lists and the field are named by their headings, as a screen reader announces them.
+    EXPECT_EQ(child<QListWidget>("entriesList")->accessibleName(), "MODBUS");
+    EXPECT_EQ(child<QListWidget>("pdoList")->accessibleName(), "Correlated Index PDO MODBUS");
+    EXPECT_EQ(child<QLineEdit>("indexEdit")->accessibleName(), "Index MODBUS");
 }
 
 TEST_F(InfopdoWindow, SelectEditDeleteNewAndSave) {
@@ -178,6 +183,67 @@ TEST_F(InfopdoWindow, MissingFilesAreEachReported) {
     EXPECT_EQ(sink.texts(), (Texts{"File XML not found", "File XML not found"}));
     window->BitBtn1Click();
     EXPECT_EQ(readFile(dir.path() / "sdopdo.xml"), "<sdopdo/>");
+}
+
+TEST_F(InfopdoWindow, ImportEmptiesTheFieldsAndReplacesTheEntries) {
+    open();
+    auto* pdos = child<QListWidget>("pdoList");
+    auto* entries = child<QListWidget>("entriesList");
+    clickLine(pdos, 0);
+    clickLine(entries, 0);
+    ASSERT_EQ(child<QLineEdit>("indexEdit")->text(), "10");
+    window->setWorkbookChooser(
+        [](QWidget*, const QString&) { return QStringLiteral(MK_WORKBOOKS_DIR "/sdopdo.xls"); });
+    press("importButton");
+    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(entries->count(), 0);
+    EXPECT_EQ(child<QLineEdit>("indexEdit")->text(), "");
+    EXPECT_TRUE(checked("highGroup0"));
+    EXPECT_TRUE(checked("lowGroup0"));
+    EXPECT_EQ(lines(pdos), (QStringList{"0x181", "0x201"}));
+    clickLine(pdos, 1);
+    EXPECT_EQ(lines(entries), (QStringList{"Ind MB 0", "Ind MB 1"}));
+    clickLine(entries, 0);
+    EXPECT_EQ(child<QLineEdit>("indexEdit")->text(), "0x10");
+    EXPECT_TRUE(checked("highGroup1"));
+    EXPECT_TRUE(checked("lowGroup2"));
+
+    press("exportButton");
+    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(readFile(dir.path() / "sdopdo.csv"), "200,1,33,\r\n0x10,2,18,\r\n203,2,4,\r\n");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(InfopdoWindow, KeyboardReachesTheFieldFromTheListsAndTabbingSelectsNothing) {
+    open();
+    auto* entries = child<QListWidget>("entriesList");
+    auto* pdos = child<QListWidget>("pdoList");
+    auto* index = child<QLineEdit>("indexEdit");
+    // Tab goes from the entries to the PDOs to "Index MODBUS", as they stand on the page.
+    entries->setFocus();
+    QTest::keyClick(entries, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), pdos);
+    QTest::keyClick(pdos, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), index);
+
+    // A PDO chosen, an index typed: going back through the entries list with the keyboard
+    // only passes it, and the typed index stays.
+    clickLine(pdos, 0);
+    index->setFocus();
+    QTest::keyClicks(index, "77");
+    QTest::keyClick(index, Qt::Key_Backtab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), entries);
+    EXPECT_EQ(index->text(), "77");
+    EXPECT_TRUE(sink.entries.empty());
+    // The arrow keys still choose an entry, from the line the keyboard cursor is on.
+    QTest::keyClick(entries, Qt::Key_Down);
+    EXPECT_EQ(index->text(), "11");
+    QTest::keyClick(entries, Qt::Key_Up);
+    EXPECT_EQ(index->text(), "10");
 }
 
 } // namespace

@@ -2,7 +2,9 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -110,8 +112,8 @@ TEST_F(SdoWindow, GridShowsTitlesNumbersAndShading) {
 
     EXPECT_EQ(window->windowTitle(), "SDO");
     EXPECT_EQ(window->pages()->tabText(0), "CanA-ModBus");
-    EXPECT_FALSE(window->exportButton()->isEnabled());
-    EXPECT_FALSE(window->importButton()->isEnabled());
+    EXPECT_TRUE(window->exportButton()->isEnabled());
+    EXPECT_TRUE(window->importButton()->isEnabled());
 }
 
 TEST_F(SdoWindow, OpeningReloadsTheFileAndFocusesOk) {
@@ -226,4 +228,98 @@ TEST_F(SdoWindow, ResizingGivesEveryColumnAnEleventhOfTheGrid) {
     window->hide();
 }
 
+// Import and export: the chooser stands in for the file-open dialog and records where it starts.
+class SdoTransfer : public SdoWindow {
+protected:
+    SdoTransfer() {
+        writeFile("<sdo><row conf=\"0\" IndexA=\"7\" devIDB=\"1\" IndexB=\"4096\" SubindexB=\"0\" "
+                  "nbyteB=\"1\" mnemonico=\"from file\"/></sdo>");
+        window->FormShow();
+        window->setWorkbookChooser([this](QWidget*, const QString& folder) {
+            startedIn = folder;
+            return answer;
+        });
+    }
+    QPushButton* button(const char* name) const {
+        return window->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+    QString answer;
+    QString startedIn;
+};
+
+TEST_F(SdoTransfer, ImportFillsTheGridSilentlyAndLeavesTheFileAlone) {
+    ASSERT_TRUE(button("importButton")->isEnabled());
+    const std::string before = readFile(file());
+    answer = QStringLiteral(MK_WORKBOOKS_DIR "/sdo_doubles.xls");
+    QTest::mouseClick(button("importButton"), Qt::LeftButton);
+    EXPECT_EQ(startedIn, QString::fromStdString(dir.path().string()));
+    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(cell(0, SdoTableModel::AddrWord), QStringLiteral("100"));
+    EXPECT_EQ(cell(0, SdoTableModel::Mnemonico), QStringLiteral("valve, outlet"));
+    EXPECT_EQ(cell(1, SdoTableModel::HiWord), QStringLiteral("31"));
+    EXPECT_EQ(cell(4, SdoTableModel::AddrWord), QStringLiteral("500"));
+    EXPECT_EQ(cell(4, SdoTableModel::SubIndex), QStringLiteral("2.5"));
+    EXPECT_EQ(readFile(file()), before);
+
+    // Cancelling the dialog changes nothing.
+    answer.clear();
+    window->BtnImportClick();
+    EXPECT_EQ(cell(0, SdoTableModel::AddrWord), QStringLiteral("100"));
+    EXPECT_TRUE(sink.entries.empty());
+}
+
+TEST_F(SdoTransfer, AWorkbookWithoutTheSheetEmptiesTheGridAndSaysSo) {
+    answer = QStringLiteral(MK_WORKBOOKS_DIR "/no_sheet.xls");
+    window->BtnImportClick();
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"No sheet named sdo in the workbook"});
+    EXPECT_EQ(sink.entries[0].kind, mk::MessageKind::Warning);
+    EXPECT_EQ(cell(0, SdoTableModel::AddrWord), QString());
+    // "OK" would now write an empty table: the user has been told why it is empty.
+}
+
+TEST_F(SdoTransfer, ExportWritesTheCsvQuietlyAndReportsAFileThatCannotBeWritten) {
+    ASSERT_TRUE(button("exportButton")->isEnabled());
+    QTest::mouseClick(button("exportButton"), Qt::LeftButton);
+    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(readFile(dir.path() / "sdo.csv"),
+              "conf,IndexA,SubindexA,devIDB,IndexB,SubindexB,nbyteB,mnemonico\r\n"
+              "0,7,0,1,4096,0,1,from file\r\n");
+
+    fs::remove(dir.path() / "sdo.csv");
+    fs::create_directories(dir.path() / "sdo.csv" / "inside");
+    window->BtnExportClick();
+    ASSERT_EQ(sink.entries.size(), 1u);
+    EXPECT_EQ(sink.entries[0].kind, mk::MessageKind::Error);
+    EXPECT_NE(sink.entries[0].text.find("sdo.csv"), std::string::npos) << sink.entries[0].text;
+    EXPECT_EQ(cell(0, SdoTableModel::Mnemonico), QStringLiteral("from file"));
+}
+
 } // namespace
+
+TEST_F(SdoWindow, RowsCopiedFromASpreadsheetPasteAndDeleteClearsABlock) {
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->FormShow();
+    QTableView* grid = window->grid();
+    grid->setFocus();
+    grid->setCurrentIndex(model()->index(0, SdoTableModel::AddrWord));
+    QApplication::clipboard()->setText("7\t0\t0\t0\t1\t0x1000\t0\t1\tpompa\r\n"
+                                       "8\t0\t0\t0\t1\t0x1001\t0\t1\tvalvola\r\n");
+    QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(cell(1, SdoTableModel::Index), "0x1001");
+    EXPECT_EQ(cell(1, SdoTableModel::Mnemonico), "valvola");
+    EXPECT_EQ(cell(2, SdoTableModel::AddrWord), "");
+    // Clearing the second row's cells leaves the first row alone and the table one row long.
+    grid->selectionModel()->select(QItemSelection(model()->index(1, SdoTableModel::AddrWord),
+                                                  model()->index(1, SdoTableModel::Mnemonico)),
+                                   QItemSelectionModel::ClearAndSelect);
+    QTest::keyClick(grid, Qt::Key_Delete);
+    EXPECT_EQ(cell(1, SdoTableModel::Mnemonico), "");
+    EXPECT_EQ(cell(0, SdoTableModel::Mnemonico), "pompa");
+    window->BitBtn1Click();
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    const std::string saved = readFile(file());
+    EXPECT_NE(saved.find("mnemonico=\"pompa\""), std::string::npos);
+    EXPECT_EQ(saved.find("valvola"), std::string::npos);
+}

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -163,9 +164,22 @@ TEST_F(TpdoWindow, FailedSaveKeepsTheWindowOpenWithWhatWasTyped) {
     EXPECT_EQ(readFile(file()), "<Trasmit_PDO>" + row("0x181", "8", "100") + "</Trasmit_PDO>");
 }
 
-} // namespace
-
-namespace {
+TEST_F(TpdoWindow, FreeTextCellsTakeAPastedBlockAsItIsAndDeleteClears) {
+    window->FormShow();
+    open();
+    QTableView* grid = window->grid();
+    QApplication::clipboard()->setText("0x181\t8\t100\nabc\t 2\t\nlost\t1\t1");
+    grid->setFocus();
+    grid->setCurrentIndex(model()->index(1, CobId));
+    QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(cell(1, CobId), "0x181");
+    EXPECT_EQ(cell(2, CobId), "abc");
+    EXPECT_EQ(cell(2, Dimension), " 2");
+    EXPECT_EQ(model()->rowCount(), 3); // the third line had no row left to go to
+    grid->setCurrentIndex(model()->index(2, CobId));
+    QTest::keyClick(grid, Qt::Key_Delete);
+    EXPECT_EQ(cell(2, CobId), "");
+}
 
 // The title band hides the page's tab bar; the focus must still come round to where it started
 // instead of stopping on the hidden bar or staying among the grid's cells.

@@ -2,7 +2,9 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -94,8 +96,8 @@ TEST_F(RpdoWindow, CaptionHeadingsButtonsFocusAndColumnWidths) {
     const char* titles[] = {"N", "cobid", "id_dev_orig", "dimension"};
     for (int c = 0; c < 4; ++c)
         EXPECT_EQ(model()->headerData(c, Qt::Horizontal).toString(), titles[c]);
-    EXPECT_FALSE(window->exportButton()->isEnabled());
-    EXPECT_FALSE(window->importButton()->isEnabled());
+    EXPECT_TRUE(window->exportButton()->isEnabled());
+    EXPECT_TRUE(window->importButton()->isEnabled());
     EXPECT_EQ(QApplication::focusWidget(), window->okButton());
     EXPECT_EQ(sink.texts(), Texts{"File XML not found"});
 
@@ -185,6 +187,79 @@ TEST_F(RpdoWindow, CancelDiscardsWhatWasTyped) {
     EXPECT_FALSE(window->isVisible());
     open();
     EXPECT_EQ(cell(0, Cobid), "0x181");
+}
+
+TEST_F(RpdoWindow, ImportAndExportThroughTheButtons) {
+    writeFile("<rpdodef>" + row("0x281", "9", "8") + "</rpdodef>");
+    state.pdo_layout = 1;
+    window->FormShow();
+    QString startedIn;
+    window->setWorkbookChooser([&](QWidget*, const QString& folder) {
+        startedIn = folder;
+        return QStringLiteral(MK_WORKBOOKS_DIR "/rpdodef_upper_case.xls");
+    });
+    QTest::mouseClick(window->importButton(), Qt::LeftButton);
+    EXPECT_EQ(startedIn, QString::fromStdString(dir.path().string()));
+    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(model()->rowCount(), 8);
+    EXPECT_EQ(cell(0, Cobid), "0x181");
+    EXPECT_EQ(cell(1, Dimension), "0");
+    EXPECT_EQ(cell(2, Cobid), "0x201");
+    EXPECT_EQ(cell(3, Cobid), "");
+
+    QTest::mouseClick(window->exportButton(), Qt::LeftButton);
+    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(readFile(dir.path() / "rpdodef.csv"),
+              "cobid,id_dev_orig,en_bypass,posind,n_tpdo \r\n0x181,1,0,0,0\r\n641,2,0,0,0\r\n"
+              "0x201,3,0,0,0\r\n");
+    // Neither touched the table file.
+    EXPECT_EQ(readFile(file()), "<rpdodef>" + row("0x281", "9", "8") + "</rpdodef>");
+
+    window->setWorkbookChooser(
+        [](QWidget*, const QString&) { return QStringLiteral(MK_WORKBOOKS_DIR "/truncated.xls"); });
+    window->BtnImportClick();
+    EXPECT_EQ(sink.texts(),
+              Texts{"Import stopped: the file cannot be read as an Excel workbook (.xls)"});
+    EXPECT_EQ(cell(0, Cobid), "");
+}
+
+} // namespace
+
+namespace {
+
+// Selects a block of the window's grid, as dragging over it or Shift with the arrows does.
+void selectBlock(QTableView* grid, int top, int left, int bottom, int right) {
+    QAbstractItemModel* m = grid->model();
+    grid->setFocus();
+    grid->setCurrentIndex(m->index(top, left));
+    grid->selectionModel()->select(QItemSelection(m->index(top, left), m->index(bottom, right)),
+                                   QItemSelectionModel::ClearAndSelect);
+}
+
+TEST_F(RpdoWindow, BlockPastedFromASpreadsheetKeepsIntegerTextOnlyAndDeleteClears) {
+    open();
+    sink.entries.clear();
+    QApplication::clipboard()->setText("0x281\t2\t8\r\n0x181\tone\t0x\r\n$201\t3\t4 \r\n");
+    selectBlock(window->grid(), 0, Cobid, 0, Cobid);
+    QTest::keyClick(window->grid(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(cell(0, Cobid), "0x281");
+    EXPECT_EQ(cell(1, IdDevOrig), ""); // "one" could not have been typed
+    EXPECT_EQ(cell(1, Dimension), "0x");
+    EXPECT_EQ(cell(2, Cobid), "$201");
+    EXPECT_EQ(cell(2, Dimension), ""); // nor a trailing space
+    selectBlock(window->grid(), 1, IdDevOrig, 2, Dimension);
+    QTest::keyClick(window->grid(), Qt::Key_Delete);
+    EXPECT_EQ(cell(1, Dimension), "");
+    EXPECT_EQ(cell(2, IdDevOrig), "");
+    EXPECT_EQ(cell(1, Cobid), "0x181");
+    // The block copied back out is the grid's text, tab-separated.
+    selectBlock(window->grid(), 0, Cobid, 1, IdDevOrig);
+    QTest::keyClick(window->grid(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "0x281\t2\n0x181\t");
+    window->BitBtn1Click();
+    EXPECT_TRUE(sink.texts().empty());
+    EXPECT_EQ(readFile(file()), "<rpdodef>" + row("0x181", "", "") + row("$201", "", "") +
+                                    row("0x281", "2", "8") + "</rpdodef>");
 }
 
 } // namespace

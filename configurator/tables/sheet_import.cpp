@@ -1,0 +1,82 @@
+#include "tables/sheet_import.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "core/user_error.h"
+
+namespace mk {
+
+namespace {
+
+std::string lower(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) {
+        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    });
+    return out;
+}
+
+std::optional<std::size_t> find_sheet(const Workbook& workbook, std::string_view base_name) {
+    const std::vector<std::string> names = workbook.sheet_names();
+    const std::string wanted = lower(base_name);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (lower(names[i]) == wanted)
+            return i;
+    return std::nullopt;
+}
+
+std::string fewer_columns_reason(std::size_t has, std::size_t reads) {
+    return "the sheet has " + std::to_string(has) + (has == 1 ? " column" : " columns") +
+           ", the table reads " + std::to_string(reads);
+}
+
+} // namespace
+
+std::string no_sheet_message(std::string_view base_name) {
+    return "No sheet named " + std::string(base_name) + " in the workbook";
+}
+
+std::string import_stopped_message(std::size_t sheet_row, std::string_view reason) {
+    return "Import stopped at sheet row " + std::to_string(sheet_row) + ": " + std::string(reason);
+}
+
+std::string import_failed_message(std::string_view reason) {
+    return "Import stopped: " + std::string(reason);
+}
+
+std::optional<std::string> import_sheet(WorkbookReader& reader, const std::filesystem::path& file,
+                                        const SheetImport& import) {
+    std::unique_ptr<Workbook> workbook;
+    std::size_t sheet_row = 0; // counted from 1; 0 while no data row is being read
+    try {
+        workbook = reader.open(file);
+        const auto sheet = find_sheet(*workbook, import.base_name);
+        if (!sheet)
+            return no_sheet_message(import.base_name);
+        workbook->select_sheet(*sheet);
+        if (import.on_sheet_found)
+            import.on_sheet_found();
+        const std::size_t rows = workbook->row_count();
+        for (std::size_t r = 1; r < rows; ++r) {
+            sheet_row = r + 1;
+            if (workbook->column_count() < import.columns)
+                throw WorkbookError(fewer_columns_reason(workbook->column_count(), import.columns));
+            std::vector<Cell> cells = workbook->row(r);
+            std::vector<std::string> texts(import.columns);
+            for (std::size_t c = 0; c < import.columns && c < cells.size(); ++c)
+                texts[c] = cells[c].value_or("");
+            if (!import.take_row(texts))
+                break;
+        }
+    } catch (const WorkbookError& e) {
+        return sheet_row ? import_stopped_message(sheet_row, e.what())
+                         : import_failed_message(e.what());
+    } catch (const UserError& e) {
+        return sheet_row ? import_stopped_message(sheet_row, e.what())
+                         : import_failed_message(e.what());
+    }
+    return std::nullopt;
+}
+
+} // namespace mk
