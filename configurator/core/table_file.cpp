@@ -1,9 +1,12 @@
 #include "core/table_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <system_error>
+#include <vector>
 
 #include <pugixml.hpp>
 
@@ -48,6 +51,79 @@ public:
     }
     bool too_long = false;
 };
+
+// True when every "&" of a text, as it stands in the file, starts one of XML's own references:
+// a table file has no document type, so no other entity is defined.
+bool references_are_defined(std::string_view text) {
+    for (std::size_t at = text.find('&'); at != std::string_view::npos;
+         at = text.find('&', at + 1)) {
+        const std::size_t end = text.find(';', at);
+        if (end == std::string_view::npos)
+            return false;
+        const std::string_view name = text.substr(at + 1, end - at - 1);
+        if (name == "amp" || name == "lt" || name == "gt" || name == "quot" || name == "apos")
+            continue;
+        const bool hex = name.size() > 2 && name[0] == '#' && (name[1] == 'x');
+        const std::string_view digits = name.substr(hex ? 2 : 1);
+        const auto is_digit = [hex](char c) {
+            return std::isdigit(static_cast<unsigned char>(c)) ||
+                   (hex && std::isxdigit(static_cast<unsigned char>(c)));
+        };
+        if (name.empty() || name[0] != '#' || digits.empty() ||
+            !std::all_of(digits.begin(), digits.end(), is_digit))
+            return false;
+    }
+    return true;
+}
+
+bool is_blank(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+}
+
+// pugixml reads more than XML allows: several root elements, text after the root, an attribute
+// given twice, undefined entities kept as literal text. A table file must be well-formed, or a
+// later save would write texts the user never had. The check reads the file once more as a
+// fragment, which keeps any text outside the root as a node of its own, with the references left
+// as written, and looks at every element without recursion, however deep.
+bool is_well_formed(std::string_view text) {
+    pugi::xml_document raw;
+    if (!raw.load_buffer(text.data(), text.size(),
+                         (kParseOptions & ~pugi::parse_escapes) | pugi::parse_fragment,
+                         pugi::encoding_auto))
+        return false;
+    int roots = 0;
+    for (pugi::xml_node n : raw.children()) {
+        if (n.type() == pugi::node_element)
+            ++roots;
+        else if (n.type() != pugi::node_declaration && !is_blank(n.value()))
+            return false;
+    }
+    if (roots != 1)
+        return false;
+    std::vector<pugi::xml_node> pending{raw.document_element()};
+    std::vector<std::string_view> names;
+    while (!pending.empty()) {
+        const pugi::xml_node element = pending.back();
+        pending.pop_back();
+        names.clear();
+        for (pugi::xml_attribute a : element.attributes()) {
+            names.emplace_back(a.name());
+            if (!references_are_defined(a.value()))
+                return false;
+        }
+        std::sort(names.begin(), names.end());
+        if (std::adjacent_find(names.begin(), names.end()) != names.end())
+            return false;
+        for (pugi::xml_node c : element.children()) {
+            if (c.type() == pugi::node_element)
+                pending.push_back(c);
+            else if (c.type() == pugi::node_pcdata && !references_are_defined(c.value()))
+                return false;
+        }
+    }
+    return true;
+}
 
 } // namespace
 
@@ -125,7 +201,7 @@ TableDocument TableDocument::parse(std::string_view text) {
     TableDocument d;
     const pugi::xml_parse_result r =
         d.doc_->load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_auto);
-    if (!r || !d.doc_->document_element())
+    if (!r || !d.doc_->document_element() || !is_well_formed(text))
         throw TableReadError();
     FieldLengthCheck check;
     d.doc_->traverse(check);

@@ -64,6 +64,27 @@ TEST(TableFile, ReadingFailuresAreReadingErrors) {
     }
 }
 
+// A file that a strict XML reader refuses is a reading error here too, rather than a table whose
+// texts would change on the next save.
+TEST(TableFile, OnlyWellFormedFilesAreRead) {
+    for (const char* text : {
+             "<a/><b/>",                      // a second root element
+             "<a><row x=\"1\"/></a>junk",     // text after the root
+             "<a><row x=\"1\" x=\"2\"/></a>", // an attribute given twice
+             "<a><row x=\"a&foo;b\"/></a>",   // an entity nobody defined
+             "<a><row x=\"a & b\"/></a>",     // a bare ampersand
+             "<a>1 &bar; 2</a>",              // the same in element text
+             "<a><row x=\"&#xZZ;\"/></a>",    // a character reference without digits
+         })
+        EXPECT_THROW(TableDocument::parse(text), TableReadError) << text;
+
+    // What a strict reader accepts still reads, references resolved.
+    const TableDocument doc = TableDocument::parse("<?xml version=\"1.0\"?><!-- note --><a><row "
+                                                   "x=\"a&amp;b &lt;&gt;&quot;&apos;&#65;&#x42;\"/>"
+                                                   "<![CDATA[x & y]]></a>\n");
+    EXPECT_EQ(doc.row(0).attr("x"), "a&b <>\"'AB");
+}
+
 TEST(TableFile, StrayTextBetweenRowsCountsAsARowWithoutFields) {
     const TableDocument doc = TableDocument::parse("<a><row x=\"1\"/>junk<row x=\"2\"/></a>");
     EXPECT_EQ(doc.row_count(), 3u);
