@@ -132,8 +132,8 @@ void BM_UpdateDevice(benchmark::State& state) {
     const mk::FixedClock clock({2024, 3, 5, 14, 37, 9});
     for (auto _ : state) {
         if (!mk::build_and_write_banks(project(), banks, sink, clock) ||
-            !mk::merge_all(base, project() / "bin", project(), "New_RZ41902_15_3.sx", sink,
-                           progress))
+            mk::merge_all(base, project() / "bin", project(), "New_RZ41902_15_3.sx", sink,
+                          progress) != mk::MergeOutcome::Merged)
             state.SkipWithError("the sequence did not complete");
     }
     if (!sink.entries.empty())

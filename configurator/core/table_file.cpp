@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -38,6 +39,18 @@ pugi::xml_node nth_child(pugi::xml_node node, std::size_t index) {
 }
 
 constexpr unsigned kParseOptions = pugi::parse_default;
+
+// Finds an attribute value or a text longer than kMaxFieldLength anywhere in the document.
+class FieldLengthCheck : public pugi::xml_tree_walker {
+public:
+    bool for_each(pugi::xml_node& node) override {
+        too_long = std::strlen(node.value()) > kMaxFieldLength;
+        for (const pugi::xml_attribute a : node.attributes())
+            too_long = too_long || std::strlen(a.value()) > kMaxFieldLength;
+        return !too_long; // stops the walk at the first field that is too long
+    }
+    bool too_long = false;
+};
 
 // True when every "&" of a text, as it stands in the file, starts one of XML's own references:
 // a table file has no document type, so no other entity is defined.
@@ -135,6 +148,10 @@ std::string RowReader::name() const {
     return node_of(node_).name();
 }
 
+bool RowReader::is_element() const {
+    return node_of(node_).type() == pugi::node_element;
+}
+
 RowRange RowReader::children() const {
     return RowRange(node_);
 }
@@ -185,6 +202,10 @@ TableDocument TableDocument::parse(std::string_view text) {
     const pugi::xml_parse_result r =
         d.doc_->load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_auto);
     if (!r || !d.doc_->document_element() || !is_well_formed(text))
+        throw TableReadError();
+    FieldLengthCheck check;
+    d.doc_->traverse(check);
+    if (check.too_long)
         throw TableReadError();
     return d;
 }

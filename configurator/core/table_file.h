@@ -60,6 +60,8 @@ public:
     std::string text() const;
     // The element's name; readers never go by it, tests check what writers wrote.
     std::string name() const;
+    // False for stray text between rows, which the rows of a table count but which is no row.
+    bool is_element() const;
     // Rows nested in this one (the EMCY word table keeps its data elements inside each row).
     RowRange children() const;
     std::size_t child_count() const;
@@ -111,7 +113,8 @@ private:
 // names are never compared, and whitespace between elements is ignored.
 class TableDocument {
 public:
-    // Loads the file; throws TableReadError when it cannot be read or holds no root element.
+    // Loads the file; throws TableReadError when it cannot be read, is larger than
+    // kMaxTableFileSize, holds no root element or a field longer than kMaxFieldLength.
     static TableDocument load(const std::filesystem::path& path);
     // Parses a document held in memory (used by tests and by readers of in-memory data).
     static TableDocument parse(std::string_view text);
@@ -134,8 +137,12 @@ private:
 };
 
 // Largest table file a reader accepts; anything larger is reported as a reading error instead
-// of being loaded into memory.
-inline constexpr std::uintmax_t kMaxTableFileSize = 64u * 1024u * 1024u;
+// of being loaded into memory. The largest table a project can hold (1500 SDO rows with long
+// labels) is well under one megabyte.
+inline constexpr std::uintmax_t kMaxTableFileSize = 4u * 1024u * 1024u;
+// Longest attribute value or element text a reader accepts, in bytes: far beyond any number or
+// label, and short enough that no grid cell is ever handed megabytes of text.
+inline constexpr std::size_t kMaxFieldLength = 4096;
 
 // How a table file reader reports what it meets. A message left empty is not shown. A missing
 // file is an ordinary condition and shows as information; a file that cannot be read is an error.

@@ -2,7 +2,6 @@
 
 #include <system_error>
 
-#include "core/atomic_file.h"
 #include "core/user_error.h"
 
 namespace mk {
@@ -14,14 +13,6 @@ namespace fs = std::filesystem;
 constexpr std::size_t kBytesPerLine = 16;
 constexpr std::string_view kIndent = "                 "; // 17 spaces
 constexpr std::string_view kCrLf = "\r\n";
-
-void write_or_throw(const fs::path& path, std::string_view bytes) {
-    try {
-        write_file_atomically(path, bytes);
-    } catch (const std::system_error& e) {
-        throw UserError(cannot_create_message(path, e.code().message()));
-    }
-}
 
 void append_bank(std::string& out, const Banks& banks, int number) {
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -55,11 +46,35 @@ std::string cannot_create_message(const fs::path& path, std::string_view reason)
     return text;
 }
 
-void write_bank_files(const fs::path& project_dir, const Banks& banks) {
+std::vector<std::string> bank_output_names() {
+    std::vector<std::string> names;
+    for (int n = 1; n <= kBankCount; ++n)
+        names.push_back("bank" + std::to_string(n) + ".bin");
+    names.push_back("bankg.c");
+    return names;
+}
+
+void add_bank_outputs(OutputSet& set, const fs::path& project_dir, const Banks& banks) {
+    const fs::path bin = project_dir / "bin";
     for (int n = 1; n <= kBankCount; ++n) {
         const auto bytes = banks.bank(n);
-        write_or_throw(project_dir / "bin" / ("bank" + std::to_string(n) + ".bin"),
-                       std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        set.add(bin / ("bank" + std::to_string(n) + ".bin"),
+                std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    }
+    set.add(bin / "bankg.c", bank_source_text(banks));
+}
+
+UserError output_error_message(const OutputError& e) {
+    return UserError(cannot_create_message(e.target(), e.code().message()));
+}
+
+void write_bank_outputs(const fs::path& project_dir, const Banks& banks) {
+    OutputSet set;
+    add_bank_outputs(set, project_dir, banks);
+    try {
+        set.commit();
+    } catch (const OutputError& e) {
+        throw output_error_message(e);
     }
 }
 
@@ -73,10 +88,6 @@ std::string bank_source_text(const Banks& banks) {
     out += "#pragma CONST_SEG DEFAULT";
     out += kCrLf;
     return out;
-}
-
-void write_bank_source(const fs::path& project_dir, const Banks& banks) {
-    write_or_throw(project_dir / "bin" / "bankg.c", bank_source_text(banks));
 }
 
 } // namespace mk

@@ -3,24 +3,33 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "core/user_error.h"
 #include "firmware/banks.h"
+#include "firmware/output_set.h"
 
 namespace mk {
 
 // "Cannot create file "%s". %s": the path and the system's reason.
 std::string cannot_create_message(const std::filesystem::path& path, std::string_view reason);
 
-// Writes bin/bank1.bin to bin/bank5.bin in the project directory, 16384 bytes each. A bank file
-// that cannot be written stops with UserError "Cannot create file ..." rather than leaving the
-// file of an earlier build in place for the merge to pick up unnoticed.
-void write_bank_files(const std::filesystem::path& project_dir, const Banks& banks);
-
 // The text of bankg.c: banks 1 and 2 as C arrays, 2052 lines each ending in CR LF.
 std::string bank_source_text(const Banks& banks);
 
-// Writes bin/bankg.c in the project directory; throws UserError "Cannot create file ..." when it
-// cannot be written, which ends the "Up date Device" sequence.
-void write_bank_source(const std::filesystem::path& project_dir, const Banks& banks);
+// The names of the bank outputs in the project's bin folder: bank1.bin to bank5.bin, bankg.c.
+std::vector<std::string> bank_output_names();
+
+// Adds the bank outputs to a set: bin/bank1.bin to bin/bank5.bin, 16384 bytes each, and
+// bin/bankg.c in the project directory.
+void add_bank_outputs(OutputSet& set, const std::filesystem::path& project_dir, const Banks& banks);
+
+// Writes the six bank outputs as one set. When any of them cannot be written, every one keeps
+// its previous contents and UserError "Cannot create file ..." names the file that failed, which
+// ends the "Up date Device" sequence: the merge never picks up a mixture of two builds.
+void write_bank_outputs(const std::filesystem::path& project_dir, const Banks& banks);
+
+// "Cannot create file ..." for a failed set.
+UserError output_error_message(const OutputError& e);
 
 } // namespace mk

@@ -4,10 +4,21 @@
 #include <cstdio>
 #include <string_view>
 
+#include "core/guard.h"
+#include "firmware/bank_outputs.h"
 #include "firmware/banks.h"
 #include "firmware/firmware_plan.h"
+#include "firmware/image_builder.h"
+#include "firmware/output_set.h"
 #include "firmware/update_sequence.h"
+#include "tables/emcy_schema.h"
+#include "tables/emcy_word_schema.h"
+#include "tables/pargen_schema.h"
 #include "tables/pargen_table.h"
+#include "tables/rpdo_schema.h"
+#include "tables/sdo_schema.h"
+#include "tables/sdopdo_schema.h"
+#include "tables/tpdo_schema.h"
 
 namespace mk {
 
@@ -34,9 +45,25 @@ std::string build_command_usage() {
            "installed program), in $XDG_DATA_HOME/Mosaicor_Kv/MASTER, that is\n"
            "~/.local/share/Mosaicor_Kv/MASTER when XDG_DATA_HOME is not set.\n"
            "\n"
+           "The outputs are replaced as one set: when the build cannot deliver all of them,\n"
+           "every file of an earlier build stays as it was.\n"
+           "\n"
            "Messages go to standard error, one per line; a message's further lines are\n"
-           "indented. Exit status: 0 completed, 1 the build stopped or no merged image was\n"
-           "made, 2 usage error.\n";
+           "indented.\n"
+           "\n"
+           "Exit status:\n"
+           "  0  completed: every output written, both banks in the merged image\n"
+           "  1  nothing written: the build stopped, the base image is missing or damaged, or\n"
+           "     an output could not be written\n"
+           "  2  usage error\n"
+           "  3  nothing written: the base image has no records in the page of either bank\n"
+           "  4  every output written, but the base image has no records in the page of one bank,\n"
+           "     so the merged image lacks that bank (named on standard error)\n"
+           "  5  nothing written: PROJECT_DIR holds none of the project's table files\n"
+           "  130  interrupted by SIGINT, and\n"
+           "  143  by SIGTERM: the outputs are those of the earlier build (or, when the signal\n"
+           "     came while the new set was put in place, the new set); no temporary file is\n"
+           "     left\n";
 }
 
 std::optional<BuildStamp> parse_build_time(const std::string& text) {
@@ -100,6 +127,47 @@ ParsedCommand parse_build_command(int argc, const char* const argv[]) {
     return options;
 }
 
+namespace {
+
+// The table files of a project, in the order the message names them.
+constexpr const TableSchema* kTableFiles[] = {
+    &pargen_file::schema, &sdo_file::schema,       &rpdo_file::schema, &sdopdo_file::schema,
+    &emcy_file::schema,   &emcy_word_file::schema, &tpdo_file::schema};
+
+// A project folder holds at least one of its table files; any other folder is refused before
+// anything is written into it or its bin folder.
+bool holds_a_table_file(const fs::path& dir) {
+    std::error_code ec;
+    for (const TableSchema* t : kTableFiles)
+        if (fs::exists(t->path_in(dir), ec))
+            return true;
+    return false;
+}
+
+std::string not_a_project_message(const fs::path& dir) {
+    std::string names;
+    for (const TableSchema* t : kTableFiles)
+        names += std::string(names.empty() ? "" : ", ") + t->file_name;
+    return dir.string() + " is not a project folder: it holds none of " + names +
+           ". Nothing was written.";
+}
+
+int exit_status(MergeOutcome outcome) {
+    switch (outcome) {
+    case MergeOutcome::Merged:
+        return kExitCompleted;
+    case MergeOutcome::MergedWithoutABank:
+        return kExitBankMissing;
+    case MergeOutcome::NoBankInserted:
+        return kExitNoBankInserted;
+    case MergeOutcome::Failed:
+        break;
+    }
+    return kExitFailed;
+}
+
+} // namespace
+
 int run_build_command(const BuildOptions& options, const std::vector<fs::path>& default_masters,
                       MessageSink& sink) {
     std::error_code ec;
@@ -111,24 +179,59 @@ int run_build_command(const BuildOptions& options, const std::vector<fs::path>& 
     }
     // A trailing separator would leave an empty last component; the project is the folder.
     const fs::path project = project_dir.has_filename() ? project_dir : project_dir.parent_path();
+    if (!holds_a_table_file(project)) {
+        sink.show(not_a_project_message(project), MessageKind::Error);
+        return kExitNotAProject;
+    }
+    const auto lock = begin_project_build(project, sink);
+    if (!lock)
+        return kExitFailed;
 
     Banks banks;
     const FixedClock fixed(options.time.value_or(BuildStamp{}));
     const Clock& clock = options.time ? static_cast<const Clock&>(fixed) : local_clock();
-    if (!build_and_write_banks(project, banks, sink, clock))
+    OutputSet outputs;
+    MergeOutcome outcome = MergeOutcome::Merged;
+    fs::path image_path;
+    if (!run_guarded(sink, [&] {
+            build_image(project, banks, sink, clock);
+            add_bank_outputs(outputs, project, banks);
+        }))
         return kExitFailed;
-    if (!options.merge)
-        return kExitCompleted;
-
-    const int layout = load_pdo_layout(project);
-    std::vector<fs::path> masters = default_masters;
-    if (options.master_dir)
-        masters = {fs::absolute(*options.master_dir, ec)};
-    const auto plan = prepare_firmware(masters, project, layout, sink, false);
-    if (!plan)
+    if (options.merge) {
+        // The merge takes the banks as they are about to be written, so the bank files and the
+        // image are one set: either all of them are replaced or none.
+        const int layout = load_pdo_layout(project);
+        std::vector<fs::path> masters = default_masters;
+        if (options.master_dir)
+            masters = {fs::absolute(*options.master_dir, ec)};
+        const auto plan = prepare_firmware(masters, project, layout, sink, false);
+        if (!plan)
+            return kExitFailed;
+        const auto base = read_file_limited(plan->base_image(), kMaxImageSize);
+        if (!base) {
+            sink.show(kMsgNewSxNotCreate, MessageKind::Error);
+            return kExitFailed;
+        }
+        NoProgress progress;
+        MergedImage image =
+            merge_image_text(*base, plan->base_name, banks.bank(1), banks.bank(2), sink, progress);
+        outcome = image.outcome;
+        if (!image_made(outcome))
+            return exit_status(outcome);
+        image_path = plan->merged_image();
+        outputs.add(image_path, std::move(image.text));
+    }
+    try {
+        outputs.commit();
+    } catch (const OutputError& e) {
+        if (e.target() == image_path)
+            sink.show(kMsgNewSxNotCreate, MessageKind::Error);
+        else
+            sink.show(output_error_message(e).what(), MessageKind::Error);
         return kExitFailed;
-    NoProgress progress;
-    return merge_firmware(*plan, sink, progress) ? kExitCompleted : kExitFailed;
+    }
+    return exit_status(outcome);
 }
 
 } // namespace mk

@@ -57,15 +57,15 @@ std::optional<FirmwarePlan> prepare_firmware(const std::vector<fs::path>& master
     return plan;
 }
 
-bool merge_firmware(const FirmwarePlan& plan, MessageSink& sink, MergeProgress& progress) {
-    const bool merged = merge_all(plan.base_image(), plan.bank_dir, plan.project_path,
-                                  plan.output_name, sink, progress);
+MergeOutcome merge_firmware(const FirmwarePlan& plan, MessageSink& sink, MergeProgress& progress) {
+    const MergeOutcome outcome = merge_all(plan.base_image(), plan.bank_dir, plan.project_path,
+                                           plan.output_name, sink, progress);
     std::error_code ec;
-    if (!merged || !fs::exists(plan.merged_image(), ec)) {
+    if (image_made(outcome) && !fs::exists(plan.merged_image(), ec)) {
         sink.show(kMsgSxNotFound, MessageKind::Error);
-        return false;
+        return MergeOutcome::Failed;
     }
-    return true;
+    return outcome;
 }
 
 std::string loader_parameters(const FirmwarePlan& plan, int port_index) {
@@ -75,7 +75,7 @@ std::string loader_parameters(const FirmwarePlan& plan, int port_index) {
 
 void execute_update(const FirmwarePlan& plan, int port_index, const fs::path& program_dir,
                     MessageSink& sink, MergeProgress& progress, ProgramStarter& starter) {
-    if (!merge_firmware(plan, sink, progress))
+    if (!image_made(merge_firmware(plan, sink, progress)))
         return;
     const fs::path loader = program_dir / kLoaderFileName;
     std::error_code ec;

@@ -49,17 +49,18 @@ std::optional<FirmwarePlan> prepare_firmware(const std::vector<std::filesystem::
                                              int pdo_layout, MessageSink& sink,
                                              bool make_master_current);
 
-// Runs the whole merge and checks its result. Returns true when this run left the merged image in
-// the project directory; otherwise "File *.Sx Not Found,Abort Procedure" follows the merge's own
-// messages, so an image left by an earlier run is never taken for this one.
-bool merge_firmware(const FirmwarePlan& plan, MessageSink& sink, MergeProgress& progress);
+// Runs the whole merge and checks its result. The merge shows its own messages; when it says a
+// new image was made but the file is not there, "File *.Sx Not Found,Abort Procedure" follows.
+// An image left by an earlier run is never taken for this one.
+MergeOutcome merge_firmware(const FirmwarePlan& plan, MessageSink& sink, MergeProgress& progress);
 
 // The loader's parameter string: the quoted full path of the merged image, the pilcrow sign
 // (UTF-8, the encoding of this system's text) and the port index in decimal (0 for COM1).
 std::string loader_parameters(const FirmwarePlan& plan, int port_index);
 
-// "Execute update firmware": the merge, then the loader from the program directory with the
-// parameter string, started without waiting for it.
+// "Execute update firmware": the merge, then, when it made a new image, the loader from the
+// program directory with the parameter string, started without waiting for it. A merge that
+// stopped or inserted no bank never reaches the loader.
 void execute_update(const FirmwarePlan& plan, int port_index,
                     const std::filesystem::path& program_dir, MessageSink& sink,
                     MergeProgress& progress, ProgramStarter& starter);

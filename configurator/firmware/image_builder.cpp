@@ -188,6 +188,10 @@ std::vector<EmcyEntry> read_emcy(Build& b, std::uint16_t& register_rows) {
     auto def = defs.rows().begin();
     auto group = words.rows().begin();
     for (; def != defs.rows().end() && group != words.rows().end(); ++def, ++group) {
+        // Text between the groups is no group: paired with a row it would shift every later
+        // group to the wrong EMCY row.
+        if (!(*group).is_element())
+            throw UserError(reading_error(word_file));
         EmcyEntry e;
         e.id = static_cast<std::uint8_t>(in_def(*def, emcy_file::ID_EMCY));
         e.code = static_cast<std::uint16_t>(in_def(*def, emcy_file::EMCY_Error_Code));

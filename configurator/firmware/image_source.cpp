@@ -18,9 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Firmware images are a few hundred kilobytes; anything far larger is not one.
-constexpr std::uintmax_t kMaxImageSize = 256u * 1024u * 1024u;
-
 int hex_digit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';

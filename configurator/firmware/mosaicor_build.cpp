@@ -7,6 +7,7 @@
 
 #include "core/guard.h"
 #include "firmware/build_command.h"
+#include "firmware/output_set.h"
 #include "shell/directories.h"
 
 namespace {
@@ -35,6 +36,8 @@ int main(int argc, char* argv[]) {
         std::cerr << "mosaicor-build: " << error->text << "\n" << mk::build_command_usage();
         return mk::kExitUsage;
     }
+    // An interrupted build leaves every earlier output as it was and no temporary file behind.
+    mk::remove_temporaries_on_interrupt();
     StderrSink sink;
     const auto masters = mk::master_search_dirs(mk::program_folders_for_this_process());
     int status = mk::kExitFailed;

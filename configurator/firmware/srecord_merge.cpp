@@ -1,12 +1,14 @@
 #include "firmware/srecord_merge.h"
 
+#include <cstdio>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <system_error>
+#include <vector>
 
-#include "core/atomic_file.h"
 #include "firmware/banks.h"
+#include "firmware/output_set.h"
 
 namespace mk {
 
@@ -14,25 +16,76 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kRecordsPerBank = 512;
-constexpr std::size_t kBytesPerRecord = 32;
-constexpr std::uint8_t kRecordByteCount = 0x24;
-constexpr std::string_view kCrLf = "\r\n";
-// Firmware images are a few hundred kilobytes; anything far larger is not one.
-constexpr std::uintmax_t kMaxImageSize = 256u * 1024u * 1024u;
-constexpr char kHex[] = "0123456789ABCDEF";
-
-void put_hex(std::string& out, std::uint8_t byte) {
-    out += kHex[byte >> 4];
-    out += kHex[byte & 0x0F];
-}
-
 bool file_exists(const fs::path& p) {
     std::error_code ec;
     return fs::exists(p, ec);
 }
 
-std::optional<std::string> read_whole(const fs::path& path, std::uintmax_t limit) {
+std::span<const std::uint8_t> as_bytes(const std::string& s) {
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+// The bank file of a pass, checked as the pass checks it; nothing after its message.
+std::optional<std::string> read_bank_file(int bank, const fs::path& bank_dir, MessageSink& sink) {
+    const fs::path file = bank_dir / ("bank" + std::to_string(bank) + ".bin");
+    if (!file_exists(file)) {
+        sink.show(bank_file_not_found_message(bank), MessageKind::Error);
+        return std::nullopt;
+    }
+    auto bytes = read_file_limited(file, 64u * kBankSize);
+    if (!bytes) {
+        sink.show(kMsgNewSxNotCreate, MessageKind::Error);
+        return std::nullopt;
+    }
+    if (bytes->size() < kBankSize) {
+        sink.show(bank_file_short_message(bank), MessageKind::Error);
+        return std::nullopt;
+    }
+    bytes->resize(kBankSize);
+    return bytes;
+}
+
+// The message of a pass that stopped.
+void report_stop(const PassOutcome& pass, std::string_view base, const std::string& image_name,
+                 MessageSink& sink) {
+    if (pass.stop == PassStop::NoEndRecord) {
+        const bool cr_only =
+            base.find('\n') == std::string_view::npos && base.find('\r') != std::string_view::npos;
+        sink.show(no_end_record_message(image_name, cr_only), MessageKind::Error);
+    } else {
+        sink.show(kMsgNewSxNotCreate, MessageKind::Error);
+    }
+}
+
+void report_not_inserted(int bank, const PassOutcome& pass, const std::string& image_name,
+                         MessageSink& sink) {
+    if (pass.result == 0)
+        sink.show(bank_not_inserted_message(bank, image_name, pass.page_seen),
+                  MessageKind::Warning);
+}
+
+// Writes one file as a set of one, with the merge's message when it cannot be written.
+bool write_output(const fs::path& path, std::string text, MessageSink& sink) {
+    try {
+        OutputSet set;
+        set.add(path, std::move(text));
+        set.commit();
+        return true;
+    } catch (const OutputError&) {
+        sink.show(kMsgNewSxNotCreate, MessageKind::Error);
+        return false;
+    }
+}
+
+std::string hex6(std::uint32_t v) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06X", v);
+    return text;
+}
+
+} // namespace
+
+std::optional<std::string> read_file_limited(const fs::path& path, std::uintmax_t limit) {
     std::error_code ec;
     const auto size = fs::file_size(path, ec);
     if (ec || size > limit)
@@ -40,52 +93,12 @@ std::optional<std::string> read_whole(const fs::path& path, std::uintmax_t limit
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::nullopt;
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad())
+    std::string content(size, '\0');
+    in.read(content.data(), static_cast<std::streamsize>(size));
+    if (in.bad() || static_cast<std::uintmax_t>(in.gcount()) != size)
         return std::nullopt;
-    return std::move(content).str();
+    return content;
 }
-
-int hex_value(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-// The address field of an S1 or S2 line: `digits` hexadecimal digits from character 5.
-std::optional<std::uint32_t> record_address(std::string_view line, std::size_t digits) {
-    if (line.size() < 4 + digits)
-        return std::nullopt;
-    std::uint32_t value = 0;
-    for (std::size_t i = 4; i < 4 + digits; ++i) {
-        const int v = hex_value(line[i]);
-        if (v < 0)
-            return std::nullopt;
-        value = value * 16 + static_cast<std::uint32_t>(v);
-    }
-    return value;
-}
-
-std::size_t count_lines(std::string_view text) {
-    std::size_t n = 0;
-    for (char c : text)
-        n += c == '\n';
-    if (!text.empty() && text.back() != '\n')
-        ++n;
-    return n;
-}
-
-void remove_quietly(const fs::path& p) {
-    std::error_code ec;
-    fs::remove(p, ec);
-}
-
-} // namespace
 
 std::string bank_file_not_found_message(int bank) {
     return "File bank" + std::to_string(bank) + ".bin Not Found,Abort Procedure";
@@ -95,161 +108,135 @@ std::string bank_file_short_message(int bank) {
     return "File bank" + std::to_string(bank) + ".bin shorter than 16384 bytes,Abort Procedure";
 }
 
-std::uint32_t bank_first_address(int bank) {
-    return 0x388000u + static_cast<std::uint32_t>(bank - 1) * 0x10000u;
+std::string no_end_record_message(const std::string& image_name, bool cr_line_ends) {
+    return "File " + image_name + " has no S9 end record" +
+           (cr_line_ends ? " (its lines end in CR alone, not in CR LF or LF)" : "") +
+           ",Abort Procedure";
 }
 
-std::uint32_t bank_last_address(int bank) {
-    return bank_first_address(bank) + 0x3FFFu;
+std::string bank_not_inserted_message(int bank, const std::string& image_name,
+                                      bool page_after_end) {
+    const std::string head = "Bank " + std::to_string(bank) + " was not inserted: " + image_name;
+    const std::string page =
+        "(" + hex6(bank_first_address(bank)) + " to " + hex6(bank_last_address(bank)) + ")";
+    if (page_after_end)
+        return head + " has the S2 records of its page " + page + " only after its S9 end record";
+    return head + " has no S2 records in its page " + page;
 }
 
-std::string bank_records(std::span<const std::uint8_t> bank, int bank_number) {
-    std::string out;
-    out.reserve(kRecordsPerBank * 78);
-    for (int k = 0; k < kRecordsPerBank; ++k) {
-        const std::uint32_t address = bank_first_address(bank_number) + kBytesPerRecord * k;
-        const auto a2 = static_cast<std::uint8_t>(address >> 16);
-        const auto a1 = static_cast<std::uint8_t>(address >> 8);
-        const auto a0 = static_cast<std::uint8_t>(address);
-        unsigned sum = kRecordByteCount + a2 + a1 + a0;
-        out += "S2";
-        put_hex(out, kRecordByteCount);
-        put_hex(out, a2);
-        put_hex(out, a1);
-        put_hex(out, a0);
-        for (std::size_t i = 0; i < kBytesPerRecord; ++i) {
-            const std::uint8_t byte = bank[kBytesPerRecord * static_cast<std::size_t>(k) + i];
-            sum += byte;
-            put_hex(out, byte);
-        }
-        put_hex(out, static_cast<std::uint8_t>(~sum & 0xFF));
-        out += kCrLf;
+MergedImage merge_image_text(std::string_view base, const std::string& image_name,
+                             std::span<const std::uint8_t> bank1,
+                             std::span<const std::uint8_t> bank2, MessageSink& sink,
+                             MergeProgress& progress) {
+    const BankRecords records1 = make_bank_records(bank1, 1);
+    const BankRecords records2 = make_bank_records(bank2, 2);
+    std::vector<std::string_view> base_lines, after_pass1, merged;
+    const ImageMerge m =
+        merge_image(base, records1, records2, base_lines, after_pass1, merged, progress);
+    MergedImage out;
+    if (m.pass1.result < 0) {
+        report_stop(m.pass1, base, image_name, sink);
+        return out;
     }
+    report_not_inserted(1, m.pass1, image_name, sink);
+    if (m.pass2.result < 0) {
+        report_stop(m.pass2, base, image_name, sink);
+        return out;
+    }
+    report_not_inserted(2, m.pass2, image_name, sink);
+    if (m.pass1.result == 0 && m.pass2.result == 0) {
+        // The image would be the base image itself: nothing of the project would reach the
+        // device.
+        sink.show(kMsgNoBankInserted, MessageKind::Error);
+        out.outcome = MergeOutcome::NoBankInserted;
+        return out;
+    }
+    out.outcome = m.pass1.result == 1 && m.pass2.result == 1 ? MergeOutcome::Merged
+                                                             : MergeOutcome::MergedWithoutABank;
+    out.text = join_lines(merged);
     return out;
-}
-
-std::string stage_file_name(int bank) {
-    return "\xC2\xB0"
-           "B" +
-           std::to_string(bank) + "\xC2\xB0.sx";
 }
 
 int merge_bank(int bank, const fs::path& input, const fs::path& output, const fs::path& bank_dir,
                MessageSink& sink, MergeProgress& progress) {
     progress.reset();
-    auto fail = [&](std::string_view message) {
-        sink.show(message, MessageKind::Error);
+    if (!file_exists(input)) {
+        sink.show(kMsgSxNotFound, MessageKind::Error);
         return -1;
-    };
-    if (!file_exists(input))
-        return fail(kMsgSxNotFound);
-    if (output.filename().empty())
-        return fail(kMsgNewSxNotFound);
-    std::error_code ec;
-    if (!fs::is_directory(bank_dir, ec))
-        return fail(kMsgBinDirNotFound);
-    const fs::path bank_file = bank_dir / ("bank" + std::to_string(bank) + ".bin");
-    if (!file_exists(bank_file))
-        return fail(bank_file_not_found_message(bank));
-
-    const auto bank_bytes = read_whole(bank_file, 64u * kBankSize);
-    if (!bank_bytes)
-        return fail(kMsgNewSxNotCreate);
-    if (bank_bytes->size() < kBankSize)
-        return fail(bank_file_short_message(bank));
-    const std::string records =
-        bank_records({reinterpret_cast<const std::uint8_t*>(bank_bytes->data()), kBankSize}, bank);
-
-    // The bank's records also go to Bin.sx in the bank directory for the length of the pass.
-    const fs::path record_file = bank_dir / "Bin.sx";
-    int result = -1;
-    try {
-        write_file_atomically(record_file, records);
-        const auto text = read_whole(input, kMaxImageSize);
-        if (!text)
-            throw std::runtime_error("input");
-        progress.set_maximum(static_cast<int>(kRecordsPerBank + count_lines(*text)));
-
-        const std::uint32_t first = bank_first_address(bank);
-        const std::uint32_t last = bank_last_address(bank);
-        std::string out;
-        out.reserve(text->size() + records.size() + text->size() / 32);
-        bool inserted = false;
-        bool malformed = false;
-        std::string_view rest(*text);
-        while (!rest.empty() && !malformed) {
-            const std::size_t nl = rest.find('\n');
-            std::string_view line = rest.substr(0, nl);
-            rest = nl == std::string_view::npos ? std::string_view() : rest.substr(nl + 1);
-            if (!line.empty() && line.back() == '\r')
-                line.remove_suffix(1);
-
-            const std::string_view type = line.substr(0, 2);
-            bool copy = true;
-            if (type == "S1" || type == "S2") {
-                const auto address = record_address(line, type == "S2" ? 6 : 4);
-                if (!address) {
-                    malformed = true;
-                    break;
-                }
-                if (type == "S2" && *address >= first && *address <= last) {
-                    copy = false;
-                    if (!inserted) {
-                        out += records;
-                        for (int i = 0; i < kRecordsPerBank; ++i)
-                            progress.advance();
-                        inserted = true;
-                    }
-                }
-            } else if (type == "S9") {
-                result = inserted ? 1 : 0;
-            }
-            if (copy) {
-                out += line;
-                out += kCrLf;
-            }
-            progress.advance();
-        }
-        if (malformed)
-            sink.show(kMsgNewSxNotCreate, MessageKind::Error);
-        write_file_atomically(output, out);
-    } catch (const std::exception&) {
-        sink.show(kMsgNewSxNotCreate, MessageKind::Error);
-        result = -1;
     }
-    remove_quietly(record_file);
-    return result;
+    if (output.filename().empty()) {
+        sink.show(kMsgNewSxNotFound, MessageKind::Error);
+        return -1;
+    }
+    std::error_code ec;
+    if (!fs::is_directory(bank_dir, ec)) {
+        sink.show(kMsgBinDirNotFound, MessageKind::Error);
+        return -1;
+    }
+    const auto bank_bytes = read_bank_file(bank, bank_dir, sink);
+    if (!bank_bytes)
+        return -1;
+    const auto text = read_file_limited(input, kMaxImageSize);
+    if (!text) {
+        sink.show(kMsgNewSxNotCreate, MessageKind::Error);
+        return -1;
+    }
+    const BankRecords records = make_bank_records(as_bytes(*bank_bytes), bank);
+    std::vector<std::string_view> lines, out;
+    split_lines(*text, lines);
+    const PassOutcome pass = merge_pass(lines, bank, records.lines, out, progress);
+    if (pass.result < 0) {
+        report_stop(pass, *text, input.filename().string(), sink);
+        return -1;
+    }
+    if (!write_output(output, join_lines(out), sink))
+        return -1;
+    return pass.result;
 }
 
-bool merge_all(const fs::path& base_image, const fs::path& bank_dir, const fs::path& project_dir,
-               const std::string& output_name, MessageSink& sink, MergeProgress& progress) {
-    auto stage = [&](int bank) { return project_dir / stage_file_name(bank); };
-    auto clean_up = [&] {
-        for (int b = 1; b <= kBankCount; ++b)
-            remove_quietly(stage(b));
-    };
+MergeOutcome merge_all(const fs::path& base_image, const fs::path& bank_dir,
+                       const fs::path& project_dir, const std::string& output_name,
+                       MessageSink& sink, MergeProgress& progress) {
+    progress.reset();
     if (output_name.empty()) {
         sink.show(kMsgNewSxNotFound, MessageKind::Error);
-        return false;
+        return MergeOutcome::Failed;
     }
-    if (merge_bank(1, base_image, stage(1), bank_dir, sink, progress) == -1 ||
-        merge_bank(2, stage(1), stage(2), bank_dir, sink, progress) == -1) {
-        clean_up();
-        return false;
+    if (!file_exists(base_image)) {
+        sink.show(kMsgSxNotFound, MessageKind::Error);
+        return MergeOutcome::Failed;
     }
-    // Banks 3 to 5 keep what the base image holds: their passes only hand the stage file on,
-    // the last one to the output name, which is replaced in one step.
     std::error_code ec;
-    for (int b = 3; b <= kBankCount && !ec; ++b) {
-        const fs::path target = b == kBankCount ? project_dir / output_name : stage(b);
-        fs::rename(stage(b - 1), target, ec);
+    if (!fs::is_directory(bank_dir, ec)) {
+        sink.show(kMsgBinDirNotFound, MessageKind::Error);
+        return MergeOutcome::Failed;
     }
-    clean_up();
-    if (ec) {
+    const auto bank1 = read_bank_file(1, bank_dir, sink);
+    if (!bank1)
+        return MergeOutcome::Failed;
+    const auto bank2 = read_bank_file(2, bank_dir, sink);
+    if (!bank2)
+        return MergeOutcome::Failed;
+    const auto base = read_file_limited(base_image, kMaxImageSize);
+    if (!base) {
         sink.show(kMsgNewSxNotCreate, MessageKind::Error);
-        return false;
+        return MergeOutcome::Failed;
     }
-    return true;
+    MergedImage image = merge_image_text(*base, base_image.filename().string(), as_bytes(*bank1),
+                                         as_bytes(*bank2), sink, progress);
+    if (!image_made(image.outcome))
+        return image.outcome;
+
+    const auto lock = ProjectLock::take(project_dir);
+    if (!lock) {
+        sink.show(kMsgBuildRunning, MessageKind::Error);
+        return MergeOutcome::Failed;
+    }
+    const std::string names[] = {output_name};
+    clean_up_interrupted_outputs(project_dir, names);
+    if (!write_output(fs::path(project_dir) / output_name, std::move(image.text), sink))
+        return MergeOutcome::Failed;
+    return image.outcome;
 }
 
 } // namespace mk

@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "core/message_sink.h"
+#include "firmware/merge_core.h"
 
 namespace mk {
 
@@ -14,60 +16,70 @@ inline constexpr std::string_view kMsgSxNotFound = "File *.Sx Not Found,Abort Pr
 inline constexpr std::string_view kMsgNewSxNotFound = "File New *.Sx Not Found,Abort Procedure";
 inline constexpr std::string_view kMsgBinDirNotFound = "Directory Bin Not Found,Abort Procedure";
 inline constexpr std::string_view kMsgNewSxNotCreate = "File New Sx Not Create,Abort Procedure";
+inline constexpr std::string_view kMsgNoBankInserted =
+    "No bank was inserted: no new image was made,Abort Procedure";
 
 // "File bank1.bin Not Found,Abort Procedure" and so on.
 std::string bank_file_not_found_message(int bank);
 // A bank file shorter than a bank cannot be merged: its missing bytes would reach the device as
 // whatever happened to be there.
 std::string bank_file_short_message(int bank);
+// "File <image> has no S9 end record,Abort Procedure": without it the merge cannot tell a whole
+// image from a cut one. An image whose lines end in CR alone has its S9 record inside one long
+// line, and the message says so.
+std::string no_end_record_message(const std::string& image_name, bool cr_line_ends);
+// "Bank 1 was not inserted: <image> has no S2 records in its page (0x388000 to 0x38BFFF)", or,
+// when the page's records all come after the last S9 line, that they do.
+std::string bank_not_inserted_message(int bank, const std::string& image_name, bool page_after_end);
 
-// Banks 1 to 5 occupy 0x388000-0x38BFFF, 0x398000-0x39BFFF, ... in the S-record address space.
-std::uint32_t bank_first_address(int bank);
-std::uint32_t bank_last_address(int bank);
-
-// The 512 S224 records that carry one bank, each followed by CR LF.
-std::string bank_records(std::span<const std::uint8_t> bank, int bank_number);
-
-// Temporary stage file of a pass: the degree sign (UTF-8), "B", the bank number, the degree
-// sign and ".sx".
-std::string stage_file_name(int bank);
-
-// The merge reports its progress: the bar is reset, given its maximum (512 plus the number of
-// input lines), and advanced once per line read and per record inserted.
-class MergeProgress {
-public:
-    virtual ~MergeProgress() = default;
-    virtual void reset() = 0;
-    virtual void set_maximum(int maximum) = 0;
-    virtual void advance() = 0;
+// How a merge ended. Only the first two leave a new image.
+enum class MergeOutcome {
+    Merged,             // both banks are in the new image
+    MergedWithoutABank, // the new image holds one bank; the base image had no page for the other
+    NoBankInserted,     // the base image has a page for neither bank: no new image
+    Failed,             // a pass stopped or a file could not be read or written: no new image
 };
 
-class NoProgress : public MergeProgress {
-public:
-    void reset() override {}
-    void set_maximum(int) override {}
-    void advance() override {}
+inline bool image_made(MergeOutcome o) {
+    return o == MergeOutcome::Merged || o == MergeOutcome::MergedWithoutABank;
+}
+
+struct MergedImage {
+    MergeOutcome outcome = MergeOutcome::Failed;
+    std::string text; // the new image, when one is made
 };
 
-// One pass: replaces the records of bank `bank`'s page in `input` with the 512 records of
-// bin/bank<bank>.bin, at the place of the page's first record, and writes `output`. Returns -1
-// when the pass stopped early or the input had no "S9" line, 0 when no record of the page came
-// before the "S9" line (the bank was not inserted), 1 when the bank was inserted.
-//
-// Lines may end in CR LF or LF; every line written ends in CR LF. An "S2" line carries a 24-bit
-// address in characters 5 to 10; an "S1" line a 16-bit address in characters 5 to 8, which
-// never lies in a bank page, so S1 lines are always copied. An S1 or S2 line too short to hold
-// its address, or whose address is not hexadecimal, stops the pass with "File New Sx Not
-// Create,Abort Procedure". Empty lines and lines of other types are copied unchanged.
+// Both passes over a base image held in memory, with the merge's messages: a pass that stops
+// ("File New Sx Not Create,Abort Procedure" for a line that is not an S-record, the missing S9
+// message) gives Failed; each bank that was not inserted is named; with neither inserted the
+// merge ends with "No bank was inserted...". `image_name` names the base image in messages.
+MergedImage merge_image_text(std::string_view base, const std::string& image_name,
+                             std::span<const std::uint8_t> bank1,
+                             std::span<const std::uint8_t> bank2, MessageSink& sink,
+                             MergeProgress& progress);
+
+// One pass from files: replaces the records of bank `bank`'s page in `input` with the 512
+// records of bin/bank<bank>.bin and writes `output`, but only when the pass gives a result.
+// Returns -1 when the pass stopped (with its message; `output` is left as it was), 0 when no
+// record of the page came before the last "S9" line, 1 when the bank was inserted.
 int merge_bank(int bank, const std::filesystem::path& input, const std::filesystem::path& output,
                const std::filesystem::path& bank_dir, MessageSink& sink, MergeProgress& progress);
 
-// The whole merge: bank 1 into the base image, bank 2 into that, banks 3 to 5 passed through,
-// giving `output_name` in the project directory. The output is replaced only when every pass
-// succeeded; the stage files are removed in every case. Returns whether this run produced the
-// output file.
-bool merge_all(const std::filesystem::path& base_image, const std::filesystem::path& bank_dir,
-               const std::filesystem::path& project_dir, const std::string& output_name,
-               MessageSink& sink, MergeProgress& progress);
+// The whole merge as the firmware window runs it: bank1.bin and bank2.bin from `bank_dir` into
+// the base image, giving `output_name` in the project directory; banks 3 to 5 keep what the
+// base image holds. The merge runs in memory and writes nothing but the output, which is
+// replaced only when a new image is made: with any other outcome an output of an earlier run
+// stays as it was.
+MergeOutcome merge_all(const std::filesystem::path& base_image,
+                       const std::filesystem::path& bank_dir,
+                       const std::filesystem::path& project_dir, const std::string& output_name,
+                       MessageSink& sink, MergeProgress& progress);
+
+// Reads a whole file of at most `limit` bytes; nothing when it cannot be read or is larger.
+std::optional<std::string> read_file_limited(const std::filesystem::path& path,
+                                             std::uintmax_t limit);
+
+// Firmware images are a few hundred kilobytes; anything far larger is not one.
+inline constexpr std::uintmax_t kMaxImageSize = 256u * 1024u * 1024u;
 
 } // namespace mk

@@ -59,8 +59,11 @@ SdoRow read_row(const RowReader& r) {
 
 // Fills the table from the document's rows, in document order, up to the grid's capacity.
 // Every child node of the root is a row, whatever its name.
-std::function<void(const TableDocument&)> fill(SdoTable& table) {
-    return [&table](const TableDocument& doc) {
+std::function<void(const TableDocument&)> fill(SdoTable& table, MessageSink& sink) {
+    return [&table, &sink](const TableDocument& doc) {
+        // Rows the grid cannot show would be lost by the next "OK" without a word.
+        if (const std::size_t held = doc.row_count(); held > table.size())
+            sink.show(rows_not_kept_message(held, table.size()), MessageKind::Warning);
         std::size_t i = 0;
         read_rows(doc, [&](const RowReader& r) {
             table.row(i++) = read_row(r);
@@ -70,6 +73,12 @@ std::function<void(const TableDocument&)> fill(SdoTable& table) {
 }
 
 } // namespace
+
+std::string rows_not_kept_message(std::size_t held, std::size_t shown) {
+    return "The file holds " + std::to_string(held) + " rows but the table shows " +
+           std::to_string(shown) + ": the last " + std::to_string(held - shown) +
+           " rows are not loaded and will not be kept when the table is saved";
+}
 
 std::int32_t pack_conf(const SdoConf& conf) {
     // Unsigned arithmetic: unchecked cells (the CSV export collects before validating) wrap
@@ -87,13 +96,13 @@ SdoConf unpack_conf(std::int32_t value) {
 
 SdoTable load_sdo_table(const std::filesystem::path& path, MessageSink& sink) {
     SdoTable table;
-    load_document(path, sink, fill(table));
+    load_document(path, sink, fill(table, sink));
     return table;
 }
 
 SdoTable parse_sdo_table(std::string_view xml, MessageSink& sink) {
     SdoTable table;
-    parse_document(xml, sink, fill(table));
+    parse_document(xml, sink, fill(table, sink));
     return table;
 }
 

@@ -67,10 +67,15 @@ struct TMyrec {
     bool operator==(const TMyrec&) const = default;
 };
 
+// "The file holds N rows but the table shows 1500: the last M rows are not loaded and will not
+// be kept when the table is saved".
+std::string rows_not_kept_message(std::size_t held, std::size_t shown);
+
 // Reads `sdo.xml` into a fresh table. A missing file shows "File XML not found" and gives an
 // empty table; a file that cannot be read (malformed, a row lacking IndexA, devIDB, IndexB,
 // SubindexB or nbyteB) shows "Error in reading file XML" and keeps the rows read before the
-// fault. Rows after the 1500th are not loaded. Never throws for bad content.
+// fault. Rows after the 1500th are not loaded, and a file holding more rows says so first.
+// Never throws for bad content.
 SdoTable load_sdo_table(const std::filesystem::path& path, MessageSink& sink);
 // The same reading rules over a document held in memory.
 SdoTable parse_sdo_table(std::string_view xml, MessageSink& sink);

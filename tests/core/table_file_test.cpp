@@ -144,4 +144,32 @@ TEST(TableFile, MissingAndOversizedFilesAreReadingErrors) {
     EXPECT_THROW(TableDocument::load(big), TableReadError);
 }
 
+TEST(TableFile, OnlyTablesOfAPlausibleSizeAreRead) {
+    // The largest table a project can hold is well under a megabyte; a file of several is not
+    // a table and is refused before it is parsed, as is a single field longer than any label.
+    mk::test::TempDir dir;
+    std::string rows;
+    for (int i = 0; i < 1500; ++i)
+        rows += "<row conf=\"148\" IndexA=\"" + std::to_string(i) +
+                "\" SubindexA=\"0\" devIDB=\"5\" IndexB=\"0x2000\" SubindexB=\"1\" "
+                "nbyteB=\"4\" mnemonico=\"" +
+                std::string(200, 'm') + "\"/>";
+    const fs::path largest = dir.path() / "sdo.xml";
+    std::ofstream(largest, std::ios::binary) << "<sdo>" << rows << "</sdo>";
+    EXPECT_EQ(TableDocument::load(largest).row_count(), 1500u);
+
+    const fs::path big = dir.path() / "big.xml";
+    std::ofstream(big, std::ios::binary)
+        << "<sdo>" << rows << rows << rows << rows << rows << rows << rows << rows << rows << rows
+        << rows << rows << "</sdo>";
+    ASSERT_GT(fs::file_size(big), 5u * 1024 * 1024);
+    EXPECT_THROW(TableDocument::load(big), TableReadError);
+
+    const std::string label(mk::kMaxFieldLength, 'x');
+    EXPECT_NO_THROW(TableDocument::parse("<sdo><row mnemonico=\"" + label + "\"/></sdo>"));
+    EXPECT_THROW(TableDocument::parse("<sdo><row mnemonico=\"" + label + "y\"/></sdo>"),
+                 TableReadError);
+    EXPECT_THROW(TableDocument::parse("<p><idA>" + label + "1</idA></p>"), TableReadError);
+}
+
 } // namespace

@@ -53,8 +53,7 @@ TEST(BankFiles, FiveFilesOfOneBankEachAndTheSource) {
     std::filesystem::create_directory(dir.path() / "bin");
     Banks banks;
     banks.bank(2)[5] = 9;
-    write_bank_files(dir.path(), banks);
-    write_bank_source(dir.path(), banks);
+    write_bank_outputs(dir.path(), banks);
     for (int n = 1; n <= 5; ++n) {
         const std::string bytes =
             test::read_text(dir.path() / "bin" / ("bank" + std::to_string(n) + ".bin"));
@@ -68,14 +67,13 @@ TEST(BankFiles, MissingBinFolderStopsWithTheCannotCreateMessage) {
     test::TempDir dir;
     Banks banks;
     try {
-        write_bank_files(dir.path(), banks);
+        write_bank_outputs(dir.path(), banks);
         FAIL();
     } catch (const UserError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot create file \"" +
                                              (dir.path() / "bin" / "bank1.bin").string() +
                                              "\". No such file or directory");
     }
-    EXPECT_THROW(write_bank_source(dir.path(), banks), UserError);
 }
 
 } // namespace

@@ -124,6 +124,31 @@ TEST_F(ImageSections, BadEmcyNumbersAndByteNumbersAboveFiveStopTheBuild) {
     EXPECT_EQ(bytes_at(banks, 2, 0, 6), hex({5, 1, 0, 1, 0, 0}));
 }
 
+TEST_F(ImageSections, StrayTextInTheEmcyWordFileIsAReadingError) {
+    // Text between the groups would be paired with an EMCY row as a group without mappings,
+    // shifting every later group to the wrong row.
+    file("emcydef.xml",
+         "<EMCY>" + emcy_def("5", "0x1000", "0x01") + emcy_def("6", "0x2000", "0x02") + "</EMCY>");
+    for (const std::string& stray : {std::string("stray"), std::string("<![CDATA[x]]>")}) {
+        file("emcyword.xml", "<EMCY_Word>" + stray + "<EMCY_ROW>" + dati(100, 0x21) +
+                                 "</EMCY_ROW><EMCY_ROW>" + dati(200, 0x11) +
+                                 "</EMCY_ROW></EMCY_Word>");
+        try {
+            build();
+            ADD_FAILURE() << "the build went on with " << stray;
+        } catch (const UserError& e) {
+            EXPECT_EQ(std::string(e.what()), "Error in reading file XML (emcyword.xml)");
+        }
+    }
+    // Spaces and line breaks between the groups are layout, not text.
+    file("emcyword.xml", "<EMCY_Word>\n  <EMCY_ROW>" + dati(100, 0x21) +
+                             "</EMCY_ROW>\n  <EMCY_ROW>" + dati(200, 0x11) +
+                             "</EMCY_ROW>\n</EMCY_Word>");
+    build();
+    EXPECT_EQ(word(6), 2);
+    EXPECT_EQ(word(10), 2);
+}
+
 TEST_F(ImageSections, ByteNumberFiveIsTheLastAcceptedInEitherNibble) {
     file("emcydef.xml", "<EMCY>" + emcy_def("5", "1", "1") + "</EMCY>");
     file("emcyword.xml",

@@ -68,7 +68,7 @@ protected:
     fs::path output() const { return dir.path() / "New_base.sx"; }
     bool merge(const std::string& image, const char* eol = "\r\n") {
         write_text(base(), join(lines_from(image), eol));
-        return merge_all(base(), bin(), dir.path(), "New_base.sx", sink, progress);
+        return image_made(merge_all(base(), bin(), dir.path(), "New_base.sx", sink, progress));
     }
     static std::vector<std::string> lines_from(const std::string& image) {
         std::vector<std::string> out;
@@ -86,8 +86,11 @@ protected:
         return lines_of(bank_records(banks.bank(n), n));
     }
     void expect_no_temporary_files() const {
-        for (int b = 1; b <= 5; ++b)
-            EXPECT_FALSE(fs::exists(dir.path() / stage_file_name(b))) << b;
+        for (const fs::path& folder : {dir.path(), bin()}) {
+            std::error_code ec;
+            for (const auto& e : fs::directory_iterator(folder, ec))
+                EXPECT_NE(e.path().filename().string().front(), '.') << e.path();
+        }
         EXPECT_FALSE(fs::exists(bin() / "Bin.sx"));
     }
 
@@ -171,11 +174,21 @@ TEST_F(Merge, PassResultsAndAPageMissingFromTheBase) {
     EXPECT_EQ(merge_bank(1, base(), stage, bin(), sink, progress), 1);
     EXPECT_EQ(merge_bank(3, base(), stage, bin(), sink, progress), 0);
     write_text(base(), join({s2(0x388000)}));
-    EXPECT_EQ(merge_bank(1, base(), stage, bin(), sink, progress), -1); // no S9 line: silent
     EXPECT_TRUE(sink.entries.empty());
+    fs::remove(stage);
+    EXPECT_EQ(merge_bank(1, base(), stage, bin(), sink, progress), -1); // no S9 line
+    EXPECT_EQ(sink.texts(),
+              std::vector<std::string>{"File base.sx has no S9 end record,Abort Procedure"});
+    EXPECT_FALSE(fs::exists(stage));
 
-    // Without bank 1's page only bank 2 is inserted, at its own record's place.
-    ASSERT_TRUE(merge(s2(0x398000) + "|" + s2(0x208000) + "|S9030000FC"));
+    // Without bank 1's page only bank 2 is inserted, at its own record's place, and the merge
+    // says which bank is missing.
+    sink.entries.clear();
+    write_text(base(), join({s2(0x398000), s2(0x208000), "S9030000FC"}));
+    ASSERT_EQ(merge_all(base(), bin(), dir.path(), "New_base.sx", sink, progress),
+              MergeOutcome::MergedWithoutABank);
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Bank 1 was not inserted: base.sx has no S2 "
+                                                     "records in its page (0x388000 to 0x38BFFF)"});
     const auto lines = lines_of(read_text(output()));
     ASSERT_EQ(lines.size(), 514u);
     EXPECT_EQ(lines[0], bank_lines(2)[0]);
@@ -190,8 +203,9 @@ TEST_F(Merge, LfAndCrLfImagesGiveTheSameOutputAndEmptyLinesAreCopied) {
     EXPECT_EQ(read_text(output()), from_lf);
     EXPECT_EQ(lines_of(from_lf)[1], "");
     // A last line without a line end is still a line.
-    write_text(base(), "S0030000FC\n" + s2(0x388000) + "\nS9030000FC");
-    ASSERT_TRUE(merge_all(base(), bin(), dir.path(), "New_base.sx", sink, progress));
+    write_text(base(), "S0030000FC\n" + s2(0x388000) + "\n" + s2(0x398000) + "\nS9030000FC");
+    ASSERT_EQ(merge_all(base(), bin(), dir.path(), "New_base.sx", sink, progress),
+              MergeOutcome::Merged);
     EXPECT_EQ(lines_of(read_text(output())).back(), "S9030000FC");
 }
 
@@ -202,7 +216,7 @@ TEST_F(Merge, FailuresStopTheChainAndLeaveAnEarlierOutputAsItWas) {
         std::vector<std::string> messages;
     };
     const std::vector<Case> cases = {
-        {s2(0x388000), {}}, // no S9 line
+        {s2(0x388000), {"File base.sx has no S9 end record,Abort Procedure"}},
         {"S0030000FC|S2053880|S9030000FC", {"File New Sx Not Create,Abort Procedure"}},
         {"S2|S9030000FC", {"File New Sx Not Create,Abort Procedure"}},
         {"S205388G00EEEE00|S9030000FC", {"File New Sx Not Create,Abort Procedure"}},
@@ -232,8 +246,8 @@ TEST_F(Merge, MissingInputsGiveTheirMessages) {
               std::vector<std::string>{"File bank2.bin shorter than 16384 bytes,Abort Procedure"});
 
     sink.entries.clear();
-    EXPECT_FALSE(
-        merge_all(dir.path() / "none.sx", bin(), dir.path(), "New_base.sx", sink, progress));
+    EXPECT_EQ(merge_all(dir.path() / "none.sx", bin(), dir.path(), "New_base.sx", sink, progress),
+              MergeOutcome::Failed);
     EXPECT_EQ(sink.texts(), std::vector<std::string>{"File *.Sx Not Found,Abort Procedure"});
 
     sink.entries.clear();
@@ -241,11 +255,6 @@ TEST_F(Merge, MissingInputsGiveTheirMessages) {
     EXPECT_FALSE(merge(image));
     EXPECT_EQ(sink.texts(), std::vector<std::string>{"Directory Bin Not Found,Abort Procedure"});
     expect_no_temporary_files();
-}
-
-TEST(StageFiles, NamesCarryTheDegreeSign) {
-    EXPECT_EQ(stage_file_name(1), "\xC2\xB0"
-                                  "B1\xC2\xB0.sx");
 }
 
 } // namespace

@@ -94,8 +94,10 @@ mkdir -p "$HOME"
 "$bin/mosaicor-build" --help >"$work/help.txt" || fail "mosaicor-build --help failed"
 grep -q '^Usage: mosaicor-build ' "$work/help.txt" || fail "mosaicor-build --help printed no usage"
 
-# Without a base image it says where it looked, beside itself and in the data folder.
+# Without a base image it says where it looked, beside itself and in the data folder. The
+# project holds one empty table: a folder with none is refused before the base image is sought.
 mkdir -p "$work/project/bin"
+printf '<sdo/>' >"$work/project/sdo.xml"
 status=0
 "$bin/mosaicor-build" "$work/project" 2>"$work/build.txt" || status=$?
 [ $status -eq 1 ] || fail "mosaicor-build without a base image ended with $status, not 1"

@@ -121,10 +121,14 @@ TEST(SdoLoad, RowsAfterTheGridsCapacityAreNotLoaded) {
     for (int i = 0; i < 10000; ++i)
         xml += rowXml("conf=\"17\" IndexA=\"" + std::to_string(i + 1) +
                       "\" devIDB=\"1\" IndexB=\"4096\" SubindexB=\"0\" nbyteB=\"1\"");
-    xml += "<broken/></sdo>"; // beyond the grid: never read, so never reported
+    xml += "<broken/></sdo>"; // beyond the grid: never read, so never reported as broken
     RecordingSink sink;
     const SdoTable t = mk::parse_sdo_table(xml, sink);
-    EXPECT_TRUE(sink.entries.empty());
+    // The user is told on opening that the rows beyond the grid will not be kept.
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{
+                                "The file holds 10001 rows but the table shows 1500: the last "
+                                "8501 rows are not loaded and will not be kept when the table "
+                                "is saved"});
     EXPECT_EQ(t.extent(), SdoTable::kRows);
     EXPECT_EQ(t.row(SdoTable::kRows - 1).addr_word, "1500");
 }

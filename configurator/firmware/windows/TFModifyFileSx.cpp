@@ -9,6 +9,8 @@
 #include <algorithm>
 
 #include "core/guard.h"
+#include "firmware/gathered_messages.h"
+#include "firmware/windows/gathered_messages_box.h"
 
 namespace mk {
 
@@ -118,10 +120,11 @@ void TFModifyFileSx::BitBtnExecuteClick() {
     if (!plan_)
         return;
     BarProgress progress(progress_);
-    run_guarded(sink_, [&] {
-        execute_update(*plan_, port_->currentIndex(), state_.program_dir, sink_, progress,
-                       starter_);
+    GatheringSink run(sink_);
+    run_guarded(run, [&] {
+        execute_update(*plan_, port_->currentIndex(), state_.program_dir, run, progress, starter_);
     });
+    show_gathered_messages(this, run);
 }
 
 void TFModifyFileSx::BitBtnCloseClick() {

@@ -2,8 +2,10 @@
 
 #include <QApplication>
 
+#include "firmware/gathered_messages.h"
 #include "firmware/update_sequence.h"
 #include "firmware/windows/TFModifyFileSx.h"
+#include "firmware/windows/gathered_messages_box.h"
 
 namespace mk {
 
@@ -17,7 +19,12 @@ bool run_update_device_steps(const ProjectState& state, Banks& banks, MessageSin
 std::function<void()> update_device_sequence(ProjectState& state, Banks& banks, MessageSink& sink,
                                              TFModifyFileSx& firmware, const Clock& clock) {
     return [&state, &banks, &sink, &firmware, &clock] {
-        if (run_update_device_steps(state, banks, sink, clock))
+        // Past a few boxes the messages of the run are gathered and shown in one list at its end.
+        GatheringSink run(sink);
+        const bool built = run_update_device_steps(state, banks, run, clock);
+        QWidget* over = QApplication::activeWindow();
+        show_gathered_messages(over ? over : firmware.parentWidget(), run);
+        if (built)
             firmware.exec();
     };
 }

@@ -43,7 +43,8 @@ TEST(SrecordPeer, MergedImageReadsBackAsBanksOneAndTwoOverTheBaseImage) {
     ASSERT_TRUE(build_and_write_banks(project, banks, sink, FixedClock({2024, 3, 5, 14, 37, 9})));
     const fs::path base = fs::path(MK_ASSETS_DIR) / "RZ41902_15_3.sx";
     NoProgress progress;
-    ASSERT_TRUE(merge_all(base, project / "bin", project, "New_RZ41902_15_3.sx", sink, progress));
+    ASSERT_EQ(merge_all(base, project / "bin", project, "New_RZ41902_15_3.sx", sink, progress),
+              MergeOutcome::Merged);
     const fs::path merged = project / "New_RZ41902_15_3.sx";
 
     EXPECT_EQ(run("srec_cat " + q(merged) + " -o /dev/null 2>" + q(dir.path() / "err.txt")), 0)
@@ -66,6 +67,33 @@ TEST(SrecordPeer, MergedImageReadsBackAsBanksOneAndTwoOverTheBaseImage) {
                                 std::to_string(bank_first_address(2) + kBankSize);
     EXPECT_EQ(run("srec_cmp " + q(merged) + outside + " " + q(base) + outside), 0);
     EXPECT_NE(run("srec_cmp " + q(merged) + " " + q(base) + " >/dev/null 2>&1"), 0);
+}
+
+TEST(SrecordPeer, TheImageOfTheBuildCommandHoldsTheBankFilesItWroteBesideIt) {
+    // mosaicor-build merges from the banks in memory and writes the bank files and the image as
+    // one set: srecord must find in the image exactly the bank files beside it.
+    if (!have("srec_cat") || !have("srec_info"))
+        GTEST_SKIP() << "srecord (srec_cat, srec_info) is not installed";
+    test::TempDir dir;
+    const fs::path project = dir.path() / "line 2";
+    fs::copy(fs::path(MK_ASSETS_DIR) / "demo", project, fs::copy_options::recursive);
+    fs::create_directories(project / "bin");
+    ASSERT_EQ(run(std::string(MK_BUILD_COMMAND) + " --master " + q(MK_ASSETS_DIR) +
+                  " --time 2024-03-05T14:37:09 " + q(project) + " 2>/dev/null"),
+              0);
+    const fs::path merged = project / "New_RZ41902_15_3.sx";
+    EXPECT_EQ(run("srec_info " + q(merged) + " >/dev/null"), 0);
+    for (int bank : {1, 2}) {
+        const fs::path out = dir.path() / ("page" + std::to_string(bank) + ".bin");
+        const std::uint32_t first = bank_first_address(bank);
+        ASSERT_EQ(run("srec_cat " + q(merged) + " -crop " + std::to_string(first) + " " +
+                      std::to_string(first + kBankSize) + " -offset -" + std::to_string(first) +
+                      " -o " + q(out) + " -binary"),
+                  0);
+        EXPECT_EQ(test::read_text(out),
+                  test::read_text(project / "bin" / ("bank" + std::to_string(bank) + ".bin")))
+            << "bank " << bank;
+    }
 }
 
 } // namespace

@@ -14,8 +14,8 @@
 #include "firmware/firmware_test_support.h"
 #include "firmware/windows/TFModifyFileSx.h"
 #include "firmware/windows/update_device.h"
-#include "ui/qt_message_sink.h"
 #include "test_dir.h"
+#include "ui/qt_message_sink.h"
 
 namespace mk {
 namespace {
@@ -129,6 +129,39 @@ TEST_F(FirmwareWindow, UpdateDeviceBuildsThenExecuteMergesAndStartsTheLoader) {
                                            "\"\xC2\xB6"
                                            "7\n");
     EXPECT_TRUE(sink.entries.empty());
+}
+
+TEST_F(FirmwareWindow, ADamagedBaseImageNeverReachesTheLoader) {
+    ASSERT_TRUE(run_update_device_steps(state, banks, sink, clock));
+    const fs::path record = install_loader();
+    const fs::path merged = state.project_dir / "New_RZ41902_15_3.sx";
+    test::write_text(merged, "an image of an earlier run");
+    const std::string page1 = "S224388000" + std::string(64, '0') + "23\r\n";
+    const std::string page2 = "S224398000" + std::string(64, '0') + "22\r\n";
+    const fs::path base = master() / "RZ41902_15_3.sx";
+    struct Case {
+        std::string base;
+        std::string last_message;
+    };
+    const std::vector<Case> cases = {
+        {"S9030000FC\r\n" + page1 + "S2!!\r\n" + page2 + "S9030000FC\r\n",
+         "File New Sx Not Create,Abort Procedure"},
+        {"S0030000FC\r\nS9030000FC\r\n",
+         "No bank was inserted: no new image was made,Abort Procedure"},
+        {"S0030000FC\r\n" + page1 + "S70500000000FA\r\n",
+         "File RZ41902_15_3.sx has no S9 end record,Abort Procedure"},
+    };
+    for (const Case& c : cases) {
+        test::write_text(base, c.base);
+        sink.entries.clear();
+        window.FormShow();
+        window.BitBtnExecuteClick();
+        ASSERT_FALSE(sink.entries.empty());
+        EXPECT_EQ(sink.texts().back(), c.last_message);
+        EXPECT_EQ(test::read_text(merged), "an image of an earlier run");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(fs::exists(record)) << "the loader was started";
 }
 
 TEST_F(FirmwareWindow, AStoppedBuildEndsTheSequenceBeforeTheWindow) {

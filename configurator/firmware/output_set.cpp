@@ -1,0 +1,324 @@
+#include "firmware/output_set.h"
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <set>
+
+#include <fcntl.h>
+#include <limits.h>
+#include <pthread.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace mk {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kPreviousSuffix = ".mk-old";
+constexpr std::string_view kNoPreviousSuffix = ".mk-none";
+
+// The temporary files of the commit in progress, readable from a signal handler: a fixed table
+// of paths, each slot written only while the interrupt signals are held back.
+struct TemporaryTable {
+    static constexpr std::size_t kSlots = 32;
+    char path[kSlots][PATH_MAX];
+    volatile std::sig_atomic_t used[kSlots];
+};
+TemporaryTable g_temporaries{};
+
+// Holds SIGINT and SIGTERM back for its lifetime, so that the temporary table and the renames of
+// a commit are never seen half done by the interrupt handler.
+class InterruptsHeld {
+public:
+    InterruptsHeld() {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        sigaddset(&set, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &set, &saved_);
+    }
+    ~InterruptsHeld() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+private:
+    sigset_t saved_;
+};
+
+void remember_temporary(const std::string& path) {
+    if (path.size() >= PATH_MAX)
+        return; // such a file is still removed by the next build of the project
+    for (std::size_t i = 0; i < TemporaryTable::kSlots; ++i) {
+        if (!g_temporaries.used[i]) {
+            std::memcpy(g_temporaries.path[i], path.c_str(), path.size() + 1);
+            g_temporaries.used[i] = 1;
+            return;
+        }
+    }
+}
+
+void forget_temporary(const std::string& path) {
+    for (std::size_t i = 0; i < TemporaryTable::kSlots; ++i)
+        if (g_temporaries.used[i] && path == g_temporaries.path[i])
+            g_temporaries.used[i] = 0;
+}
+
+extern "C" void remove_temporaries_and_end(int sig) {
+    for (std::size_t i = 0; i < TemporaryTable::kSlots; ++i)
+        if (g_temporaries.used[i])
+            ::unlink(g_temporaries.path[i]);
+    // The handler was installed to run once: the signal, raised again, ends the program.
+    ::raise(sig);
+}
+
+[[noreturn]] void fail(const fs::path& target, int err) {
+    throw OutputError(target, std::error_code(err, std::generic_category()));
+}
+
+void write_all(int fd, std::string_view bytes, const fs::path& target) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(target, errno);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+fs::path folder_of(const fs::path& target) {
+    return target.has_parent_path() ? target.parent_path() : fs::path(".");
+}
+
+fs::path beside(const fs::path& target, std::string_view suffix) {
+    std::string name = ".";
+    name += target.filename().string();
+    name += suffix;
+    return folder_of(target) / name;
+}
+
+int sync_folder(const fs::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int err = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return err;
+}
+
+bool is_temporary_of(const std::string& file, const std::string& name) {
+    // ".<name>." followed by the six letters or digits of mkstemp.
+    if (file.size() != name.size() + 8 || file[0] != '.' || file.compare(1, name.size(), name) ||
+        file[name.size() + 1] != '.')
+        return false;
+    for (std::size_t i = name.size() + 2; i < file.size(); ++i) {
+        const char c = file[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+OutputSet::~OutputSet() {
+    remove_temporaries();
+}
+
+void OutputSet::add(fs::path target, std::string bytes) {
+    Entry e;
+    e.target = std::move(target);
+    e.bytes = std::move(bytes);
+    entries_.push_back(std::move(e));
+}
+
+void OutputSet::remove_temporaries() {
+    for (Entry& e : entries_) {
+        if (e.fd >= 0)
+            ::close(e.fd);
+        e.fd = -1;
+        if (!e.temp.empty()) {
+            ::unlink(e.temp.c_str());
+            const InterruptsHeld held;
+            forget_temporary(e.temp);
+            e.temp.clear();
+        }
+    }
+}
+
+void OutputSet::write_temporaries() {
+    for (Entry& e : entries_) {
+        std::string pattern = beside(e.target, ".XXXXXX").string();
+        {
+            const InterruptsHeld held;
+            e.fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+            if (e.fd < 0)
+                fail(e.target, errno);
+            e.temp = pattern;
+            remember_temporary(e.temp);
+        }
+        write_all(e.fd, e.bytes, e.target);
+    }
+    // Every file is handed to the disk before the first wait, and all of them are on it before
+    // the first flush, so one flush of the file system's journal covers the whole set instead of
+    // one round per file.
+    for (Entry& e : entries_)
+        ::sync_file_range(e.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    for (Entry& e : entries_)
+        ::sync_file_range(e.fd, 0, 0,
+                          SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                              SYNC_FILE_RANGE_WAIT_AFTER);
+    for (Entry& e : entries_) {
+        if (::fdatasync(e.fd) != 0)
+            fail(e.target, errno);
+        // mkstemp makes the file private to its owner; the outputs are ordinary files.
+        ::fchmod(e.fd, 0644);
+        const int fd = e.fd;
+        e.fd = -1;
+        if (::close(fd) != 0)
+            fail(e.target, errno);
+    }
+    // A folder of an output's name cannot be replaced by a file; find out before anything is.
+    for (const Entry& e : entries_) {
+        struct stat st {};
+        if (::lstat(e.target.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            fail(e.target, EISDIR);
+    }
+}
+
+void OutputSet::roll_back(std::size_t replaced) {
+    for (std::size_t i = 0; i < replaced; ++i) {
+        Entry& e = entries_[i];
+        if (e.previous == Entry::Previous::Kept)
+            ::rename(beside(e.target, kPreviousSuffix).c_str(), e.target.c_str());
+        else if (e.previous == Entry::Previous::None)
+            ::unlink(e.target.c_str());
+    }
+    for (Entry& e : entries_) {
+        ::unlink(beside(e.target, kPreviousSuffix).c_str());
+        ::unlink(beside(e.target, kNoPreviousSuffix).c_str());
+    }
+}
+
+void OutputSet::replace_targets() {
+    // An interrupt waits until the set is replaced or rolled back.
+    const InterruptsHeld held;
+    for (Entry& e : entries_) {
+        const fs::path previous = beside(e.target, kPreviousSuffix);
+        const fs::path none = beside(e.target, kNoPreviousSuffix);
+        ::unlink(previous.c_str());
+        ::unlink(none.c_str());
+        // Where hard links are not possible (some removable media) the previous version
+        // stays unknown: the folder check above still keeps the set whole in the usual cases,
+        // but there is no way back after a power cut.
+        e.previous = Entry::Previous::Unknown;
+        if (::link(e.target.c_str(), previous.c_str()) == 0) {
+            e.previous = Entry::Previous::Kept;
+        } else if (errno == ENOENT) {
+            const int fd = ::open(none.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (fd >= 0) {
+                ::close(fd);
+                e.previous = Entry::Previous::None;
+            }
+        }
+    }
+    std::size_t done = 0;
+    int err = 0;
+    for (; done < entries_.size(); ++done) {
+        Entry& e = entries_[done];
+        if (::rename(e.temp.c_str(), e.target.c_str()) != 0) {
+            err = errno;
+            break;
+        }
+        forget_temporary(e.temp);
+        e.temp.clear();
+    }
+    std::set<fs::path> folders;
+    for (const Entry& e : entries_)
+        folders.insert(folder_of(e.target));
+    if (err == 0) {
+        for (const fs::path& f : folders)
+            if (const int e = sync_folder(f); e != 0 && err == 0)
+                err = e;
+    }
+    if (err != 0) {
+        const fs::path target = entries_[std::min(done, entries_.size() - 1)].target;
+        roll_back(done);
+        fail(target, err);
+    }
+    for (Entry& e : entries_) {
+        ::unlink(beside(e.target, kPreviousSuffix).c_str());
+        ::unlink(beside(e.target, kNoPreviousSuffix).c_str());
+    }
+}
+
+void OutputSet::commit() {
+    try {
+        write_temporaries();
+        replace_targets();
+    } catch (...) {
+        remove_temporaries();
+        throw;
+    }
+    entries_.clear();
+}
+
+std::optional<ProjectLock> ProjectLock::take(const fs::path& project_dir) {
+    const int fd = ::open(project_dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return ProjectLock(-1);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        ::close(fd);
+        if (err == EWOULDBLOCK)
+            return std::nullopt;
+        return ProjectLock(-1);
+    }
+    return ProjectLock(fd);
+}
+
+ProjectLock::~ProjectLock() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+void clean_up_interrupted_outputs(const fs::path& folder, std::span<const std::string> names) {
+    std::error_code ec;
+    for (const std::string& name : names) {
+        const fs::path target = folder / name;
+        const fs::path previous = beside(target, kPreviousSuffix);
+        const fs::path none = beside(target, kNoPreviousSuffix);
+        if (fs::exists(fs::symlink_status(previous, ec))) {
+            // When the rename never happened, the link and the target are the same file and the
+            // rename leaves both: the link then simply goes.
+            ::rename(previous.c_str(), target.c_str());
+            ::unlink(previous.c_str());
+        } else if (fs::exists(fs::symlink_status(none, ec))) {
+            ::unlink(target.c_str());
+            ::unlink(none.c_str());
+        }
+    }
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string file = it->path().filename().string();
+        for (const std::string& name : names)
+            if (is_temporary_of(file, name))
+                ::unlink(it->path().c_str());
+    }
+}
+
+void remove_temporaries_on_interrupt() {
+    struct sigaction action {};
+    action.sa_handler = remove_temporaries_and_end;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+} // namespace mk

@@ -1,0 +1,416 @@
+// What reaches the device: a damaged base image, a failing disk or a folder that is not a project
+// must end in a true message and leave every earlier output as it was.
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include "firmware/build_command.h"
+#include "firmware/firmware_plan.h"
+#include "firmware/output_set.h"
+#include "firmware/srecord_merge.h"
+#include "firmware/update_sequence.h"
+#include "firmware_test_support.h"
+#include "test_dir.h"
+
+namespace mk {
+namespace {
+
+namespace fs = std::filesystem;
+using test::read_text;
+using test::write_text;
+
+const fs::path kAssets = MK_ASSETS_DIR;
+const std::string kNotCreate = "File New Sx Not Create,Abort Procedure";
+
+std::string s2(std::uint32_t address, std::uint8_t fill = 0xEE) {
+    unsigned sum = 0x05 + (address >> 16) + ((address >> 8) & 0xFF) + (address & 0xFF) + 2 * fill;
+    char line[32];
+    std::snprintf(line, sizeof line, "S205%06X%02X%02X%02X", address, fill, fill, ~sum & 0xFF);
+    return line;
+}
+
+// Lines separated by '|', each ended by CR LF.
+std::string image(const std::string& lines) {
+    std::string out;
+    std::size_t at = 0;
+    while (true) {
+        const std::size_t end = lines.find('|', at);
+        out += lines.substr(at, end - at) + "\r\n";
+        if (end == std::string::npos)
+            return out;
+        at = end + 1;
+    }
+}
+
+std::vector<std::string> hidden_files(const fs::path& dir) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename().string().front() == '.')
+            out.push_back(e.path().filename().string());
+    return out;
+}
+
+int run(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string q(const fs::path& p) {
+    return "'" + p.string() + "'";
+}
+
+// A copy of the demo project with the outputs of an earlier build, and a MASTER folder.
+class Delivery : public ::testing::Test {
+protected:
+    void SetUp() override { make_project(dir.path()); }
+    void make_project(const fs::path& root) {
+        project = root / "demo";
+        master = root / "MASTER";
+        fs::create_directories(master);
+        fs::copy(kAssets / "demo", project, fs::copy_options::recursive);
+        fs::create_directories(project / "bin");
+        write_old_outputs();
+        fs::copy_file(kAssets / "RZ41902_15_3.sx", master / "RZ41902_15_3.sx");
+    }
+    void write_old_outputs() const {
+        for (const auto& f : old_outputs())
+            write_text(project / f, "old " + f);
+    }
+    static std::vector<std::string> old_outputs() {
+        return {"bin/bank1.bin", "bin/bank2.bin", "bin/bank3.bin",      "bin/bank4.bin",
+                "bin/bank5.bin", "bin/bankg.c",   "New_RZ41902_15_3.sx"};
+    }
+    void expect_old_outputs_kept() const {
+        for (const auto& f : old_outputs()) {
+            if (fs::is_regular_file(project / f)) {
+                EXPECT_TRUE(read_text(project / f) == "old " + f) << f << " was replaced";
+            }
+        }
+        EXPECT_EQ(hidden_files(project), std::vector<std::string>{});
+        EXPECT_EQ(hidden_files(project / "bin"), std::vector<std::string>{});
+    }
+    void set_base(const std::string& text) { write_text(master / "RZ41902_15_3.sx", text); }
+    BuildOptions options() const {
+        BuildOptions o;
+        o.project_dir = project;
+        o.master_dir = master;
+        o.time = BuildStamp{2024, 3, 5, 14, 37, 9};
+        return o;
+    }
+    // The merge as the firmware window runs it, on bank files of a fresh build; the bank
+    // outputs of the earlier build are put back afterwards.
+    bool window_merge() {
+        Banks banks;
+        RecordingSink build_sink;
+        EXPECT_TRUE(build_and_write_banks(project, banks, build_sink, FixedClock({2024, 3, 5})));
+        const auto plan = prepare_firmware({master}, project, 0, sink, false);
+        EXPECT_TRUE(plan);
+        NoProgress progress;
+        const bool made = plan && image_made(merge_firmware(*plan, sink, progress));
+        for (const auto& f : old_outputs())
+            if (f.starts_with("bin/"))
+                write_text(project / f, "old " + f);
+        return made;
+    }
+
+    test::TempDir dir;
+    fs::path project;
+    fs::path master;
+    RecordingSink sink;
+};
+
+TEST_F(Delivery, APassThatStopsAfterAnS9LineMakesNoImage) {
+    // An end record first, then a line that is not an S-record in the middle of the image.
+    set_base(image("S9030000FC|" + s2(0x388000) + "|S2!!|" + s2(0x398000) + "|S9030000FC"));
+    EXPECT_FALSE(window_merge());
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{kNotCreate});
+    EXPECT_TRUE(read_text(project / "New_RZ41902_15_3.sx") == "old New_RZ41902_15_3.sx");
+
+    EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitFailed);
+    expect_old_outputs_kept();
+
+    // Binary data that happens to hold an S9 line and a line starting with S2.
+    std::string binary = "S9030000FC\n";
+    for (int i = 0; i < 4096; ++i)
+        binary += static_cast<char>((i * 7919) % 251);
+    binary += "\nS2\x01\x02\x03\x04\x05\x06\x07\n";
+    set_base(binary);
+    EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitFailed);
+    expect_old_outputs_kept();
+}
+
+TEST_F(Delivery, ABaseImageWithoutRecordsInTheBankPagesSaysSoAndMakesNoImage) {
+    // Lower-case record types are not S2 records: neither bank has a place in this image.
+    set_base(image("S0030000FC|s224388000" + std::string(64, '0') + "23|s224398000" +
+                   std::string(64, '0') + "22|S9030000FC"));
+    EXPECT_FALSE(window_merge());
+    EXPECT_EQ(sink.texts(),
+              (std::vector<std::string>{
+                  "Bank 1 was not inserted: RZ41902_15_3.sx has no S2 records in its page "
+                  "(0x388000 to 0x38BFFF)",
+                  "Bank 2 was not inserted: RZ41902_15_3.sx has no S2 records in its page "
+                  "(0x398000 to 0x39BFFF)",
+                  "No bank was inserted: no new image was made,Abort Procedure"}));
+    sink.entries.clear();
+    EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitNoBankInserted);
+    EXPECT_EQ(sink.texts().back(), "No bank was inserted: no new image was made,Abort Procedure");
+    expect_old_outputs_kept();
+
+    // Only bank 2 has its page: the image is made without bank 1, and the build says so.
+    set_base(image("S0030000FC|" + s2(0x398000) + "|S9030000FC"));
+    sink.entries.clear();
+    EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitBankMissing);
+    EXPECT_EQ(sink.texts().back(),
+              "Bank 1 was not inserted: RZ41902_15_3.sx has no S2 records in its page (0x388000 "
+              "to 0x38BFFF)");
+    EXPECT_NE(read_text(project / "New_RZ41902_15_3.sx"), "old New_RZ41902_15_3.sx");
+}
+
+TEST_F(Delivery, ABaseImageWithoutAnS9LineIsNamedAsSuch) {
+    // An S3-format image ends with S7; CR-only line ends leave the S9 inside one long line.
+    for (const std::string& base :
+         {image("S0030000FC|S30900388000EEEEEEEE7F|S70500000000FA"),
+          std::string("S0030000FC\r") + s2(0x388000) + "\rS9030000FC\r"}) {
+        set_base(base);
+        sink.entries.clear();
+        EXPECT_FALSE(window_merge());
+        ASSERT_EQ(sink.texts().size(), 1u);
+        EXPECT_TRUE(sink.texts()[0].starts_with("File RZ41902_15_3.sx has no S9 end record"))
+            << sink.texts()[0];
+        EXPECT_TRUE(read_text(project / "New_RZ41902_15_3.sx") == "old New_RZ41902_15_3.sx");
+    }
+}
+
+TEST_F(Delivery, ABankSourceThatCannotBeReplacedKeepsEveryOldOutput) {
+    fs::remove(project / "bin" / "bankg.c");
+    fs::create_directory(project / "bin" / "bankg.c");
+    Banks banks;
+    EXPECT_FALSE(build_and_write_banks(project, banks, sink, FixedClock({2024, 3, 5})));
+    EXPECT_TRUE(sink.texts().back().starts_with("Cannot create file \"" +
+                                                (project / "bin" / "bankg.c").string() + "\"."))
+        << sink.texts().back();
+    expect_old_outputs_kept();
+    EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitFailed);
+    expect_old_outputs_kept();
+}
+
+// A write that fails part-way, as on a full disk: the process may write no file beyond 100 KB,
+// so bankg.c (235 KB) fails after the bank files were written.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*previous_)(int) = nullptr;
+};
+
+TEST_F(Delivery, AWriteThatFailsPartWayKeepsEveryOldOutput) {
+    Banks banks;
+    {
+        const FileSizeLimit limit(100 * 1024);
+        EXPECT_FALSE(build_and_write_banks(project, banks, sink, FixedClock({2024, 3, 5})));
+    }
+    EXPECT_EQ(sink.texts().back(), "Cannot create file \"" +
+                                       (project / "bin" / "bankg.c").string() +
+                                       "\". File too large");
+    expect_old_outputs_kept();
+
+    // The merged image alone fails: its own message, not "Not Found".
+    ASSERT_TRUE(build_and_write_banks(project, banks, sink, FixedClock({2024, 3, 5})));
+    sink.entries.clear();
+    const auto plan = prepare_firmware({master}, project, 0, sink, false);
+    ASSERT_TRUE(plan);
+    NoProgress progress;
+    {
+        const FileSizeLimit limit(200 * 1024);
+        EXPECT_EQ(merge_firmware(*plan, sink, progress), MergeOutcome::Failed);
+    }
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{kNotCreate});
+    EXPECT_TRUE(read_text(project / "New_RZ41902_15_3.sx") == "old New_RZ41902_15_3.sx");
+    EXPECT_EQ(hidden_files(project), std::vector<std::string>{});
+}
+
+// A small file system of its own, where the test may mount one.
+class SmallDisk {
+public:
+    explicit SmallDisk(const fs::path& at, const char* size) : at_(at) {
+        fs::create_directories(at);
+        mounted_ = ::mount("tmpfs", at.c_str(), "tmpfs", 0, size) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_)
+            ::umount2(at_.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+
+private:
+    fs::path at_;
+    bool mounted_ = false;
+};
+
+TEST_F(Delivery, AFullDiskKeepsEveryOldOutput) {
+    const SmallDisk disk(dir.path() / "disk", "size=400k");
+    if (!disk.mounted())
+        GTEST_SKIP() << "this test may not mount a file system";
+    make_project(dir.path() / "disk");
+    fs::remove_all(master); // the base image is not needed here and would take half the disk
+    // An old set as large as a real one: the new set cannot be written beside it.
+    const std::string big_old(230 * 1024, 'o');
+    write_text(project / "bin" / "bankg.c", big_old);
+    Banks banks;
+    EXPECT_FALSE(build_and_write_banks(project, banks, sink, FixedClock({2024, 3, 5})));
+    EXPECT_TRUE(sink.texts().back().ends_with("No space left on device")) << sink.texts().back();
+    EXPECT_TRUE(read_text(project / "bin" / "bankg.c") == big_old);
+    for (int n = 1; n <= 5; ++n)
+        EXPECT_TRUE(read_text(project / "bin" / ("bank" + std::to_string(n) + ".bin")) ==
+                    "old bin/bank" + std::to_string(n) + ".bin")
+            << n;
+    EXPECT_EQ(hidden_files(project / "bin"), std::vector<std::string>{});
+}
+
+TEST_F(Delivery, AFolderThatHoldsNoTableFileIsNoProject) {
+    const fs::path folder = dir.path() / "home";
+    fs::create_directories(folder / "bin");
+    write_text(folder / "bin" / "Bin.sx", "a user's own file");
+    BuildOptions o = options();
+    o.project_dir = folder;
+    EXPECT_EQ(run_build_command(o, {"/nowhere"}, sink), kExitNotAProject);
+    EXPECT_TRUE(sink.texts().back().find("is not a project folder") != std::string::npos)
+        << sink.texts().back();
+    EXPECT_EQ(read_text(folder / "bin" / "Bin.sx"), "a user's own file");
+    EXPECT_FALSE(fs::exists(folder / "bin" / "bank1.bin"));
+    EXPECT_FALSE(fs::exists(folder / "New_RZ41902_15_3.sx"));
+}
+
+TEST_F(Delivery, FilesThisRunDidNotCreateAreNeverDeleted) {
+    write_text(project / "bin" / "Bin.sx", "kept");
+    const std::string stage = "\xC2\xB0"
+                              "B1\xC2\xB0.sx";
+    write_text(project / stage, "kept");
+    EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitCompleted);
+    EXPECT_EQ(read_text(project / "bin" / "Bin.sx"), "kept");
+    EXPECT_EQ(read_text(project / stage), "kept");
+}
+
+TEST_F(Delivery, TemporariesOfAnInterruptedBuildAreRemovedByTheNextOne) {
+    write_text(project / ".New_RZ41902_15_3.sx.a1B2c3", std::string(1000, 'x'));
+    write_text(project / ".New_RZ41902_8_8.sx.Q9w8E7", "x");
+    write_text(project / "bin" / ".bank3.bin.Zz9Yy8", "x");
+    write_text(project / "bin" / ".bankg.c.000000", "x");
+    // Hidden temporaries of the record and stage files earlier versions of the merge used.
+    write_text(project / "bin" / ".Bin.sx.Ab3dE5", "x");
+    write_text(project / ".\xC2\xB0"
+                         "B2\xC2\xB0.sx.KjaT0U",
+               std::string(1000, 'x'));
+    write_text(project / ".notes.txt.a1B2c3", "a user's own hidden file");
+    write_text(project / "bin" / ".bank3.bin.keep", "not a temporary of this program");
+    EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitCompleted);
+    EXPECT_EQ(hidden_files(project), std::vector<std::string>{".notes.txt.a1B2c3"});
+    EXPECT_EQ(hidden_files(project / "bin"), std::vector<std::string>{".bank3.bin.keep"});
+}
+
+TEST_F(Delivery, ASetWhoseReplacementWasCutOffIsPutBackByTheNextBuild) {
+    // What a power cut in the middle of the renames leaves: bank1.bin already replaced (its
+    // previous version kept as a link), bank2.bin not yet (the link is the file itself, the new
+    // one still a temporary), bankg.c new where there was none before.
+    const fs::path bin = project / "bin";
+    fs::rename(bin / "bank1.bin", bin / ".bank1.bin.mk-old");
+    write_text(bin / "bank1.bin", "new bank1");
+    fs::create_hard_link(bin / "bank2.bin", bin / ".bank2.bin.mk-old");
+    write_text(bin / ".bank2.bin.Xy12Ab", "new bank2");
+    fs::remove(bin / "bankg.c");
+    write_text(bin / "bankg.c", "new bankg.c");
+    write_text(bin / ".bankg.c.mk-none", "");
+    {
+        const auto lock = begin_project_build(project, sink);
+        ASSERT_TRUE(lock);
+        // While one build holds the project, another is refused.
+        EXPECT_FALSE(begin_project_build(project, sink));
+        EXPECT_EQ(sink.texts().back(), kMsgBuildRunning);
+    }
+    EXPECT_EQ(read_text(bin / "bank1.bin"), "old bin/bank1.bin");
+    EXPECT_EQ(read_text(bin / "bank2.bin"), "old bin/bank2.bin");
+    EXPECT_FALSE(fs::exists(bin / "bankg.c"));
+    EXPECT_EQ(hidden_files(bin), std::vector<std::string>{});
+    EXPECT_TRUE(begin_project_build(project, sink));
+}
+
+TEST_F(Delivery, AKilledBuildLeavesNoTemporaries) {
+    // A large base image keeps the merge's temporary files on disk long enough to be seen.
+    std::string big = image("S0030000FC|" + s2(0x388000) + "|" + s2(0x398000));
+    const std::string filler = s2(0x208000) + "\r\n";
+    big.reserve(64u << 20);
+    while (big.size() < (60u << 20))
+        big += filler;
+    big += "S9030000FC\r\n";
+    set_base(big);
+    const std::string program = MK_BUILD_COMMAND;
+    bool seen = false;
+    for (int attempt = 0; attempt < 5 && !seen; ++attempt) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            std::freopen("/dev/null", "w", stderr);
+            ::execl(program.c_str(), program.c_str(), "--master", master.c_str(), "--time",
+                    "2024-03-05T14:37:09", project.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        int status = 0;
+        for (int i = 0; i < 20000 && !seen; ++i) {
+            if (::waitpid(pid, &status, WNOHANG) == pid)
+                break;
+            seen = !hidden_files(project).empty();
+            if (!seen)
+                ::usleep(200);
+        }
+        if (seen) {
+            ::kill(pid, SIGTERM);
+            ::waitpid(pid, &status, 0);
+            EXPECT_TRUE(WIFEXITED(status) ? WEXITSTATUS(status) == 128 + SIGTERM
+                                          : WTERMSIG(status) == SIGTERM);
+        }
+        fs::remove(project / "New_RZ41902_15_3.sx");
+    }
+    ASSERT_TRUE(seen) << "no temporary file of the merge was ever seen";
+    EXPECT_EQ(hidden_files(project), std::vector<std::string>{});
+    EXPECT_EQ(hidden_files(project / "bin"), std::vector<std::string>{});
+}
+
+TEST_F(Delivery, TheProgramDocumentsAndGivesADistinctStatusForEachOutcome) {
+    const std::string program = MK_BUILD_COMMAND;
+    const std::string args = " --master " + q(master) + " --time 2024-03-05T14:37:09 ";
+    const std::string quiet = " 2>/dev/null";
+    EXPECT_EQ(run(program + args + q(project) + quiet), kExitCompleted);
+    EXPECT_EQ(run(program + args + q(dir.path()) + quiet), kExitNotAProject);
+    set_base(image(s2(0x398000) + "|S9030000FC"));
+    EXPECT_EQ(run(program + args + q(project) + quiet), kExitBankMissing);
+    set_base(image(s2(0x208000) + "|S9030000FC"));
+    EXPECT_EQ(run(program + args + q(project) + quiet), kExitNoBankInserted);
+    set_base(image("S9030000FC|S2!!"));
+    EXPECT_EQ(run(program + args + q(project) + quiet), kExitFailed);
+
+    const std::string help = build_command_usage();
+    for (int status : {kExitCompleted, kExitFailed, kExitUsage, kExitNoBankInserted,
+                       kExitBankMissing, kExitNotAProject, 128 + SIGINT, 128 + SIGTERM})
+        EXPECT_NE(help.find("  " + std::to_string(status) + "  "), std::string::npos) << status;
+}
+
+} // namespace
+} // namespace mk
