@@ -8,6 +8,7 @@ namespace {
 
 constexpr char kMagic[] = "MKWB";
 constexpr std::uint32_t kRestUnreadable = 0xFFFFFFFF;
+constexpr std::uint32_t kMaxColumns = 0xFFFF;
 
 enum : unsigned char { kSheetUnreadable = 0, kSheetReadable = 1 };
 enum : unsigned char { kCellEmpty = 0, kCellText = 1 };
@@ -92,6 +93,10 @@ public:
                 sheet.readable = true;
                 sheet.rows = in.u32();
                 sheet.columns = in.u32();
+                // A row reads as this many cells whatever it holds; FreeXL counts columns
+                // with an unsigned short.
+                if (sheet.columns > kMaxColumns)
+                    throw WorkbookError(kNotAWorkbookReason);
                 sheet.first_row = in.pos();
                 while (sheet.readable_rows < sheet.rows && skip_row(in, sheet.columns))
                     ++sheet.readable_rows;

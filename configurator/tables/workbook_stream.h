@@ -24,7 +24,7 @@ inline constexpr const char* kUnreadableSheetReason = "the sheet cannot be read"
 //   "MKWB", sheet count, then per sheet:
 //     name length, name bytes, a state byte:
 //       0  the sheet cannot be read (nothing follows for it)
-//       1  row count, column count, then up to row-count rows:
+//       1  row count, column count (at most 65535), then up to row-count rows:
 //            cell count (trailing empty cells left out), then per cell a kind byte:
 //              0 empty, 1 text followed by its length and bytes;
 //          or, instead of a row, the cell count 0xFFFFFFFF: this row and those after it

@@ -80,6 +80,9 @@ TEST(WorkbookStream, EveryDamagedStreamIsRefused) {
     // More cells in a row than the sheet has columns.
     EXPECT_THROW(mk::decode_workbook_stream(changed(28, std::string("\x04\0\0\0", 4))),
                  mk::WorkbookError);
+    // More columns than any sheet has: every row would read as that many cells.
+    EXPECT_THROW(mk::decode_workbook_stream(changed(24, std::string("\0\0\1\0", 4))),
+                 mk::WorkbookError);
     // Counts far beyond the bytes there are.
     EXPECT_THROW(mk::decode_workbook_stream(std::string("MKWB\xff\xff\xff\xff", 8)),
                  mk::WorkbookError);
