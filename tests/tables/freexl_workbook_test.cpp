@@ -1,8 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <limits>
 
 #include "tables/freexl_workbook.h"
+#include "tables/sdo_transfer.h"
+#include "test_dir.h"
 
 namespace {
 
@@ -63,6 +71,74 @@ TEST(FreexlWorkbook, FilesThatAreNoWorkbookFailToOpen) {
         EXPECT_THROW(reader.open(fixture(name)), mk::WorkbookError) << name;
     // The reader holds nothing from a failed open: the next one works.
     EXPECT_NO_THROW(reader.open(fixture("sdopdo.xls")));
+}
+
+// The reader leaves no process behind, running or unreaped.
+bool no_child_left() {
+    return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
+}
+
+TEST(FreexlWorkbook, AFileThatBreaksTheLibraryIsReportedAndTheProgramGoesOn) {
+    // FreeXL writes below a stack buffer while opening this file; only the reading process
+    // is exposed to that.
+    const fs::path finding = fs::path(MK_FUZZ_FINDINGS_DIR) / "freexl_open_stack_underflow.xls";
+    ASSERT_TRUE(fs::exists(finding));
+    mk::FreexlWorkbookReader reader;
+    mk::SdoTable table;
+    EXPECT_EQ(mk::import_sdo_workbook(table, reader, finding),
+              "Import stopped: the file cannot be read as an Excel workbook (.xls)");
+    EXPECT_TRUE(no_child_left());
+    EXPECT_EQ(reader.open(fixture("sdo_doubles.xls"))->sheet_names(),
+              std::vector<std::string>{"SDO"});
+}
+
+TEST(FreexlWorkbook, AReadingProcessThatDiesOrSendsNothingIsReported) {
+    using Hook = void (*)();
+    const Hook hooks[] = {
+        [] { ::raise(SIGKILL); },
+        [] { ::raise(SIGSEGV); },
+        [] { ::_exit(0); }, // "success" without a stream
+        [] { ::_exit(7); },
+    };
+    for (const Hook hook : hooks) {
+        mk::WorkbookReadLimits limits;
+        limits.in_reading_process = hook;
+        mk::FreexlWorkbookReader reader(limits);
+        EXPECT_THROW(reader.open(fixture("sdo_integers.xls")), mk::WorkbookError);
+        EXPECT_TRUE(no_child_left());
+    }
+}
+
+TEST(FreexlWorkbook, AReadingProcessIsStoppedAtTheTimeAndSizeLimits) {
+    // Opening a pipe without a writer blocks the reading process in freexl_open.
+    mk::test::TempDir dir;
+    const fs::path fifo = dir.path() / "blocked.xls";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    mk::WorkbookReadLimits limits;
+    limits.time = std::chrono::milliseconds(150);
+    mk::FreexlWorkbookReader slow(limits);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(slow.open(fifo), mk::WorkbookError);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, limits.time);
+    EXPECT_LT(took, std::chrono::seconds(3));
+    EXPECT_TRUE(no_child_left());
+
+    // A process that hangs after it is started is stopped the same way.
+    limits.in_reading_process = [] {
+        for (;;)
+            ::pause();
+    };
+    EXPECT_THROW(mk::FreexlWorkbookReader(limits).open(fixture("sdopdo.xls")), mk::WorkbookError);
+    EXPECT_TRUE(no_child_left());
+
+    // The workbook as sent must fit the size limit; the same workbook fits the default one.
+    mk::WorkbookReadLimits small;
+    small.max_bytes = 64;
+    EXPECT_THROW(mk::FreexlWorkbookReader(small).open(fixture("sdopdo.xls")), mk::WorkbookError);
+    EXPECT_TRUE(no_child_left());
+    EXPECT_NO_THROW(mk::FreexlWorkbookReader().open(fixture("sdopdo.xls")));
+    EXPECT_TRUE(no_child_left());
 }
 
 } // namespace
