@@ -10,6 +10,7 @@
 
 #include "firmware/banks.h"
 #include "firmware/image_reader.h"
+#include "firmware/merge_core.h"
 #include "firmware/srecord_merge.h"
 
 namespace mk {
@@ -17,16 +18,6 @@ namespace mk {
 namespace {
 
 namespace fs = std::filesystem;
-
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 std::string hex_text(std::uint32_t value, int digits) {
     char buffer[16];
@@ -65,21 +56,6 @@ struct Page {
     }
 };
 
-std::optional<std::string> read_limited(const fs::path& path, std::uintmax_t limit) {
-    std::error_code ec;
-    const auto size = fs::file_size(path, ec);
-    if (ec || size > limit)
-        return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
-    return std::move(content).str();
-}
-
 std::vector<std::uint8_t> read_bank_file(const fs::path& file) {
     std::error_code ec;
     if (!fs::is_regular_file(file, ec))
@@ -90,7 +66,7 @@ std::vector<std::uint8_t> read_bank_file(const fs::path& file) {
     if (size != kBankSize)
         throw ImageError(file.string() + " holds " + std::to_string(size) +
                          " bytes; a bank file holds " + std::to_string(kBankSize));
-    const auto content = read_limited(file, kBankSize);
+    const auto content = read_file_limited(file, kBankSize);
     if (!content || content->size() != kBankSize)
         throw ImageError("Cannot read " + file.string());
     return {content->begin(), content->end()};
@@ -122,8 +98,8 @@ ImageBanks banks_from_srecords(std::string_view text, const std::string& name) {
         // Byte count, then the bytes it counts (address, data, checksum), two digits each.
         bytes.clear();
         for (std::size_t i = 2; i + 1 < line.size(); i += 2) {
-            const int hi = hex_digit(line[i]);
-            const int lo = hex_digit(line[i + 1]);
+            const int hi = hex_value(line[i]);
+            const int lo = hex_value(line[i + 1]);
             if (hi < 0 || lo < 0)
                 throw ImageError(place +
                                  ": a character that is not a hexadecimal digit at column " +
@@ -175,7 +151,7 @@ ImageBanks load_image_source(const fs::path& source) {
     }
     if (!fs::exists(source, ec))
         throw ImageError(source.string() + " not found");
-    const auto text = read_limited(source, kMaxImageSize);
+    const auto text = read_file_limited(source, kMaxImageSize);
     if (!text)
         throw ImageError("Cannot read " + source.string() +
                          " (a firmware image is at most 256 MB)");

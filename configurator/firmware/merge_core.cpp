@@ -17,16 +17,6 @@ void put_hex(std::string& out, std::uint8_t byte) {
     out += kHex[byte & 0x0F];
 }
 
-int hex_value(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // The address field of an S1 or S2 line: `digits` hexadecimal digits from character 5.
 bool record_address(std::string_view line, std::size_t digits, std::uint32_t& value) {
     if (line.size() < 4 + digits)
@@ -47,6 +37,16 @@ char record_type(std::string_view line) {
 }
 
 } // namespace
+
+int hex_value(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
 
 std::uint32_t bank_first_address(int bank) {
     return 0x388000u + static_cast<std::uint32_t>(bank - 1) * 0x10000u;

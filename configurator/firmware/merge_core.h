@@ -90,4 +90,7 @@ ImageMerge merge_image(std::string_view base, const BankRecords& bank1, const Ba
 // The lines joined into image text, every line followed by CR LF.
 std::string join_lines(std::span<const std::string_view> lines);
 
+// The value of one hexadecimal digit of an S-record line (either case), or -1.
+int hex_value(char c);
+
 } // namespace mk
