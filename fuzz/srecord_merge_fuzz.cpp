@@ -1,8 +1,9 @@
 // The in-memory S-record merge over arbitrary base image text. Any line, line end or length must
 // end in a pass result, never in a read past a line or a crash, and the result must be the one a
-// plain reading of the rules gives: a pass with a line that is not an S-record, or without an S9
-// line, has no result; otherwise the bank's records stand at the place of its page's first
-// record, no other record of the page is left, and every other line keeps its order.
+// plain reading of the rules gives: a pass with a line that is not an S-record, without an S9
+// line or with a data record after one, has no result; otherwise the bank's records stand at the
+// place of its page's first record, no other record of the page is left, and every other line keeps
+// its order.
 
 #include <cstddef>
 #include <cstdint>
@@ -59,6 +60,8 @@ int reference_pass(const Lines& in, int bank, Lines& out) {
     out.clear();
     bool s9 = false;
     for (std::string_view line : in) {
+        if (s9 && (is(line, '1') || is(line, '2') || is(line, '3')))
+            return -1;
         if (is(line, '1') && (line.size() < 8 || !hex_digits(line.substr(4, 4))))
             return -1;
         if (is(line, '2') && (line.size() < 10 || !hex_digits(line.substr(4, 6))))

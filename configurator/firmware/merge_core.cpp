@@ -114,11 +114,19 @@ PassOutcome merge_pass(std::span<const std::string_view> input, int bank,
     const std::uint32_t last = bank_last_address(bank);
     PassOutcome outcome;
     bool end_record = false;
+    std::size_t first_end_line = 0;
     bool inserted = false;
     for (std::size_t n = 0; n < input.size(); ++n) {
         const std::string_view line = input[n];
         const char type = record_type(line);
         const bool s1 = type == '1';
+        if (end_record && (s1 || type == '2' || type == '3')) {
+            outcome.result = -1;
+            outcome.stop = PassStop::RecordAfterEnd;
+            outcome.line = first_end_line;
+            output.clear();
+            return outcome;
+        }
         if (s1 || type == '2') {
             std::uint32_t address = 0;
             if (!record_address(line, s1 ? 4 : 6, address)) {
@@ -141,13 +149,14 @@ PassOutcome merge_pass(std::span<const std::string_view> input, int bank,
                 continue;
             }
         } else if (type == '9') {
+            if (!end_record)
+                first_end_line = n + 1;
             end_record = true;
             outcome.result = inserted ? 1 : 0;
         }
         output.push_back(line);
         progress.advance();
     }
-    outcome.page_seen = inserted;
     if (!end_record) {
         outcome.result = -1;
         outcome.stop = PassStop::NoEndRecord;

@@ -52,16 +52,18 @@ enum class PassStop {
     None,
     BadRecord,   // an S1 or S2 line too short for its address, or with a non-hexadecimal one
     NoEndRecord, // no line starting with "S9"
+    // a data record ("S1", "S2" or "S3") after an "S9" line: a loader ends at the first end
+    // record, so the records after it would never reach the device
+    RecordAfterEnd,
 };
 
 struct PassOutcome {
-    // -1: the pass stopped (see `stop`); 0: no record of the bank's page came before the last
-    // "S9" line, so the bank was not inserted; 1: the bank was inserted.
+    // -1: the pass stopped (see `stop`); 0: the input has no record of the bank's page, so the
+    // bank was not inserted; 1: the bank was inserted.
     int result = -1;
     PassStop stop = PassStop::None;
-    // Records of the page were met somewhere, also when only after the last "S9" line.
-    bool page_seen = false;
-    // The 1-based number of the line that stopped the pass (BadRecord).
+    // The 1-based number of the line that stopped the pass (BadRecord), or of the first "S9"
+    // line (RecordAfterEnd).
     std::size_t line = 0;
 };
 

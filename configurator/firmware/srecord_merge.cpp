@@ -52,6 +52,8 @@ void report_stop(const PassOutcome& pass, std::string_view base, const std::stri
         const bool cr_only =
             base.find('\n') == std::string_view::npos && base.find('\r') != std::string_view::npos;
         sink.show(no_end_record_message(image_name, cr_only), MessageKind::Error);
+    } else if (pass.stop == PassStop::RecordAfterEnd) {
+        sink.show(record_after_end_message(image_name, pass.line), MessageKind::Error);
     } else {
         sink.show(kMsgNewSxNotCreate, MessageKind::Error);
     }
@@ -60,8 +62,7 @@ void report_stop(const PassOutcome& pass, std::string_view base, const std::stri
 void report_not_inserted(int bank, const PassOutcome& pass, const std::string& image_name,
                          MessageSink& sink) {
     if (pass.result == 0)
-        sink.show(bank_not_inserted_message(bank, image_name, pass.page_seen),
-                  MessageKind::Warning);
+        sink.show(bank_not_inserted_message(bank, image_name), MessageKind::Warning);
 }
 
 // Writes one file as a set of one, with the merge's message when it cannot be written.
@@ -114,14 +115,15 @@ std::string no_end_record_message(const std::string& image_name, bool cr_line_en
            ",Abort Procedure";
 }
 
-std::string bank_not_inserted_message(int bank, const std::string& image_name,
-                                      bool page_after_end) {
-    const std::string head = "Bank " + std::to_string(bank) + " was not inserted: " + image_name;
-    const std::string page =
-        "(" + hex6(bank_first_address(bank)) + " to " + hex6(bank_last_address(bank)) + ")";
-    if (page_after_end)
-        return head + " has the S2 records of its page " + page + " only after its S9 end record";
-    return head + " has no S2 records in its page " + page;
+std::string record_after_end_message(const std::string& image_name, std::size_t end_line) {
+    return "File " + image_name + " has records after its S9 end record (line " +
+           std::to_string(end_line) + "),Abort Procedure";
+}
+
+std::string bank_not_inserted_message(int bank, const std::string& image_name) {
+    return "Bank " + std::to_string(bank) + " was not inserted: " + image_name +
+           " has no S2 records in its page (" + hex6(bank_first_address(bank)) + " to " +
+           hex6(bank_last_address(bank)) + ")";
 }
 
 MergedImage merge_image_text(std::string_view base, const std::string& image_name,

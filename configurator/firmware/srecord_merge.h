@@ -28,9 +28,11 @@ std::string bank_file_short_message(int bank);
 // image from a cut one. An image whose lines end in CR alone has its S9 record inside one long
 // line, and the message says so.
 std::string no_end_record_message(const std::string& image_name, bool cr_line_ends);
-// "Bank 1 was not inserted: <image> has no S2 records in its page (0x388000 to 0x38BFFF)", or,
-// when the page's records all come after the last S9 line, that they do.
-std::string bank_not_inserted_message(int bank, const std::string& image_name, bool page_after_end);
+// "File <image> has records after its S9 end record (line N),Abort Procedure": a loader ends at
+// the first end record, so the image would reach the device cut short.
+std::string record_after_end_message(const std::string& image_name, std::size_t end_line);
+// "Bank 1 was not inserted: <image> has no S2 records in its page (0x388000 to 0x38BFFF)".
+std::string bank_not_inserted_message(int bank, const std::string& image_name);
 
 // How a merge ended. Only the first two leave a new image.
 enum class MergeOutcome {

@@ -129,10 +129,18 @@ TEST_F(Delivery, APassThatStopsAfterAnS9LineMakesNoImage) {
     // An end record first, then a line that is not an S-record in the middle of the image.
     set_base(image("S9030000FC|" + s2(0x388000) + "|S2!!|" + s2(0x398000) + "|S9030000FC"));
     EXPECT_FALSE(window_merge());
-    EXPECT_EQ(sink.texts(), std::vector<std::string>{kNotCreate});
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"File RZ41902_15_3.sx has records after its "
+                                                     "S9 end record (line 1),Abort Procedure"});
     EXPECT_TRUE(read_text(project / "New_RZ41902_15_3.sx") == "old New_RZ41902_15_3.sx");
 
     EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitFailed);
+    expect_old_outputs_kept();
+
+    // A line that is not an S-record, after the bank pages and before the end record.
+    set_base(image(s2(0x388000) + "|" + s2(0x398000) + "|S2!!|S9030000FC"));
+    sink.entries.clear();
+    EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitFailed);
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{kNotCreate});
     expect_old_outputs_kept();
 
     // Binary data that happens to hold an S9 line and a line starting with S2.
@@ -143,6 +151,36 @@ TEST_F(Delivery, APassThatStopsAfterAnS9LineMakesNoImage) {
     set_base(binary);
     EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitFailed);
     expect_old_outputs_kept();
+}
+
+TEST_F(Delivery, RecordsAfterAnEndRecordMakeNoImage) {
+    // A loader stops at the first end record: whatever follows it never reaches the device, so
+    // the image would be cut short, or empty when the end record comes first.
+    const std::string body = "S0030000FC|" + s2(0x388000) + "|" + s2(0x398000) + "|" + s2(0x208000);
+    const std::string expected =
+        "File RZ41902_15_3.sx has records after its S9 end record (line 1),Abort Procedure";
+    set_base(image("S9030000FC|" + body + "|S9030000FC"));
+    EXPECT_FALSE(window_merge());
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{expected});
+    EXPECT_TRUE(read_text(project / "New_RZ41902_15_3.sx") == "old New_RZ41902_15_3.sx");
+    sink.entries.clear();
+    EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitFailed);
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{expected});
+    expect_old_outputs_kept();
+
+    // An end record in the middle, before the bank pages.
+    set_base(image("S0030000FC|S9030000FC|" + s2(0x388000) + "|" + s2(0x398000) + "|S9030000FC"));
+    sink.entries.clear();
+    EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitFailed);
+    EXPECT_EQ(sink.texts(),
+              std::vector<std::string>{"File RZ41902_15_3.sx has records after its S9 end record "
+                                       "(line 2),Abort Procedure"});
+    expect_old_outputs_kept();
+
+    // Lines after the end record that carry no data (an empty line, a repeated end record) are
+    // harmless.
+    set_base(image(body + "|S9030000FC||S9030000FC"));
+    EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitCompleted);
 }
 
 TEST_F(Delivery, ABaseImageWithoutRecordsInTheBankPagesSaysSoAndMakesNoImage) {

@@ -145,7 +145,8 @@ TEST_F(FirmwareWindow, ADamagedBaseImageNeverReachesTheLoader) {
     };
     const std::vector<Case> cases = {
         {"S9030000FC\r\n" + page1 + "S2!!\r\n" + page2 + "S9030000FC\r\n",
-         "File New Sx Not Create,Abort Procedure"},
+         "File RZ41902_15_3.sx has records after its S9 end record (line 1),Abort Procedure"},
+        {page1 + "S2!!\r\n" + page2 + "S9030000FC\r\n", "File New Sx Not Create,Abort Procedure"},
         {"S0030000FC\r\nS9030000FC\r\n",
          "No bank was inserted: no new image was made,Abort Procedure"},
         {"S0030000FC\r\n" + page1 + "S70500000000FA\r\n",
