@@ -46,16 +46,18 @@ if(MK_HELP2MAN)
   foreach(tool mosaicor-build mosaicor-inspect)
     if(tool STREQUAL "mosaicor-build")
       set(summary "build the configuration image and firmware of a Mosaicor_Kv project")
+      set(include_file mosaicor-build.h2m)
     else()
       set(summary "show or compare the configuration a Mosaicor_Kv firmware image carries")
+      set(include_file image-report.h2m)
     endif()
     add_custom_command(OUTPUT ${generated}/${tool}.1.gz
       COMMAND ${CMAKE_COMMAND} -E make_directory ${generated}
       COMMAND ${MK_HELP2MAN} --no-info --section=1 --version-string=${PROJECT_VERSION}
-              "--name=${summary}" --include=${assets}/man/${tool}.h2m
+              "--name=${summary}" --include=${assets}/man/${include_file}
               --output=${generated}/${tool}.1 $<TARGET_FILE:${tool}>
       COMMAND ${MK_GZIP} -9nf ${generated}/${tool}.1
-      DEPENDS ${tool} ${assets}/man/${tool}.h2m
+      DEPENDS ${tool} ${assets}/man/${include_file}
       VERBATIM)
     list(APPEND manuals ${generated}/${tool}.1.gz)
   endforeach()

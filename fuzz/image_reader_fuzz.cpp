@@ -7,9 +7,9 @@
 
 #include "firmware/image_layout.h"
 #include "firmware/image_reader.h"
+#include "firmware/image_report_command.h"
 #include "firmware/image_source.h"
 #include "firmware/image_tables.h"
-#include "firmware/inspect_command.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "firmware/inspect_command.h"
+#include "firmware/image_report_command.h"
 
 #include <algorithm>
 #include <optional>
