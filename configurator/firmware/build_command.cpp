@@ -208,9 +208,10 @@ int run_build_command(const BuildOptions& options, const std::vector<fs::path>& 
         const auto plan = prepare_firmware(masters, project, layout, sink, false);
         if (!plan)
             return kExitFailed;
-        const auto base = read_file_limited(plan->base_image(), kMaxImageSize);
+        std::error_code why;
+        const auto base = read_file_limited(plan->base_image(), kMaxImageSize, &why);
         if (!base) {
-            sink.show(kMsgNewSxNotCreate, MessageKind::Error);
+            sink.show(cannot_read_message(plan->base_image(), why), MessageKind::Error);
             return kExitFailed;
         }
         NoProgress progress;
@@ -226,7 +227,7 @@ int run_build_command(const BuildOptions& options, const std::vector<fs::path>& 
         outputs.commit();
     } catch (const OutputError& e) {
         if (e.target() == image_path)
-            sink.show(kMsgNewSxNotCreate, MessageKind::Error);
+            sink.show(output_not_created_message(e), MessageKind::Error);
         else
             sink.show(output_error_message(e).what(), MessageKind::Error);
         return kExitFailed;

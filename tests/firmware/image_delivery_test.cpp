@@ -29,9 +29,9 @@ const fs::path kAssets = MK_ASSETS_DIR;
 const std::string kNotCreate = "File New Sx Not Create,Abort Procedure";
 
 std::string s2(std::uint32_t address, std::uint8_t fill = 0xEE) {
-    unsigned sum = 0x05 + (address >> 16) + ((address >> 8) & 0xFF) + (address & 0xFF) + 2 * fill;
+    unsigned sum = 0x06 + (address >> 16) + ((address >> 8) & 0xFF) + (address & 0xFF) + 2 * fill;
     char line[32];
-    std::snprintf(line, sizeof line, "S205%06X%02X%02X%02X", address, fill, fill, ~sum & 0xFF);
+    std::snprintf(line, sizeof line, "S206%06X%02X%02X%02X", address, fill, fill, ~sum & 0xFF);
     return line;
 }
 
@@ -140,7 +140,9 @@ TEST_F(Delivery, APassThatStopsAfterAnS9LineMakesNoImage) {
     set_base(image(s2(0x388000) + "|" + s2(0x398000) + "|S2!!|S9030000FC"));
     sink.entries.clear();
     EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitFailed);
-    EXPECT_EQ(sink.texts(), std::vector<std::string>{kNotCreate});
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{kNotCreate + "\nRZ41902_15_3.sx, line 3: a "
+                                                                  "character that is not a "
+                                                                  "hexadecimal digit at column 3"});
     expect_old_outputs_kept();
 
     // Binary data that happens to hold an S9 line and a line starting with S2.
@@ -177,16 +179,15 @@ TEST_F(Delivery, RecordsAfterAnEndRecordMakeNoImage) {
                                        "(line 2),Abort Procedure"});
     expect_old_outputs_kept();
 
-    // Lines after the end record that carry no data (an empty line, a repeated end record) are
-    // harmless.
-    set_base(image(body + "|S9030000FC||S9030000FC"));
+    // Lines after the end record that carry no data (a repeated end record, an empty last line)
+    // are harmless.
+    set_base(image(body + "|S9030000FC|S9030000FC|"));
     EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitCompleted);
 }
 
 TEST_F(Delivery, ABaseImageWithoutRecordsInTheBankPagesSaysSoAndMakesNoImage) {
-    // Lower-case record types are not S2 records: neither bank has a place in this image.
-    set_base(image("S0030000FC|s224388000" + std::string(64, '0') + "23|s224398000" +
-                   std::string(64, '0') + "22|S9030000FC"));
+    // Records outside the bank pages only: neither bank has a place in this image.
+    set_base(image("S0030000FC|" + s2(0x208000) + "|" + s2(0x3A8000) + "|S9030000FC"));
     EXPECT_FALSE(window_merge());
     EXPECT_EQ(sink.texts(),
               (std::vector<std::string>{
@@ -213,7 +214,7 @@ TEST_F(Delivery, ABaseImageWithoutRecordsInTheBankPagesSaysSoAndMakesNoImage) {
 TEST_F(Delivery, ABaseImageWithoutAnS9LineIsNamedAsSuch) {
     // An S3-format image ends with S7; CR-only line ends leave the S9 inside one long line.
     for (const std::string& base :
-         {image("S0030000FC|S30900388000EEEEEEEE7F|S70500000000FA"),
+         {image("S0030000FC|S30900388000EEEEEEEE86|S70500000000FA"),
           std::string("S0030000FC\r") + s2(0x388000) + "\rS9030000FC\r"}) {
         set_base(base);
         sink.entries.clear();
@@ -280,7 +281,9 @@ TEST_F(Delivery, AWriteThatFailsPartWayKeepsEveryOldOutput) {
         const FileSizeLimit limit(200 * 1024);
         EXPECT_EQ(merge_firmware(*plan, sink, progress), MergeOutcome::Failed);
     }
-    EXPECT_EQ(sink.texts(), std::vector<std::string>{kNotCreate});
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{kNotCreate + "\n" +
+                                                     (project / "New_RZ41902_15_3.sx").string() +
+                                                     ": File too large"});
     EXPECT_TRUE(read_text(project / "New_RZ41902_15_3.sx") == "old New_RZ41902_15_3.sx");
     EXPECT_EQ(hidden_files(project), std::vector<std::string>{});
 }

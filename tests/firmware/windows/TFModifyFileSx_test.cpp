@@ -146,7 +146,13 @@ TEST_F(FirmwareWindow, ADamagedBaseImageNeverReachesTheLoader) {
     const std::vector<Case> cases = {
         {"S9030000FC\r\n" + page1 + "S2!!\r\n" + page2 + "S9030000FC\r\n",
          "File RZ41902_15_3.sx has records after its S9 end record (line 1),Abort Procedure"},
-        {page1 + "S2!!\r\n" + page2 + "S9030000FC\r\n", "File New Sx Not Create,Abort Procedure"},
+        {page1 + "S2!!\r\n" + page2 + "S9030000FC\r\n",
+         "File New Sx Not Create,Abort Procedure\nRZ41902_15_3.sx, line 2: a character that is not "
+         "a hexadecimal digit at column 3"},
+        // Damage outside the bank pages would be copied into the image the loader writes.
+        {page1 + "S206208000EEEE7E\r\n" + page2 + "S9030000FC\r\n",
+         "File New Sx Not Create,Abort Procedure\nRZ41902_15_3.sx, line 2: bad checksum 0x7E, the "
+         "bytes give 0x7D"},
         {"S0030000FC\r\nS9030000FC\r\n",
          "No bank was inserted: no new image was made,Abort Procedure"},
         {"S0030000FC\r\n" + page1 + "S70500000000FA\r\n",

@@ -1,0 +1,199 @@
+#include "firmware/srecord_line.h"
+
+#include <cstdio>
+
+namespace mk {
+
+namespace {
+
+constexpr std::uint8_t kNotHex = 0xFF;
+
+constexpr std::array<std::uint8_t, 256> make_hex_table() {
+    std::array<std::uint8_t, 256> t{};
+    for (auto& v : t)
+        v = kNotHex;
+    for (int c = 0; c < 10; ++c)
+        t['0' + c] = static_cast<std::uint8_t>(c);
+    for (int c = 0; c < 6; ++c) {
+        t['A' + c] = static_cast<std::uint8_t>(10 + c);
+        t['a' + c] = static_cast<std::uint8_t>(10 + c);
+    }
+    return t;
+}
+constexpr std::array<std::uint8_t, 256> kHexTable = make_hex_table();
+
+std::string hex2(unsigned v) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", v & 0xFFu);
+    return text;
+}
+
+// A character named so that it can be seen in a message.
+std::string character(std::uint8_t c) {
+    if (c == ' ')
+        return "a space";
+    if (c == '\t')
+        return "a tab";
+    if (c == '\r')
+        return "a carriage return";
+    if (c == 0)
+        return "a NUL byte";
+    if (c < 0x20 || c >= 0x7F)
+        return "the byte " + hex2(c);
+    return std::string("\"") + static_cast<char>(c) + "\"";
+}
+
+} // namespace
+
+int hex_value(char c) {
+    const std::uint8_t v = kHexTable[static_cast<unsigned char>(c)];
+    return v == kNotHex ? -1 : v;
+}
+
+std::size_t address_size(char type) {
+    switch (type) {
+    case '0':
+    case '1':
+    case '5':
+    case '9':
+        return 2;
+    case '2':
+    case '6':
+    case '8':
+        return 3;
+    case '3':
+    case '7':
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+LineFault read_srecord(std::string_view line, SRecord& record) {
+    LineFault fault;
+    if (line.empty()) {
+        fault.kind = LineFault::EmptyLine;
+        return fault;
+    }
+    if (line.size() < 2 || line[0] != 'S' || line[1] < '0' || line[1] > '9') {
+        fault.kind = LineFault::NotARecord;
+        fault.found = static_cast<std::uint8_t>(line[0]);
+        fault.byte_order_mark = line.starts_with("\xEF\xBB\xBF");
+        return fault;
+    }
+    if (line[1] == '4') {
+        fault.kind = LineFault::ReservedType;
+        return fault;
+    }
+    if (line.size() > kMaxRecordLineLength) {
+        fault.kind = LineFault::TooLong;
+        fault.length = line.size();
+        return fault;
+    }
+    // The byte count, then the bytes it counts, two digits each; at most 256 pairs fit.
+    const auto* chars = reinterpret_cast<const unsigned char*>(line.data());
+    const std::size_t pairs = (line.size() - 2) / 2;
+    unsigned sum = 0;
+    for (std::size_t k = 0; k < pairs; ++k) {
+        const std::uint8_t hi = kHexTable[chars[2 + 2 * k]];
+        const std::uint8_t lo = kHexTable[chars[3 + 2 * k]];
+        if ((hi | lo) & 0xF0) {
+            fault.kind = LineFault::NotHex;
+            fault.column = hi == kNotHex ? 3 + 2 * k : 4 + 2 * k;
+            fault.found = chars[fault.column - 1];
+            return fault;
+        }
+        const auto byte = static_cast<std::uint8_t>(hi << 4 | lo);
+        record.bytes[k] = byte;
+        sum += byte;
+    }
+    if (line.size() % 2 != 0 || pairs == 0 || pairs != 1u + record.bytes[0]) {
+        fault.kind = LineFault::LengthMismatch;
+        return fault;
+    }
+    const std::uint8_t checksum = record.bytes[pairs - 1];
+    const auto expected = static_cast<std::uint8_t>(~(sum - checksum) & 0xFF);
+    if (checksum != expected) {
+        fault.kind = LineFault::BadChecksum;
+        fault.found = checksum;
+        fault.expected = expected;
+        return fault;
+    }
+    record.type = line[1];
+    record.address_size = address_size(record.type);
+    // The count covers the address and the checksum at least.
+    if (record.bytes[0] < record.address_size + 1) {
+        fault.kind = LineFault::ShortForAddress;
+        return fault;
+    }
+    record.address = 0;
+    for (std::size_t i = 1; i <= record.address_size; ++i)
+        record.address = record.address << 8 | record.bytes[i];
+    record.data_size = record.bytes[0] - record.address_size - 1;
+    return fault;
+}
+
+std::string describe(const LineFault& fault) {
+    switch (fault.kind) {
+    case LineFault::None:
+        break;
+    case LineFault::EmptyLine:
+        return "an empty line (only the last line may be empty)";
+    case LineFault::NotARecord:
+        if (fault.byte_order_mark)
+            return "not an S-record (it starts with a UTF-8 byte-order mark)";
+        if (fault.found == 's')
+            return "not an S-record (a lower-case \"s\": records start with \"S\")";
+        if (fault.found == 'S' || (fault.found >= 0x21 && fault.found < 0x7F))
+            return "not an S-record";
+        return "not an S-record (it starts with " + character(fault.found) + ")";
+    case LineFault::ReservedType:
+        return "an S4 record, a type that S-record files do not use";
+    case LineFault::TooLong:
+        return "the line is " + std::to_string(fault.length) +
+               " characters long; an S-record has at most " + std::to_string(kMaxRecordLineLength);
+    case LineFault::NotHex: {
+        std::string text =
+            "a character that is not a hexadecimal digit at column " + std::to_string(fault.column);
+        if (fault.found < 0x21 || fault.found >= 0x7F)
+            text += " (" + character(fault.found) + ")";
+        return text;
+    }
+    case LineFault::LengthMismatch:
+        return "the record's length does not match its byte count (the file may be cut short)";
+    case LineFault::BadChecksum:
+        return "bad checksum " + hex2(fault.found) + ", the bytes give " + hex2(fault.expected);
+    case LineFault::ShortForAddress:
+        return "the record is too short for its address";
+    }
+    return "";
+}
+
+std::string record_text(char type, std::size_t address_size, std::uint32_t address,
+                        const std::uint8_t* data, std::size_t size) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(4 + 2 * (address_size + size + 1));
+    const auto put = [&](std::uint8_t b) {
+        out += kHex[b >> 4];
+        out += kHex[b & 0x0F];
+    };
+    const auto count = static_cast<std::uint8_t>(address_size + size + 1);
+    unsigned sum = count;
+    out += 'S';
+    out += type;
+    put(count);
+    for (std::size_t i = address_size; i-- > 0;) {
+        const auto b = static_cast<std::uint8_t>(address >> (8 * i));
+        sum += b;
+        put(b);
+    }
+    for (std::size_t i = 0; i < size; ++i) {
+        sum += data[i];
+        put(data[i]);
+    }
+    put(static_cast<std::uint8_t>(~sum & 0xFF));
+    return out;
+}
+
+} // namespace mk
