@@ -167,6 +167,10 @@ std::string byte_number_message(const std::string& selection) {
            " names a message byte above 5. Build stopped.";
 }
 
+std::string count_of(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 std::vector<EmcyEntry> read_emcy(Build& b, std::uint16_t& register_rows) {
     std::vector<EmcyEntry> entries;
     const fs::path def_file = emcy_file::schema.path_in(b.dir);
@@ -227,6 +231,16 @@ std::vector<EmcyEntry> read_emcy(Build& b, std::uint16_t& register_rows) {
                             "Build stopped.");
         entries.push_back(std::move(e));
     }
+    // Rows and groups are paired by position; those beyond the shorter file have no partner and
+    // stay out of the image, which the user must know.
+    std::size_t rows_left = 0, groups_left = 0;
+    for (; def != defs.rows().end(); ++def)
+        ++rows_left;
+    for (; group != words.rows().end(); ++group)
+        ++groups_left;
+    if (rows_left + groups_left > 0)
+        b.sink.show(emcy_left_out_message(entries.size(), rows_left, groups_left),
+                    MessageKind::Warning);
     return entries;
 }
 
@@ -399,6 +413,19 @@ void transmit_pdo_section(Build& b) {
 }
 
 } // namespace
+
+std::string emcy_left_out_message(std::size_t paired, std::size_t rows_left,
+                                  std::size_t groups_left) {
+    const std::string rows = count_of(paired + rows_left, "row", "rows");
+    const std::string groups = count_of(paired + groups_left, "group", "groups");
+    const std::string left =
+        rows_left > 0
+            ? count_of(rows_left, "row of emcydef.xml was", "rows of emcydef.xml were")
+            : count_of(groups_left, "group of emcyword.xml was", "groups of emcyword.xml were");
+    return "EMCY tables of different length: emcydef.xml has " + rows + ", emcyword.xml " + groups +
+           ". The image holds the " + std::to_string(paired) +
+           " EMCY entries paired by position; " + left + " left out.";
+}
 
 void build_image(const std::filesystem::path& project_dir, Banks& banks, MessageSink& sink,
                  const Clock& clock) {
