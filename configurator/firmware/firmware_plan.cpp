@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
+#include "firmware/file_kind.h"
+
 namespace mk {
 
 namespace fs = std::filesystem;
@@ -26,6 +28,21 @@ std::string base_image_not_found_message(const std::string& base_name,
     return text;
 }
 
+std::string loader_not_found_message(const fs::path& program_dir) {
+    return std::string(kMsgLoaderNotFound) + "\nLooked for in:\n  " + program_dir.string() +
+           not_a_file_note(program_dir / kLoaderFileName);
+}
+
+std::string loader_not_started_message(const fs::path& loader, const std::error_code& why) {
+    std::string note = not_a_file_note(loader);
+    if (note.empty()) {
+        note = "\n" + loader.string() + ": " + why.message();
+        if (why == std::errc::permission_denied)
+            note += " (the file is not executable)";
+    }
+    return std::string(kMsgLoaderNotStarted) + note;
+}
+
 std::optional<FirmwarePlan> prepare_firmware(const std::vector<fs::path>& master_dirs,
                                              const fs::path& project_dir, int pdo_layout,
                                              MessageSink& sink, bool make_master_current) {
@@ -39,7 +56,11 @@ std::optional<FirmwarePlan> prepare_firmware(const std::vector<fs::path>& master
         return fs::is_regular_file(dir / plan.base_name, ec);
     });
     if (found == master_dirs.end()) {
-        sink.show(base_image_not_found_message(plan.base_name, master_dirs), MessageKind::Error);
+        std::string text = base_image_not_found_message(plan.base_name, master_dirs);
+        // Something of the image's name that is no file is named with what it is.
+        for (const fs::path& dir : master_dirs)
+            text += not_a_file_note(dir / plan.base_name);
+        sink.show(text, MessageKind::Error);
         return std::nullopt;
     }
     plan.master_dir = *found;
@@ -80,10 +101,11 @@ void execute_update(const FirmwarePlan& plan, int port_index, const fs::path& pr
     const fs::path loader = program_dir / kLoaderFileName;
     std::error_code ec;
     if (!fs::exists(loader, ec)) {
-        sink.show(kMsgLoaderNotFound, MessageKind::Error);
+        sink.show(loader_not_found_message(program_dir), MessageKind::Error);
         return;
     }
-    starter.start(loader, loader_parameters(plan, port_index));
+    if (const std::error_code why = starter.start(loader, loader_parameters(plan, port_index)))
+        sink.show(loader_not_started_message(loader, why), MessageKind::Error);
 }
 
 } // namespace mk

@@ -8,6 +8,7 @@
 #include "core/table_file.h"
 #include "core/user_error.h"
 #include "firmware/field_value.h"
+#include "firmware/file_kind.h"
 #include "firmware/image_writer.h"
 #include "tables/emcy_schema.h"
 #include "tables/emcy_word_schema.h"
@@ -37,7 +38,10 @@ struct Build {
 
     std::uint16_t& word(int number) { return words[static_cast<std::size_t>(number - 1)]; }
     std::uint16_t fv(std::string_view text) { return field_value(text, sink); }
-    void missing(std::string_view message) { sink.show(message, MessageKind::Information); }
+    // A dangling link or a loop of links in the file's place is named beside the message.
+    void missing(std::string_view message, const fs::path& file) {
+        sink.show(std::string(message) + not_a_file_note(file), MessageKind::Information);
+    }
 };
 
 std::string reading_error(const fs::path& file) {
@@ -88,7 +92,7 @@ void sdo_section(Build& b) {
     std::uint16_t count = 0;
     const fs::path file = sdo_file::schema.path_in(b.dir);
     if (!present(file)) {
-        b.missing(kMsgSdoXmlNotFound);
+        b.missing(kMsgSdoXmlNotFound, file);
     } else {
         read_table(file, [&](const TableDocument& doc) {
             using namespace sdo_file;
@@ -118,7 +122,7 @@ void stored_pdo_section(Build& b) {
     b.out.set_region("stored-PDO table", kBank1End);
     const fs::path file = sdopdo_file::schema.path_in(b.dir);
     if (!present(file)) {
-        b.missing(kMsgSdoPdoXmlNotFound);
+        b.missing(kMsgSdoPdoXmlNotFound, file);
         return;
     }
     const auto start = static_cast<std::uint16_t>(b.out.position());
@@ -176,11 +180,11 @@ std::vector<EmcyEntry> read_emcy(Build& b, std::uint16_t& register_rows) {
     const fs::path def_file = emcy_file::schema.path_in(b.dir);
     const fs::path word_file = emcy_word_file::schema.path_in(b.dir);
     if (!present(def_file)) {
-        b.missing(kMsgEmcyXmlNotFound);
+        b.missing(kMsgEmcyXmlNotFound, def_file);
         return entries;
     }
     if (!present(word_file)) {
-        b.missing(kMsgEmcyWordXmlNotFound);
+        b.missing(kMsgEmcyWordXmlNotFound, word_file);
         return entries;
     }
     const TableDocument defs = load_table(def_file);
@@ -288,7 +292,7 @@ void receive_pdo_section(Build& b) {
     std::uint16_t count = 0;
     const fs::path file = rpdo_file::schema.path_in(b.dir);
     if (!present(file)) {
-        b.missing(kMsgReaderPdoXmlNotFound);
+        b.missing(kMsgReaderPdoXmlNotFound, file);
     } else {
         read_table(file, [&](const TableDocument& doc) {
             using namespace rpdo_file;
@@ -385,7 +389,7 @@ void write_parameters(Build& b, const TableDocument& doc) {
 void parameter_section(Build& b) {
     const fs::path file = pargen_file::schema.path_in(b.dir);
     if (!present(file)) {
-        b.missing(kMsgParametresXmlNotFound);
+        b.missing(kMsgParametresXmlNotFound, file);
         return;
     }
     read_table(file, [&](const TableDocument& doc) { write_parameters(b, doc); });
@@ -396,7 +400,7 @@ void transmit_pdo_section(Build& b) {
     b.out.set_region("transmit-PDO table", kBankSize);
     const fs::path file = tpdo_file::schema.path_in(b.dir);
     if (!present(file)) {
-        b.missing(kMsgTransmitPdoXmlNotFound);
+        b.missing(kMsgTransmitPdoXmlNotFound, file);
         return;
     }
     read_table(file, [&](const TableDocument& doc) {

@@ -6,12 +6,16 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <sstream>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "firmware/build_command.h"
 #include "firmware/firmware_plan.h"
+#include "firmware/image_report_command.h"
 #include "firmware/output_set.h"
 #include "firmware/srecord_merge.h"
 #include "firmware/update_sequence.h"
@@ -432,6 +436,139 @@ TEST_F(Delivery, AKilledBuildLeavesNoTemporaries) {
     ASSERT_TRUE(seen) << "no temporary file of the merge was ever seen";
     EXPECT_EQ(hidden_files(project), std::vector<std::string>{});
     EXPECT_EQ(hidden_files(project / "bin"), std::vector<std::string>{});
+}
+
+// Runs `f` as a user without privileges, as a user who meets file permissions would (the tests
+// may run as root, whom permissions do not stop); returns what `f` returns.
+std::string as_unprivileged(const std::function<std::string()>& f) {
+    if (::geteuid() != 0)
+        return f();
+    int out[2];
+    if (::pipe(out) != 0)
+        return "no pipe";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(out[0]);
+        std::string text = ::setgid(65534) == 0 && ::setuid(65534) == 0 ? f() : "no setuid";
+        for (std::size_t done = 0; done < text.size();) {
+            const ssize_t n = ::write(out[1], text.data() + done, text.size() - done);
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::_exit(0);
+    }
+    ::close(out[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    ::waitpid(pid, nullptr, 0);
+    return text;
+}
+
+// Every message that stops an update says what the file in the way really is, beside the
+// designed text.
+TEST_F(Delivery, TheTrueReasonStandsBesideTheDesignedMessage) {
+    const fs::path base = master / "RZ41902_15_3.sx", sdo = project / "sdo.xml";
+    const fs::path pargen = project / "pargen.xml", image = project / "New_RZ41902_15_3.sx";
+    const auto build = [&] {
+        RecordingSink run;
+        run_build_command(options(), {"/nowhere"}, run);
+        std::string all = "|";
+        for (const auto& t : run.texts())
+            all += t + "|";
+        return all;
+    };
+    const auto inspect = [&](const fs::path& source) {
+        InspectOptions o;
+        o.sources = {source};
+        std::ostringstream out, err;
+        run_inspect_command(o, out, err);
+        return err.str();
+    };
+    struct Row {
+        const char* name;
+        std::function<void()> make;
+        std::function<std::string()> run;
+        std::string expected; // a part of what `run` gives
+    };
+    const std::vector<Row> rows = {
+        {"sdo.xml a dangling link",
+         [&] {
+             fs::remove(sdo);
+             fs::create_symlink("/nowhere/sdo.xml", sdo);
+         },
+         build,
+         "|File SDO xml not found\n" + sdo.string() +
+             " is a symbolic link to /nowhere/sdo.xml, which does not exist|"},
+        {"pargen.xml a loop of links",
+         [&] {
+             fs::remove(pargen);
+             fs::create_symlink("pargen.xml", pargen);
+         },
+         build,
+         "File Parametres xml not found\n" + pargen.string() + " is a loop of symbolic links|"},
+        {"base image a folder",
+         [&] {
+             fs::remove(base);
+             fs::create_directory(base);
+         },
+         build, "\n" + base.string() + " is a folder, not a file|"},
+        {"base image a FIFO",
+         [&] {
+             fs::remove(base);
+             ::mkfifo(base.c_str(), 0644);
+         },
+         build, "\n" + base.string() + " is a FIFO (named pipe), not a file|"},
+        {"base image a device",
+         [&] {
+             fs::remove(base);
+             fs::create_symlink("/dev/null", base);
+         },
+         build, "\n" + base.string() + " is a device, not a file|"},
+        {"read-only project folder",
+         [&] {
+             for (const auto& e : fs::recursive_directory_iterator(dir.path()))
+                 ::lchown(e.path().c_str(), 65534, 65534);
+             fs::permissions(dir.path(),
+                             fs::perms::all & ~fs::perms::others_write & ~fs::perms::group_write);
+             ::lchown(project.c_str(), 0, 0);
+             fs::permissions(project, fs::perms::owner_all | fs::perms::group_read |
+                                          fs::perms::group_exec | fs::perms::others_read |
+                                          fs::perms::others_exec);
+         },
+         [&] { return as_unprivileged(build); },
+         "|File New Sx Not Create,Abort Procedure\n" + image.string() +
+             ": Permission denied (no permission to write in " + project.string() + ")|"},
+        {"inspect an unreadable image",
+         [&] {
+             fs::copy_file(kAssets / "RZ41902_15_3.sx", image,
+                           fs::copy_options::overwrite_existing);
+             fs::permissions(dir.path(),
+                             fs::perms::all & ~fs::perms::others_write & ~fs::perms::group_write);
+             fs::permissions(image, fs::perms::owner_read | fs::perms::owner_write);
+         },
+         [&] { return as_unprivileged([&] { return inspect(image); }); },
+         "mosaicor-inspect: Cannot read " + image.string() + ": Permission denied\n"},
+        {"inspect a FIFO",
+         [&] {
+             fs::remove(image);
+             ::mkfifo(image.c_str(), 0644);
+         },
+         [&] { return inspect(image); },
+         "mosaicor-inspect: " + image.string() + " is a FIFO (named pipe), not a file\n"},
+    };
+    for (const Row& row : rows) {
+        fs::remove_all(dir.path() / "demo");
+        fs::remove_all(master);
+        make_project(dir.path());
+        row.make();
+        const std::string got = row.run();
+        EXPECT_NE(got.find(row.expected), std::string::npos)
+            << row.name << ": " << got << "\nexpected: " << row.expected;
+    }
 }
 
 TEST_F(Delivery, TheProgramDocumentsAndGivesADistinctStatusForEachOutcome) {

@@ -115,7 +115,9 @@ TEST_F(FirmwareWindow, UpdateDeviceBuildsThenExecuteMergesAndStartsTheLoader) {
     window.BitBtnExecuteClick(); // no loader yet: the image is still made
     const fs::path merged = state.project_dir / "New_RZ41902_15_3.sx";
     EXPECT_TRUE(fs::exists(merged));
-    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Progmule.exe Not Found, Procedure Aborted"});
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{
+                                "Progmule.exe Not Found, Procedure Aborted\nLooked for in:\n  " +
+                                state.program_dir.string()});
     EXPECT_EQ(window.progressBar()->value(), window.progressBar()->maximum());
     EXPECT_GT(window.progressBar()->maximum(), 512);
 
