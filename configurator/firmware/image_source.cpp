@@ -82,10 +82,8 @@ ImageBanks banks_from_srecords(std::string_view text, const std::string& name) {
     Page page1{1, bank_first_address(1), banks.bank1};
     Page page2{2, bank_first_address(2), banks.bank2};
     bool ended = false;
-    std::vector<std::string_view> lines;
-    split_lines(text, lines);
     SRecord record;
-    const TextStop stop = read_srecord_lines(lines, record, [&](std::size_t, const SRecord& r) {
+    const TextStop stop = read_srecord_text(text, record, [&](std::string_view, const SRecord& r) {
         if (r.type == '7' || r.type == '8' || r.type == '9')
             ended = true;
         if (!r.carries_data())

@@ -166,14 +166,15 @@ void ImageContent::add(std::uint64_t address, const std::uint8_t* data, std::siz
     bytes.insert(bytes.end(), data, data + size);
 }
 
-bool ImageContent::same_content(const ImageContent& other) const {
-    return runs == other.runs && bytes == other.bytes && other_lines == other.other_lines;
-}
-
 PassOutcome check_base_image(std::span<const std::string_view> lines, std::span<const int> banks,
                              std::vector<LineRecord>& records, ImageContent& outside) {
     records.assign(lines.size(), LineRecord{});
     outside.clear();
+    // Two digits per byte: the data cannot be more than half the text.
+    std::size_t text_size = 0;
+    for (const std::string_view line : lines)
+        text_size += line.size();
+    outside.bytes.reserve(text_size / 2);
     const Pages pages(banks);
     bool ended = false;
     std::size_t first_end = 0;
@@ -309,53 +310,90 @@ std::string join_lines(std::span<const std::string_view> lines) {
 
 namespace {
 
-// The first place where the bytes outside the pages differ.
-std::string first_difference(const ImageContent& base, const ImageContent& merged) {
-    std::size_t run_a = 0, run_b = 0, at_a = 0, at_b = 0;
-    while (true) {
-        const bool more_a = run_a < base.runs.size();
-        const bool more_b = run_b < merged.runs.size();
-        if (!more_a && !more_b)
-            break;
-        if (!more_b)
-            return "outside the bank pages, the base image's byte at " +
-                   hex_address(base.runs[run_a].address + at_a) + " is missing from the new image";
-        if (!more_a)
-            return "outside the bank pages, the new image holds a byte at " +
-                   hex_address(merged.runs[run_b].address + at_b) + " that the base image has not";
-        const auto& a = base.runs[run_a];
-        const auto& b = merged.runs[run_b];
-        const std::uint8_t byte_a = base.bytes[a.offset + at_a];
-        const std::uint8_t byte_b = merged.bytes[b.offset + at_b];
-        if (a.address + at_a != b.address + at_b)
-            return "outside the bank pages, the new image holds address " +
-                   hex_address(b.address + at_b) + " where the base image has " +
-                   hex_address(a.address + at_a);
-        if (byte_a != byte_b)
-            return "outside the bank pages, address " + hex_address(a.address + at_a) + " holds " +
-                   hex_byte(byte_b) + " where the base image has " + hex_byte(byte_a);
-        if (++at_a == a.size) {
-            ++run_a;
-            at_a = 0;
+// Walks the content of a base image outside the pages, as a new image's records are read back,
+// and names the first place where the new image differs from it.
+class OutsideCursor {
+public:
+    explicit OutsideCursor(const ImageContent& base) : base_(base) {}
+
+    // The next `size` bytes outside the pages, from `address` on.
+    bool bytes(std::uint64_t address, const std::uint8_t* data, std::size_t size) {
+        while (size > 0) {
+            if (run_ == base_.runs.size()) {
+                wrong = "outside the bank pages, the new image holds a byte at " +
+                        hex_address(address) + " that the base image has not";
+                return false;
+            }
+            const ImageContent::Run& r = base_.runs[run_];
+            if (r.address + at_ != address) {
+                wrong = "outside the bank pages, the new image holds address " +
+                        hex_address(address) + " where the base image has " +
+                        hex_address(r.address + at_);
+                return false;
+            }
+            const std::size_t n = std::min(size, r.size - at_);
+            const std::uint8_t* expected = base_.bytes.data() + r.offset + at_;
+            if (std::memcmp(expected, data, n) != 0) {
+                std::size_t i = 0;
+                while (expected[i] == data[i])
+                    ++i;
+                wrong = "outside the bank pages, address " + hex_address(address + i) + " holds " +
+                        hex_byte(data[i]) + " where the base image has " + hex_byte(expected[i]);
+                return false;
+            }
+            address += n;
+            data += n;
+            size -= n;
+            at_ += n;
+            if (at_ == r.size) {
+                ++run_;
+                at_ = 0;
+            }
         }
-        if (++at_b == b.size) {
-            ++run_b;
-            at_b = 0;
-        }
+        return true;
     }
-    const auto& la = base.other_lines;
-    const auto& lb = merged.other_lines;
-    std::size_t k = 0;
-    while (k < la.size() && k < lb.size() && la[k] == lb[k])
-        ++k;
-    if (k < la.size())
-        return "the base image's line \"" + std::string(la[k].substr(0, 80)) +
-               "\" is not in its place in the new image";
-    if (k < lb.size())
-        return "the new image has a line \"" + std::string(lb[k].substr(0, 80)) +
-               "\" that the base image has not";
-    return "";
-}
+
+    // The next line that carries no data.
+    bool line(std::string_view line) {
+        if (line_ == base_.other_lines.size()) {
+            wrong = "the new image has a line \"" + std::string(line.substr(0, 80)) +
+                    "\" that the base image has not";
+            return false;
+        }
+        if (base_.other_lines[line_] != line) {
+            wrong = "the base image's line \"" +
+                    std::string(base_.other_lines[line_].substr(0, 80)) +
+                    "\" is not in its place in the new image";
+            return false;
+        }
+        ++line_;
+        return true;
+    }
+
+    // After the last record: nothing of the base image may be left over.
+    bool end() {
+        if (run_ < base_.runs.size()) {
+            wrong = "outside the bank pages, the base image's byte at " +
+                    hex_address(base_.runs[run_].address + at_) + " is missing from the new image";
+            return false;
+        }
+        if (line_ < base_.other_lines.size()) {
+            wrong = "the base image's line \"" +
+                    std::string(base_.other_lines[line_].substr(0, 80)) +
+                    "\" is not in its place in the new image";
+            return false;
+        }
+        return true;
+    }
+
+    std::string wrong;
+
+private:
+    const ImageContent& base_;
+    std::size_t run_ = 0;
+    std::size_t at_ = 0;
+    std::size_t line_ = 0;
+};
 
 } // namespace
 
@@ -367,20 +405,17 @@ std::string prove_merged_image(std::string_view image, std::span<const PageCheck
     const Pages pages(banks);
     s.page_bytes.assign(pages.count * kPageSize, 0);
     s.page_writes.assign(pages.count * kPageSize, 0);
-    ImageContent& got = s.merged_outside;
-    got.clear();
-    split_lines(image, s.read_back);
+    OutsideCursor outside(base_outside);
     SRecord record;
     const TextStop stop =
-        read_srecord_lines(s.read_back, record, [&](std::size_t n, const SRecord& r) {
-            if (!r.carries_data()) {
-                got.other_lines.push_back(s.read_back[n]);
-                return true;
-            }
+        read_srecord_text(image, record, [&](std::string_view line, const SRecord& r) {
+            if (!r.carries_data())
+                return outside.line(line);
+            bool same = true;
             pages.split(
                 r.address, r.data_size,
                 [&](std::uint64_t at, std::size_t offset, std::size_t size) {
-                    got.add(at, r.data() + offset, size);
+                    same = same && outside.bytes(at, r.data() + offset, size);
                 },
                 [&](std::size_t page, std::size_t offset, std::size_t size) {
                     const std::size_t at =
@@ -392,10 +427,12 @@ std::string prove_merged_image(std::string_view image, std::span<const PageCheck
                             ++s.page_writes[at + i];
                     }
                 });
-            return true;
+            return same;
         });
     if (stop.fault)
         return "line " + std::to_string(stop.line) + " of the new image: " + describe(stop.fault);
+    if (stop.stopped() || !outside.end())
+        return outside.wrong;
     for (std::size_t p = 0; p < pages.count; ++p) {
         const PageCheck& c = *std::find_if(checks.begin(), checks.end(), [&](const PageCheck& x) {
             return x.bank->number == pages.bank[p];
@@ -431,8 +468,6 @@ std::string prove_merged_image(std::string_view image, std::span<const PageCheck
                        name + " has " + hex_byte(bank[offset]);
         }
     }
-    if (!got.same_content(base_outside))
-        return first_difference(base_outside, got);
     return "";
 }
 

@@ -117,7 +117,6 @@ struct ImageContent {
 
     void clear();
     void add(std::uint64_t address, const std::uint8_t* data, std::size_t size);
-    bool same_content(const ImageContent& other) const;
 };
 
 // Reads every line of a base image before anything is merged: each must be an S-record (the
@@ -142,8 +141,6 @@ struct MergeScratch {
     RecordLines merged;
     std::deque<std::string> pieces;
     ImageContent base_outside;
-    std::vector<std::string_view> read_back;
-    ImageContent merged_outside;
     std::vector<std::uint8_t> page_bytes;
     std::vector<std::uint8_t> page_writes;
 };

@@ -89,6 +89,28 @@ TextStop read_srecord_lines(std::span<const std::string_view> lines, SRecord& re
     return {};
 }
 
+// The same over S-record text, split at LF (a CR before it dropped) as it is read; `visit` gets
+// each line and its record.
+template <typename Visit>
+TextStop read_srecord_text(std::string_view text, SRecord& record, Visit&& visit) {
+    std::size_t number = 0;
+    while (!text.empty()) {
+        const std::size_t nl = text.find('\n');
+        std::string_view line = text.substr(0, nl);
+        text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
+        ++number;
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty() && text.empty())
+            break;
+        if (const LineFault fault = read_srecord(line, record))
+            return {number, fault};
+        if (!visit(line, static_cast<const SRecord&>(record)))
+            return {number, {}};
+    }
+    return {};
+}
+
 // The text of a record (without a line end): upper-case digits, its own count and checksum.
 std::string record_text(char type, std::size_t address_size, std::uint32_t address,
                         const std::uint8_t* data, std::size_t size);
