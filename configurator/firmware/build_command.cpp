@@ -46,7 +46,13 @@ std::string build_command_usage() {
            "~/.local/share/Mosaicor_Kv/MASTER when XDG_DATA_HOME is not set.\n"
            "\n"
            "The outputs are replaced as one set: when the build cannot deliver all of them,\n"
-           "every file of an earlier build stays as it was.\n"
+           "every file of an earlier build stays as it was. The commit record\n"
+           "bin/outputs.set, put in place last, names the set with the size and a hash of\n"
+           "each file; a build cut off before it is put back by the next build.\n"
+           "\n"
+           "Every line of the base image is checked before anything is written, and the\n"
+           "merged image is read back: it must hold the banks in their pages and the base\n"
+           "image's bytes everywhere else.\n"
            "\n"
            "Messages go to standard error, one per line; a message's further lines are\n"
            "indented.\n"
@@ -223,6 +229,7 @@ int run_build_command(const BuildOptions& options, const std::vector<fs::path>& 
         image_path = plan->merged_image();
         outputs.add(image_path, std::move(image.text));
     }
+    outputs.record_in(commit_record_path(project));
     try {
         outputs.commit();
     } catch (const OutputError& e) {

@@ -8,10 +8,12 @@
 #include <sstream>
 #include <system_error>
 
+#include "firmware/bank_outputs.h"
 #include "firmware/banks.h"
 #include "firmware/file_kind.h"
 #include "firmware/image_reader.h"
 #include "firmware/merge_core.h"
+#include "firmware/output_set.h"
 #include "firmware/srecord_merge.h"
 
 namespace mk {
@@ -73,6 +75,33 @@ std::vector<std::uint8_t> read_bank_file(const fs::path& file) {
     return {content->begin(), content->end()};
 }
 
+// A build that was cut off while it replaced its files leaves some of them new and some old,
+// until the next build puts the earlier set back. Such a mixture is no image.
+void check_one_set(const fs::path& dir, const ImageBanks& banks) {
+    const std::string cut_off = ": the files come from two builds (a build was cut off while it "
+                                "replaced them; the next build of the project puts the earlier "
+                                "set back)";
+    if (const auto record = CommitRecord::read(dir / kCommitRecordName)) {
+        std::error_code ec;
+        for (const CommitRecord::Entry& e : record->entries) {
+            const fs::path file = dir / e.name;
+            if (fs::exists(file, ec) && !holds(file, e))
+                throw ImageError(file.lexically_normal().string() +
+                                 " is not the file that the commit record " + kCommitRecordName +
+                                 " of set " + record->set + " names" + cut_off);
+        }
+    }
+    const fs::path source = dir / "bankg.c";
+    if (const auto text = read_file_limited(source, 4u * kBankSize * 8)) {
+        Banks pair;
+        std::copy(banks.bank1.begin(), banks.bank1.end(), pair.bank(1).begin());
+        std::copy(banks.bank2.begin(), banks.bank2.end(), pair.bank(2).begin());
+        if (*text != bank_source_text(pair))
+            throw ImageError(source.string() +
+                             " does not hold the bytes of bank1.bin and bank2.bin" + cut_off);
+    }
+}
+
 } // namespace
 
 ImageBanks banks_from_srecords(std::string_view text, const std::string& name) {
@@ -111,7 +140,14 @@ ImageBanks load_image_source(const fs::path& source) {
         fs::path dir = source;
         if (!fs::exists(dir / "bank1.bin", ec) && fs::exists(dir / "bin" / "bank1.bin", ec))
             dir /= "bin";
-        return {read_bank_file(dir / "bank1.bin"), read_bank_file(dir / "bank2.bin")};
+        ImageBanks banks{read_bank_file(dir / "bank1.bin"), read_bank_file(dir / "bank2.bin"), {}};
+        for (int n = 3; n <= kBankCount; ++n) {
+            const fs::path file = dir / ("bank" + std::to_string(n) + ".bin");
+            banks.more_banks.push_back(fs::exists(file, ec) ? read_bank_file(file)
+                                                            : std::vector<std::uint8_t>{});
+        }
+        check_one_set(dir, banks);
+        return banks;
     }
     if (const std::string reason = not_a_file_reason(source); !reason.empty())
         throw ImageError(source.string() + " " + reason);

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "firmware/bank_outputs.h"
 #include "firmware/banks.h"
 #include "firmware/file_kind.h"
 #include "firmware/output_set.h"
@@ -72,11 +73,15 @@ void report_not_inserted(int bank, const PassOutcome& pass, const std::string& i
         sink.show(bank_not_inserted_message(bank, image_name), MessageKind::Warning);
 }
 
-// Writes one file as a set of one, with the merge's message when it cannot be written.
-bool write_output(const fs::path& path, std::string text, MessageSink& sink) {
+// Writes one file as a set of one (with a commit record, when one is named), with the merge's
+// message when it cannot be written.
+bool write_output(const fs::path& path, std::string text, MessageSink& sink,
+                  const fs::path& record = {}) {
     try {
         OutputSet set;
         set.add(path, std::move(text));
+        if (!record.empty())
+            set.record_in(record);
         set.commit();
         return true;
     } catch (const OutputError& e) {
@@ -312,9 +317,9 @@ MergeOutcome merge_all(const fs::path& base_image, const fs::path& bank_dir,
         sink.show(kMsgBuildRunning, MessageKind::Error);
         return MergeOutcome::Failed;
     }
-    const std::string names[] = {output_name};
-    clean_up_interrupted_outputs(project_dir, names);
-    if (!write_output(fs::path(project_dir) / output_name, std::move(image.text), sink))
+    const fs::path record = bank_dir / kCommitRecordName;
+    recover_interrupted_outputs(record, project_output_folders(project_dir, {output_name}));
+    if (!write_output(fs::path(project_dir) / output_name, std::move(image.text), sink, record))
         return MergeOutcome::Failed;
     return image.outcome;
 }

@@ -397,6 +397,70 @@ TEST_F(Delivery, ASetWhoseReplacementWasCutOffIsPutBackByTheNextBuild) {
     EXPECT_TRUE(begin_project_build(project, sink));
 }
 
+std::size_t g_stop_after = 0;
+void stop_here(std::size_t renamed) {
+    if (renamed == g_stop_after)
+        ::raise(SIGKILL);
+}
+
+// A build stopped right after any of its renames, as by a power cut or a kill: until the next
+// build its folder is refused as a mixture, never called equal to either set, and the next start
+// of a build leaves the whole earlier set (commit record not yet in place) or the whole new one.
+TEST_F(Delivery, ABuildStoppedBetweenItsRenamesLeavesOneWholeSet) {
+    const std::vector<std::string> outputs = {
+        "bin/bank1.bin", "bin/bank2.bin", "bin/bank3.bin",       "bin/bank4.bin",
+        "bin/bank5.bin", "bin/bankg.c",   "New_RZ41902_15_3.sx", "bin/outputs.set"};
+    const auto snapshot = [&](const fs::path& root) {
+        std::vector<std::string> files;
+        for (const auto& f : outputs)
+            files.push_back(read_text(root / f));
+        return files;
+    };
+    ASSERT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitCompleted);
+    const auto earlier = snapshot(project);
+    // The new set: one SDO row changed and a later build time, built whole in a copy.
+    write_text(project / "sdo.xml", "<sdo>" + test::sdo_row("148", "0x4242") + "</sdo>");
+    BuildOptions later = options();
+    later.time = BuildStamp{2024, 3, 5, 15, 0, 0};
+    const fs::path whole = dir.path() / "whole";
+    fs::copy(project, whole, fs::copy_options::recursive);
+    later.project_dir = whole;
+    ASSERT_EQ(run_build_command(later, {"/nowhere"}, sink), kExitCompleted);
+    const auto renewed = snapshot(whole);
+    later.project_dir = project;
+
+    for (std::size_t stop = 1; stop <= outputs.size(); ++stop) {
+        SCOPED_TRACE("stopped after rename " + std::to_string(stop));
+        for (std::size_t i = 0; i < outputs.size(); ++i)
+            write_text(project / outputs[i], earlier[i]);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            g_stop_after = stop;
+            set_rename_observer(stop_here);
+            RecordingSink quiet;
+            run_build_command(later, {"/nowhere"}, quiet);
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+
+        InspectOptions diff;
+        diff.diff = true;
+        diff.sources = {whole, project};
+        std::ostringstream out, err;
+        const bool committed = stop == outputs.size();
+        EXPECT_EQ(run_inspect_command(diff, out, err), committed ? kInspectEqual : kInspectError)
+            << out.str() << err.str();
+
+        ASSERT_TRUE(begin_project_build(project, sink));
+        EXPECT_TRUE(snapshot(project) == (committed ? renewed : earlier));
+        EXPECT_EQ(hidden_files(project), std::vector<std::string>{});
+        EXPECT_EQ(hidden_files(project / "bin"), std::vector<std::string>{});
+    }
+}
+
 TEST_F(Delivery, AKilledBuildLeavesNoTemporaries) {
     // A large base image keeps the merge's temporary files on disk long enough to be seen.
     std::string big = image("S0030000FC|" + s2(0x388000) + "|" + s2(0x398000));
