@@ -295,6 +295,15 @@ MergeOutcome merge_all(const fs::path& base_image, const fs::path& bank_dir,
         sink.show(kMsgBinDirNotFound, MessageKind::Error);
         return MergeOutcome::Failed;
     }
+    // The bank files are read only once a set that a cut-off run left half replaced is whole
+    // again, so that the image is made from the bank files it will stand beside.
+    const auto lock = ProjectLock::take(project_dir);
+    if (!lock) {
+        sink.show(kMsgBuildRunning, MessageKind::Error);
+        return MergeOutcome::Failed;
+    }
+    const fs::path record = bank_dir / kCommitRecordName;
+    recover_interrupted_outputs(record, project_output_folders(project_dir, {output_name}));
     const auto bank1 = read_bank_file(1, bank_dir, sink);
     if (!bank1)
         return MergeOutcome::Failed;
@@ -312,13 +321,6 @@ MergeOutcome merge_all(const fs::path& base_image, const fs::path& bank_dir,
     if (!image_made(image.outcome))
         return image.outcome;
 
-    const auto lock = ProjectLock::take(project_dir);
-    if (!lock) {
-        sink.show(kMsgBuildRunning, MessageKind::Error);
-        return MergeOutcome::Failed;
-    }
-    const fs::path record = bank_dir / kCommitRecordName;
-    recover_interrupted_outputs(record, project_output_folders(project_dir, {output_name}));
     if (!write_output(fs::path(project_dir) / output_name, std::move(image.text), sink, record))
         return MergeOutcome::Failed;
     return image.outcome;
