@@ -552,6 +552,8 @@ TEST_F(Delivery, TheTrueReasonStandsBesideTheDesignedMessage) {
         run_inspect_command(o, out, err);
         return err.str();
     };
+    const fs::perms read_only = fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec;
     struct Row {
         const char* name;
         std::function<void()> make;
@@ -594,14 +596,12 @@ TEST_F(Delivery, TheTrueReasonStandsBesideTheDesignedMessage) {
          build, "\n" + base.string() + " is a device, not a file|"},
         {"read-only project folder",
          [&] {
+             // Run as another user, the project folder is not the user's own; bin is.
              for (const auto& e : fs::recursive_directory_iterator(dir.path()))
                  ::lchown(e.path().c_str(), 65534, 65534);
-             fs::permissions(dir.path(),
-                             fs::perms::all & ~fs::perms::others_write & ~fs::perms::group_write);
              ::lchown(project.c_str(), 0, 0);
-             fs::permissions(project, fs::perms::owner_all | fs::perms::group_read |
-                                          fs::perms::group_exec | fs::perms::others_read |
-                                          fs::perms::others_exec);
+             fs::permissions(dir.path(), fs::perms::owner_all | read_only);
+             fs::permissions(project, read_only | fs::perms::owner_read | fs::perms::owner_exec);
          },
          [&] { return as_unprivileged(build); },
          "|File New Sx Not Create,Abort Procedure\n" + image.string() +
@@ -610,9 +610,8 @@ TEST_F(Delivery, TheTrueReasonStandsBesideTheDesignedMessage) {
          [&] {
              fs::copy_file(kAssets / "RZ41902_15_3.sx", image,
                            fs::copy_options::overwrite_existing);
-             fs::permissions(dir.path(),
-                             fs::perms::all & ~fs::perms::others_write & ~fs::perms::group_write);
-             fs::permissions(image, fs::perms::owner_read | fs::perms::owner_write);
+             fs::permissions(dir.path(), fs::perms::owner_all | read_only);
+             fs::permissions(image, fs::perms::none);
          },
          [&] { return as_unprivileged([&] { return inspect(image); }); },
          "mosaicor-inspect: Cannot read " + image.string() + ": Permission denied\n"},
@@ -625,6 +624,8 @@ TEST_F(Delivery, TheTrueReasonStandsBesideTheDesignedMessage) {
          "mosaicor-inspect: " + image.string() + " is a FIFO (named pipe), not a file\n"},
     };
     for (const Row& row : rows) {
+        std::error_code ec;
+        fs::permissions(project, fs::perms::owner_all, ec);
         fs::remove_all(dir.path() / "demo");
         fs::remove_all(master);
         make_project(dir.path());
@@ -633,6 +634,8 @@ TEST_F(Delivery, TheTrueReasonStandsBesideTheDesignedMessage) {
         EXPECT_NE(got.find(row.expected), std::string::npos)
             << row.name << ": " << got << "\nexpected: " << row.expected;
     }
+    std::error_code ec;
+    fs::permissions(project, fs::perms::owner_all, ec);
 }
 
 TEST_F(Delivery, TheProgramDocumentsAndGivesADistinctStatusForEachOutcome) {
