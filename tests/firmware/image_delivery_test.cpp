@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -482,12 +483,22 @@ TEST_F(Delivery, AKilledBuildLeavesNoTemporaries) {
             ::_exit(127);
         }
         int status = 0;
-        for (int i = 0; i < 20000 && !seen; ++i) {
-            if (::waitpid(pid, &status, WNOHANG) == pid)
+        // The whole base image is checked before anything is written, which takes a while in a
+        // sanitizer build: wait until the program writes or ends, for two minutes at most.
+        bool ended = false;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+        while (!seen && std::chrono::steady_clock::now() < deadline) {
+            if (::waitpid(pid, &status, WNOHANG) == pid) {
+                ended = true;
                 break;
+            }
             seen = !hidden_files(project).empty();
             if (!seen)
                 ::usleep(200);
+        }
+        if (!seen && !ended) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
         }
         if (seen) {
             ::kill(pid, SIGTERM);
