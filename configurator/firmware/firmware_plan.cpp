@@ -36,7 +36,7 @@ std::string loader_not_found_message(const fs::path& program_dir) {
 std::string loader_not_started_message(const fs::path& loader, const std::error_code& why) {
     std::string note = not_a_file_note(loader);
     if (note.empty()) {
-        note = "\n" + loader.string() + ": " + why.message();
+        note.append("\n").append(loader.string()).append(": ").append(why.message());
         if (why == std::errc::permission_denied)
             note += " (the file is not executable)";
     }

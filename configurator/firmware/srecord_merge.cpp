@@ -171,7 +171,7 @@ std::string image_not_proved_message(const std::string& image_name, const std::s
 std::string cannot_read_message(const fs::path& file, const std::error_code& why) {
     std::string note = not_a_file_note(file);
     if (note.empty())
-        note = "\n" + file.string() + ": " + why.message();
+        note.append("\n").append(file.string()).append(": ").append(why.message());
     return std::string(kMsgNewSxNotCreate) + note;
 }
 
