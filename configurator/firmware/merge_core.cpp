@@ -406,6 +406,7 @@ std::string prove_merged_image(std::string_view image, std::span<const PageCheck
     s.page_bytes.assign(pages.count * kPageSize, 0);
     s.page_writes.assign(pages.count * kPageSize, 0);
     OutsideCursor outside(base_outside);
+    std::size_t written[Pages::kMaxPages] = {}; // bytes written into each page
     SRecord record;
     const TextStop stop =
         read_srecord_text(image, record, [&](std::string_view line, const SRecord& r) {
@@ -418,6 +419,7 @@ std::string prove_merged_image(std::string_view image, std::span<const PageCheck
                     same = same && outside.bytes(at, r.data() + offset, size);
                 },
                 [&](std::size_t page, std::size_t offset, std::size_t size) {
+                    written[page] += size;
                     const std::size_t at =
                         page * kPageSize +
                         static_cast<std::size_t>(r.address + offset - pages.first[page]);
@@ -441,10 +443,11 @@ std::string prove_merged_image(std::string_view image, std::span<const PageCheck
         const std::size_t held = c.inserted ? bank.size() : 0;
         const auto writes = s.page_writes.begin() + static_cast<std::ptrdiff_t>(p * kPageSize);
         const auto bytes = s.page_bytes.begin() + static_cast<std::ptrdiff_t>(p * kPageSize);
-        const auto end = writes + static_cast<std::ptrdiff_t>(kPageSize);
         const auto held_end = writes + static_cast<std::ptrdiff_t>(held);
-        if (std::all_of(writes, held_end, [](std::uint8_t w) { return w == 1; }) &&
-            std::all_of(held_end, end, [](std::uint8_t w) { return w == 0; }) &&
+        // Each byte of the bank written once, and nothing else written: no other byte of the
+        // page can have been.
+        if (written[p] == held &&
+            std::all_of(writes, held_end, [](std::uint8_t w) { return w == 1; }) &&
             std::equal(bank.begin(), bank.begin() + static_cast<std::ptrdiff_t>(held), bytes))
             continue;
         // Something is wrong in this page: find the first place and say what.
