@@ -222,6 +222,11 @@ void write_last_project(const std::filesystem::path& ini_path, const std::string
             out += eol;
         out += "[" + std::string(kSection) + "]" + eol + key_line + eol;
     }
+    // Start-up makes the folder of the settings file; when it could not, making it now says why
+    // (a home that cannot be written) rather than that the file's folder is missing.
+    if (ini_path.has_parent_path() &&
+        !std::filesystem::create_directories(ini_path.parent_path(), ec) && ec)
+        throw std::system_error(ec, ini_path.string());
     write_file_atomically(ini_path, out);
 }
 

@@ -16,8 +16,9 @@ std::string read_last_project(const std::filesystem::path& ini_path);
 // Writes the project name (an empty name as an empty value) into the settings file, changing
 // only that value: every other line stays as it was, and a missing section or key is added. The
 // file is replaced through a temporary file. Throws std::system_error when it cannot be read or
-// written, leaving it as it was. A name the file cannot hold (see can_remember) is written as an
-// empty name: the next start opens no project rather than a part of a name.
+// written, leaving it as it was; a missing folder of the file is made first. A name the file cannot
+// hold (see can_remember) is written as an empty name: the next start opens no project rather than
+// a part of a name.
 void write_last_project(const std::filesystem::path& ini_path, const std::string& project_name);
 
 // Whether the settings file can hold the name as a value: a line break would end the line, and

@@ -204,16 +204,17 @@ TEST_F(MainWindow, OddFolderNamesAreShownOpenedAndRememberedOnlyWhenTheyCanBe) {
     EXPECT_EQ(read_file(dir.path() / "Mosaicor_Kv.ini"), "[lastproj]\r\nprojectname=\r\n");
 }
 
-// A read-only program folder and a home that cannot be written leave a data folder that does not
-// exist: closing the window says that the settings are lost, and where.
+// A read-only program folder and a home that cannot be written (here: a file in its place) leave
+// no folder for the settings: closing the window says that they are lost, where and why.
 TEST_F(MainWindow, SettingsThatCannotBeWrittenAreSaidAtClose) {
+    std::ofstream(dir.path() / "home");
     const fs::path data = dir.path() / "home" / ".local" / "share" / "Mosaicor_Kv";
     TFMosaicoreFirmWare w(state, mk::ProgramFolders(data, dir.path()), sink);
     w.close();
     ASSERT_EQ(sink.entries.size(), 1u);
     EXPECT_EQ(sink.entries[0].text, "The last project could not be stored: \"" +
                                         (data / "Mosaicor_Kv.ini").string() +
-                                        "\" cannot be written (No such file or directory).");
+                                        "\" cannot be written (Not a directory).");
     EXPECT_EQ(sink.entries[0].kind, mk::MessageKind::Error);
 }
 
