@@ -81,7 +81,14 @@ std::string write_failure_reason(const fs::path& path, const std::error_code& co
 
 int create_temporary_beside(const fs::path& file, std::string& temp) {
     struct stat st {};
-    const bool replaces = ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    const bool replaces = ::stat(file.c_str(), &st) == 0;
+    // Only a plain file is replaced: a folder, a device or a pipe that a link leads to (such as
+    // /dev/null) stays what it is, and the write fails.
+    if (replaces && !S_ISREG(st.st_mode)) {
+        temp.clear();
+        errno = S_ISDIR(st.st_mode) ? EISDIR : ENOTSUP;
+        return -1;
+    }
     // While it is written the temporary file is never more open than the file it replaces; a
     // new file gets the mode the umask (and a default ACL of the folder) gives.
     const mode_t mode = replaces ? (st.st_mode & 0666) : 0666;
@@ -96,8 +103,12 @@ int create_temporary_beside(const fs::path& file, std::string& temp) {
             return -1;
         }
         if (replaces) {
-            // The group first: changing it may clear a set-group-ID bit that the mode then sets.
-            // Both may fail where the file system keeps no owners; the contents still go in.
+            // Owner and group first: changing them may clear set-ID bits that the mode then sets.
+            // Only root can give the file back to its owner (a private file saved with sudo stays
+            // its user's, not root's); where that or the file system's owners fail, the contents
+            // still go in.
+            if (st.st_uid != ::geteuid())
+                (void)::fchown(fd, st.st_uid, static_cast<gid_t>(-1));
             if (st.st_gid != ::getegid())
                 (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
             (void)::fchmod(fd, st.st_mode & 07777);

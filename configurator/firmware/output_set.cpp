@@ -164,6 +164,8 @@ void OutputSet::write_temporaries() {
             fail(e.named, err.code().value());
         }
         {
+            // Fails for a folder (or device, or pipe) of the output's name before anything is
+            // replaced.
             const InterruptsHeld held;
             e.fd = create_temporary_beside(e.target, e.temp);
             if (e.fd < 0)
@@ -188,12 +190,6 @@ void OutputSet::write_temporaries() {
         e.fd = -1;
         if (::close(fd) != 0)
             fail(e.named, errno);
-    }
-    // A folder of an output's name cannot be replaced by a file; find out before anything is.
-    for (const Entry& e : entries_) {
-        struct stat st {};
-        if (::lstat(e.target.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-            fail(e.named, EISDIR);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/atomic_file.h"
 #include "firmware/output_set.h"
@@ -91,6 +92,30 @@ TEST_P(LinkAndMode, ALoopOfLinksIsRefusedAndNothingIsWritten) {
     EXPECT_EQ(fs::read_symlink(bin / "bank1.bin"), "b");
     EXPECT_EQ(hidden_in(bin), 0u);
     EXPECT_FALSE(fs::exists(bin / "bankg.c"));
+}
+
+// A link may lead to a device or a pipe (/dev/null): such a file is never replaced by a plain one.
+TEST_P(LinkAndMode, OnlyARegularFileIsReplaced) {
+    ASSERT_EQ(::mkfifo((shared / "pipe").c_str(), 0600), 0);
+    fs::create_symlink(shared / "pipe", bin / "bank1.bin");
+    EXPECT_ANY_THROW(write("new"));
+    EXPECT_TRUE(fs::is_fifo(shared / "pipe"));
+    EXPECT_EQ(hidden_in(shared) + hidden_in(bin), 0u);
+}
+
+// Saved by root (sudo), a private file of its user stays that user's and readable by them.
+TEST_P(LinkAndMode, AFileOfAnotherUserStaysTheirs) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root writes another user's file";
+    write_text(bin / "bank1.bin", "old");
+    ASSERT_EQ(::chown((bin / "bank1.bin").c_str(), 65534, 65534), 0);
+    ::chmod((bin / "bank1.bin").c_str(), 0600);
+    write("new");
+    struct stat st {};
+    ASSERT_EQ(::stat((bin / "bank1.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Writers, LinkAndMode, ::testing::ValuesIn(kWriters),
