@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "core/atomic_file.h"
+#include "firmware/bank_outputs.h"
 #include "firmware/output_set.h"
 #include "firmware_test_support.h"
 #include "test_dir.h"
@@ -141,6 +142,11 @@ TEST_F(LinkedOutputs, AFailureThroughALinkNamesTheFileItLeadsTo) {
     EXPECT_EQ(write_failure_reason(dir.path() / "sdo.xml", no_such),
               "No such file or directory (a link to \"" + target.string() + "\")");
     EXPECT_EQ(write_failure_reason(dir.path() / "plain.xml", no_such), "No such file or directory");
+    // The bank files say it the same way.
+    EXPECT_EQ(
+        std::string(output_error_message(OutputError(dir.path() / "sdo.xml", no_such)).what()),
+        "Cannot create file \"" + (dir.path() / "sdo.xml").string() +
+            "\". No such file or directory (a link to \"" + target.string() + "\")");
 }
 
 } // namespace
