@@ -24,6 +24,11 @@ struct Writer {
     void (*write)(const fs::path& path, const std::string& bytes);
 };
 
+// Test listings show the writer's name rather than its bytes.
+void PrintTo(const Writer& w, std::ostream* os) {
+    *os << w.name;
+}
+
 const Writer kWriters[] = {
     {"OneFile", [](const fs::path& p, const std::string& b) { write_file_atomically(p, b); }},
     {"OutputSet", [](const fs::path& p, const std::string& b) {
