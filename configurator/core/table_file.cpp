@@ -323,7 +323,7 @@ void TableWriter::save(const std::filesystem::path& path) const {
     try {
         write_file_atomically(path, serialize());
     } catch (const std::system_error& e) {
-        throw UserError(save_error_message(path, e.code().message()));
+        throw UserError(save_error_message(path, write_failure_reason(path, e.code())));
     }
 }
 

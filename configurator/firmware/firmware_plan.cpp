@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
+#include "core/project_state.h"
+
 namespace mk {
 
 namespace fs = std::filesystem;
@@ -81,6 +83,11 @@ void execute_update(const FirmwarePlan& plan, int port_index, const fs::path& pr
     std::error_code ec;
     if (!fs::exists(loader, ec)) {
         sink.show(kMsgLoaderNotFound, MessageKind::Error);
+        return;
+    }
+    if (holds_loader_delimiter(plan.merged_image().native())) {
+        sink.show(std::string(kMsgLoaderPathRefused) + "\n" + plan.merged_image().string(),
+                  MessageKind::Error);
         return;
     }
     starter.start(loader, loader_parameters(plan, port_index));

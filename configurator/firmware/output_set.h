@@ -36,7 +36,12 @@ private:
 // power cut the folder holds either the previous set or the new one.
 //
 // On any failure every temporary file is removed, every target keeps its previous contents and
-// OutputError names the file that failed. A set that is destroyed without commit writes nothing.
+// OutputError names the file that failed, as it was added. A set that is destroyed without
+// commit writes nothing.
+//
+// A target that is a symbolic link stays one: the file it leads to is replaced, with its
+// temporary file and its previous version beside that file, and keeps its permissions and group
+// (write_file_atomically does the same for one file).
 class OutputSet {
 public:
     OutputSet() = default;
@@ -50,6 +55,8 @@ public:
 
 private:
     struct Entry {
+        // The path as added, which failures name, and the file it replaces (through links).
+        std::filesystem::path named;
         std::filesystem::path target;
         std::string bytes;
         std::string temp;
@@ -87,8 +94,9 @@ inline constexpr const char* kMsgBuildRunning =
 
 // Puts back what a run that was cut off left in `folder` for the outputs named in `names`: the
 // previous version of a set whose replacement was not finished, and removes the temporary files
-// of these outputs (".<name>." and six letters or digits). Other files, hidden or not, are never
-// touched. Call it while holding the ProjectLock.
+// of these outputs (".<name>." and six letters or digits). For an output that is a symbolic link
+// the same is done beside the file it leads to. Other files, hidden or not, are never touched.
+// Call it while holding the ProjectLock.
 void clean_up_interrupted_outputs(const std::filesystem::path& folder,
                                   std::span<const std::string> names);
 

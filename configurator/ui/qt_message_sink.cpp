@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "ui/qt_text.h"
+
 namespace mk {
 
 void QtMessageSink::show(std::string_view text, MessageKind kind) {
@@ -15,7 +17,8 @@ void QtMessageSink::show(std::string_view text, MessageKind kind) {
     if (!parent)
         parent = fallback_;
     const QString title = QString::fromUtf8(kApplicationTitle);
-    const QString body = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    // Messages may name a file whose path is not UTF-8.
+    const QString body = displayName(text);
     switch (kind) {
     case MessageKind::Information:
         QMessageBox::information(parent, title, body);

@@ -14,4 +14,9 @@ inline std::string ss(const QString& s) {
     return s.toStdString();
 }
 
+// A file or folder name (or a text holding one) for the eye: UTF-8 as it is, and each byte that
+// is not UTF-8 as \xE9, so that a name made on another system is shown whole and two such names
+// never look alike. Paths themselves never go through QString: it cannot hold such bytes.
+QString displayName(std::string_view bytes);
+
 } // namespace mk
