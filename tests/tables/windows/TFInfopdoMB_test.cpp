@@ -57,10 +57,13 @@ protected:
         EXPECT_NE(w, nullptr) << name;
         return w;
     }
+    // Opening says that the entry of PDO 3 will not be kept: rpdodef.xml has two PDOs.
     void open() {
         window->show();
         QApplication::setActiveWindow(window.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        EXPECT_EQ(sink.texts(), Texts{mk::entries_beyond_pdos_message(1, 2)});
+        sink.entries.clear();
     }
     void press(const char* button) {
         QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
@@ -170,6 +173,7 @@ TEST_F(InfopdoWindow, CopyPasteAndModifyAcrossPdos) {
     EXPECT_EQ(child<QListWidget>("entriesList")->count(), 1);
 
     // The clipboard outlives a cancelled opening.
+    sink.entries.clear();
     window->BitBtn2Click();
     open();
     press("pasteButton");
