@@ -5,7 +5,15 @@
 
 namespace mk {
 
-void QtMessageSink::show(std::string_view text, MessageKind kind) {
+namespace {
+
+QString text_of(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+QWidget* QtMessageSink::boxParent() const {
     // Without a fixed parent the box goes over whatever window the user is working in.
     QWidget* parent = parent_;
     if (!parent)
@@ -14,8 +22,19 @@ void QtMessageSink::show(std::string_view text, MessageKind kind) {
         parent = QApplication::activeWindow();
     if (!parent)
         parent = fallback_;
+    return parent;
+}
+
+bool QtMessageSink::ask(std::string_view question) {
+    return QMessageBox::question(boxParent(), QString::fromUtf8(kApplicationTitle),
+                                 text_of(question), QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+void QtMessageSink::show(std::string_view text, MessageKind kind) {
+    QWidget* parent = boxParent();
     const QString title = QString::fromUtf8(kApplicationTitle);
-    const QString body = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const QString body = text_of(text);
     switch (kind) {
     case MessageKind::Information:
         QMessageBox::information(parent, title, body);

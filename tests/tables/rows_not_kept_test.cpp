@@ -19,31 +19,38 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-// `count` rows of `make(i)`, with the row at `empty` (from 0) made by `make_empty`.
-std::string rows(int count, int empty, const std::function<std::string(int)>& make,
-                 const std::function<std::string(int)>& make_empty) {
-    std::string xml;
+// An SDO file of `count` rows whose row `empty` (from 0) has an empty address.
+std::string sdoRows(int count, int empty) {
+    std::string xml = "<sdo>";
     for (int i = 0; i < count; ++i)
-        xml += i == empty ? make_empty(i) : make(i);
-    return xml;
+        xml += "<row IndexA=\"" + (i == empty ? "" : std::to_string(i + 1)) +
+               "\" devIDB=\"1\" IndexB=\"4096\" SubindexB=\"0\" nbyteB=\"1\"/>";
+    return xml + "</sdo>";
 }
 
-std::string sdoRow(const std::string& address) {
-    return "<row conf=\"0\" IndexA=\"" + address +
-           "\" devIDB=\"1\" IndexB=\"4096\" SubindexB=\"0\" nbyteB=\"1\"/>";
-}
-std::string sdoRows(int count, int empty) {
-    return "<sdo>" +
-           rows(
-               count, empty, [](int i) { return sdoRow(std::to_string(i + 1)); },
-               [](int) { return sdoRow(""); }) +
-           "</sdo>";
-}
 std::string rpdoRow(const std::string& cobid) {
-    return "<row cobid=\"" + cobid + "\" id_dev_orig=\"1\" dimension=\"8\"/>";
+    return "<row cobid=\"" + cobid + "\" id_dev_orig=\"1\"/>";
 }
-std::string tpdoRow(const std::string& cob) {
-    return "<row COB-ID=\"" + cob + "\" Dimension=\"8\" SMA=\"0\"/>";
+
+template <typename Open> std::function<Texts()> messagesOf(Open open) {
+    return [open] {
+        mk::RecordingSink sink;
+        open(sink);
+        return sink.texts();
+    };
+}
+
+Texts storedPdoBeyondTheReceiveTable() {
+    mk::test::TempDir dir;
+    std::ofstream(dir.path() / "rpdodef.xml")
+        << "<rpdodef>" + rpdoRow("1") + rpdoRow("2") + "</rpdodef>";
+    std::ofstream(dir.path() / "sdopdo.xml")
+        << "<sdopdo><row index=\"1\" nrpdo=\"3\" poscomp=\"1\"/><row index=\"2\" nrpdo=\"2\" "
+           "poscomp=\"1\"/><row index=\"3\" nrpdo=\"127\" poscomp=\"1\"/></sdopdo>";
+    std::ofstream(dir.path() / "sdo.xml") << "<sdo/>";
+    mk::RecordingSink sink;
+    mk::load_stored_pdo_table(dir.path(), sink);
+    return sink.texts();
 }
 
 struct NotKeptCase {
@@ -52,72 +59,43 @@ struct NotKeptCase {
     std::string message;
 };
 
-Texts sdoMessages(const std::string& xml) {
-    mk::RecordingSink sink;
-    mk::parse_sdo_table(xml, sink);
-    return sink.texts();
-}
-
 const NotKeptCase kCases[] = {
-    {"sdo_row_with_empty_address", [] { return sdoMessages(sdoRows(6, 2)); },
+    {"sdo_row_with_empty_address",
+     messagesOf([](auto& sink) { mk::parse_sdo_table(sdoRows(6, 2), sink); }),
      "The file holds 6 rows but row 3 has an empty Addr Word, where the table ends: the last 4 "
      "rows will not be kept when the table is saved"},
     // One message for both reasons: the rows from the empty address on include those past 1500.
-    {"sdo_empty_address_and_past_1500_rows", [] { return sdoMessages(sdoRows(1600, 9)); },
-     "The file holds 1600 rows but row 10 has an empty Addr Word, where the table ends: the "
-     "last 1591 rows will not be kept when the table is saved"},
-    {"sdo_empty_address_past_1500_rows", [] { return sdoMessages(sdoRows(1600, 1550)); },
+    {"sdo_empty_address_and_past_1500_rows",
+     messagesOf([](auto& sink) { mk::parse_sdo_table(sdoRows(1600, 9), sink); }),
+     "The file holds 1600 rows but row 10 has an empty Addr Word, where the table ends: the last "
+     "1591 rows will not be kept when the table is saved"},
+    {"sdo_empty_address_past_1500_rows",
+     messagesOf([](auto& sink) { mk::parse_sdo_table(sdoRows(1600, 1550), sink); }),
      mk::rows_not_kept_message(1600, 1500)},
-    {"rpdo_row_with_empty_cobid",
-     [] {
-         mk::RecordingSink sink;
-         mk::parse_rpdo_table("<rpdodef>" + rpdoRow("0x181") + rpdoRow("") + rpdoRow("0x183") +
-                                  "</rpdodef>",
-                              15, sink);
-         return sink.texts();
-     },
+    {"rpdo_row_with_empty_cobid", messagesOf([](auto& sink) {
+         mk::parse_rpdo_table(
+             "<rpdodef>" + rpdoRow("1") + rpdoRow("") + rpdoRow("3") + "</rpdodef>", 15, sink);
+     }),
      "The file holds 3 rows but row 2 has an empty cobid, where the table ends: the last 2 rows "
      "will not be kept when the table is saved"},
-    {"tpdo_row_with_empty_cob_id",
-     [] {
-         mk::RecordingSink sink;
-         mk::parse_tpdo_table("<Trasmit_PDO>" + tpdoRow("") + tpdoRow("0x182") + "</Trasmit_PDO>",
+    {"tpdo_row_with_empty_cob_id", messagesOf([](auto& sink) {
+         mk::parse_tpdo_table("<Trasmit_PDO><row COB-ID=\"\" Dimension=\"8\" SMA=\"0\"/>"
+                              "<row COB-ID=\"1\" Dimension=\"8\" SMA=\"0\"/></Trasmit_PDO>",
                               3, sink);
-         return sink.texts();
-     },
+     }),
      "The file holds 2 rows but row 1 has an empty COB-ID, where the table ends: the last 2 rows "
      "will not be kept when the table is saved"},
-    {"stored_pdo_entries_beyond_the_receive_table",
-     [] {
-         mk::test::TempDir dir;
-         std::ofstream(dir.path() / "sdo.xml") << "<sdo/>";
-         std::ofstream(dir.path() / "rpdodef.xml")
-             << "<rpdodef>" + rpdoRow("0x181") + rpdoRow("0x182") + "</rpdodef>";
-         std::ofstream(dir.path() / "sdopdo.xml")
-             << "<sdopdo><row index=\"1\" nrpdo=\"3\" poscomp=\"1\"/>"
-                "<row index=\"2\" nrpdo=\"2\" poscomp=\"1\"/>"
-                "<row index=\"3\" nrpdo=\"127\" poscomp=\"1\"/></sdopdo>";
-         mk::RecordingSink sink;
-         mk::load_stored_pdo_table(dir.path(), sink);
-         return sink.texts();
-     },
+    {"stored_pdo_entries_beyond_the_receive_table", storedPdoBeyondTheReceiveTable,
      "sdopdo.xml holds 2 entries for PDOs beyond the 2 rows of rpdodef.xml: they are not shown "
      "and will not be kept when the table is saved"},
-    {"emcy_word_groups_beyond_the_emcy_rows",
-     [] {
-         mk::RecordingSink sink;
+    {"emcy_word_groups_beyond_the_emcy_rows", messagesOf([](auto& sink) {
          mk::parse_emcy_word_table(
              "<EMCY><row ID_EMCY=\"1\" EMCY_Error_Code=\"1\" Error_Register=\"1\"/></EMCY>",
              "<EMCY_Word><EMCY_ROW/><EMCY_ROW/><EMCY_ROW/></EMCY_Word>", sink);
-         return sink.texts();
-     },
+     }),
      "emcyword.xml holds 3 groups but emcydef.xml has 1 EMCY rows: the last 2 groups are not "
      "shown and will not be kept when the table is saved"},
 };
-
-void PrintTo(const NotKeptCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class RowsNotKept : public ::testing::TestWithParam<NotKeptCase> {};
 

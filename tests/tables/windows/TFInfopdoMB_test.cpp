@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/edit_session.h"
 #include "core/message_sink.h"
 #include "core/project_state.h"
 #include "tables/windows/TFInfopdoMB.h"
@@ -173,8 +174,11 @@ TEST_F(InfopdoWindow, CopyPasteAndModifyAcrossPdos) {
     EXPECT_EQ(child<QListWidget>("entriesList")->count(), 1);
 
     // The clipboard outlives a cancelled opening.
+    sink.answers = {true}; // discard the new entry
     sink.entries.clear();
     window->BitBtn2Click();
+    EXPECT_EQ(sink.texts(), Texts{mk::kMsgDiscardChanges.data()});
+    sink.entries.clear();
     open();
     press("pasteButton");
     EXPECT_EQ(index->text(), "12");
