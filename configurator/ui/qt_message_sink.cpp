@@ -7,7 +7,7 @@
 
 namespace mk {
 
-void QtMessageSink::show(std::string_view text, MessageKind kind) {
+QWidget* QtMessageSink::boxParent() const {
     // Without a fixed parent the box goes over whatever window the user is working in.
     QWidget* parent = parent_;
     if (!parent)
@@ -16,6 +16,17 @@ void QtMessageSink::show(std::string_view text, MessageKind kind) {
         parent = QApplication::activeWindow();
     if (!parent)
         parent = fallback_;
+    return parent;
+}
+
+bool QtMessageSink::ask(std::string_view question) {
+    return QMessageBox::question(boxParent(), QString::fromUtf8(kApplicationTitle),
+                                 displayName(question), QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+void QtMessageSink::show(std::string_view text, MessageKind kind) {
+    QWidget* parent = boxParent();
     const QString title = QString::fromUtf8(kApplicationTitle);
     // Messages may name a file whose path is not UTF-8.
     const QString body = displayName(text);
