@@ -60,6 +60,21 @@ private:
     std::vector<Row> rows_;
 };
 
+// Said at opening when rows of the file lie at or below a row whose key cell is empty: the table
+// ends above that row, so saving keeps none of them. `key_row` counts from 1.
+std::string rows_after_empty_key_message(std::size_t held, std::size_t key_row,
+                                         std::string_view key_title);
+
+// That message for a table just read from a file of `held` rows, when it drops any of them.
+template <typename Row>
+std::optional<std::string> rows_after_empty_key(const GridTable<Row>& table, std::size_t held,
+                                                std::string_view key_title) {
+    const std::size_t kept = table.extent();
+    if (kept >= std::min(held, table.size()))
+        return std::nullopt;
+    return rows_after_empty_key_message(held, kept + 1, key_title);
+}
+
 // The message of the first checked column of a row whose value is out of range, or nothing.
 // A checked cell that is not integer text throws ConversionError.
 template <typename Row>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,12 @@ class MessageSink {
 public:
     virtual ~MessageSink() = default;
     virtual void show(std::string_view text, MessageKind kind) = 0;
+    // A question the user answers with "Yes" or "No"; true for "Yes". A sink that cannot ask
+    // shows the question as a warning and takes "No", the answer that changes nothing.
+    virtual bool ask(std::string_view question) {
+        show(question, MessageKind::Warning);
+        return false;
+    }
 };
 
 // Drops every message, for readers whose caller wants no messages at all.
@@ -22,7 +29,9 @@ public:
     void show(std::string_view, MessageKind) override {}
 };
 
-// Keeps every message, for tests and for callers that show them later.
+// Keeps every message, for tests and for callers that show them later. A question is kept among
+// the messages (as a warning) and in `questions`, and takes the next of `answers`, or "No" when
+// none is left.
 class RecordingSink : public MessageSink {
 public:
     struct Entry {
@@ -32,6 +41,15 @@ public:
     void show(std::string_view text, MessageKind kind) override {
         entries.push_back({std::string(text), kind});
     }
+    bool ask(std::string_view question) override {
+        entries.push_back({std::string(question), MessageKind::Warning});
+        questions.emplace_back(question);
+        if (answers.empty())
+            return false;
+        const bool yes = answers.front();
+        answers.pop_front();
+        return yes;
+    }
     std::vector<std::string> texts() const {
         std::vector<std::string> out;
         for (const auto& e : entries)
@@ -39,6 +57,8 @@ public:
         return out;
     }
     std::vector<Entry> entries;
+    std::vector<std::string> questions;
+    std::deque<bool> answers;
 };
 
 } // namespace mk

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/table_file.h"
@@ -40,5 +41,9 @@ struct ProjectState {
 
 // The main window's caption for a project name.
 std::string caption_for(const std::string& project_name);
+
+// The loader's command line holds the image's path between double quotes, followed by the sign
+// ¶ (U+00B6) and the port: a path holding either sign would be cut at the wrong place.
+bool holds_loader_delimiter(std::string_view text);
 
 } // namespace mk

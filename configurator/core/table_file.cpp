@@ -34,9 +34,11 @@ pugi::xml_node nth_child(pugi::xml_node node, std::size_t index) {
     for (std::size_t i = 0; c && i < index; ++i)
         c = c.next_sibling();
     if (!c)
-        throw TableReadError();
+        throw TableReadError(", no element at position " + std::to_string(index + 1));
     return c;
 }
+
+constexpr std::string_view kNotWellFormed = ": not a well-formed XML file";
 
 constexpr unsigned kParseOptions = pugi::parse_default;
 
@@ -127,10 +129,14 @@ bool is_well_formed(std::string_view text) {
 
 } // namespace
 
+std::string reading_error_text(std::string_view file_name, std::string_view where) {
+    return std::string(kMsgErrorReading) + " (" + std::string(file_name) + std::string(where) + ")";
+}
+
 std::string RowReader::attr(const char* name) const {
     if (auto v = optional_attr(name))
         return *v;
-    throw TableReadError();
+    throw TableReadError(std::string(": no attribute ") + name);
 }
 
 std::optional<std::string> RowReader::optional_attr(const char* name) const {
@@ -185,15 +191,16 @@ TableDocument::~TableDocument() = default;
 TableDocument TableDocument::load(const std::filesystem::path& path) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
-    if (ec || size > kMaxTableFileSize)
-        throw TableReadError();
+    if (!ec && size > kMaxTableFileSize)
+        throw TableReadError(": larger than the " + std::to_string(kMaxTableFileSize >> 20) +
+                             " MB a table file may hold");
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw TableReadError();
+    if (ec || !in)
+        throw TableReadError(": the file cannot be read");
     std::ostringstream content;
     content << in.rdbuf();
     if (in.bad())
-        throw TableReadError();
+        throw TableReadError(": the file cannot be read");
     return parse(content.str());
 }
 
@@ -202,11 +209,11 @@ TableDocument TableDocument::parse(std::string_view text) {
     const pugi::xml_parse_result r =
         d.doc_->load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_auto);
     if (!r || !d.doc_->document_element() || !is_well_formed(text))
-        throw TableReadError();
+        throw TableReadError(std::string(kNotWellFormed));
     FieldLengthCheck check;
     d.doc_->traverse(check);
     if (check.too_long)
-        throw TableReadError();
+        throw TableReadError(": a value longer than " + std::to_string(kMaxFieldLength) + " bytes");
     return d;
 }
 
@@ -232,13 +239,21 @@ namespace {
 
 LoadOutcome read_guarded(const std::function<TableDocument()>& open, MessageSink& sink,
                          const std::function<void(const TableDocument&)>& read,
-                         const ReadingMessages& messages) {
+                         const ReadingMessages& messages, std::string_view file_name,
+                         IncompleteFiles* incomplete) {
     try {
         read(open());
-    } catch (const UserError&) {
+    } catch (const UserError& e) {
         // Unreadable XML, a missing row or attribute, or a text that had to be a number.
-        if (messages.unreadable)
+        if (messages.unreadable && messages.name_place) {
+            const auto* read_error = dynamic_cast<const TableReadError*>(&e);
+            sink.show(reading_error_text(file_name, read_error ? read_error->where() : ""),
+                      MessageKind::Error);
+        } else if (messages.unreadable) {
             sink.show(*messages.unreadable, MessageKind::Error);
+        }
+        if (incomplete)
+            incomplete->emplace_back(file_name);
         return LoadOutcome::ReadError;
     }
     return LoadOutcome::Loaded;
@@ -248,33 +263,43 @@ LoadOutcome read_guarded(const std::function<TableDocument()>& open, MessageSink
 
 LoadOutcome load_document(const std::filesystem::path& path, MessageSink& sink,
                           const std::function<void(const TableDocument&)>& read,
-                          const ReadingMessages& messages) {
+                          const ReadingMessages& messages, IncompleteFiles* incomplete) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) {
         if (messages.missing)
             sink.show(*messages.missing, MessageKind::Information);
         return LoadOutcome::FileMissing;
     }
-    return read_guarded([&] { return TableDocument::load(path); }, sink, read, messages);
+    return read_guarded([&] { return TableDocument::load(path); }, sink, read, messages,
+                        path.filename().string(), incomplete);
 }
 
 LoadOutcome parse_document(std::string_view text, MessageSink& sink,
                            const std::function<void(const TableDocument&)>& read,
-                           const ReadingMessages& messages) {
-    return read_guarded([&] { return TableDocument::parse(text); }, sink, read, messages);
+                           const ReadingMessages& messages, std::string_view file_name) {
+    return read_guarded([&] { return TableDocument::parse(text); }, sink, read, messages, file_name,
+                        nullptr);
 }
 
 void read_rows(const TableDocument& doc, const std::function<bool(const RowReader&)>& read_row) {
-    for (const RowReader& row : doc.rows())
-        if (!read_row(row))
-            break;
+    std::size_t position = 0;
+    for (const RowReader& row : doc.rows()) {
+        ++position;
+        try {
+            if (!read_row(row))
+                break;
+        } catch (const TableReadError& e) {
+            throw TableReadError(", row " + std::to_string(position) + e.where());
+        }
+    }
 }
 
 LoadOutcome load_rows(const std::filesystem::path& path, MessageSink& sink,
                       const std::function<bool(const RowReader&)>& read_row,
-                      const ReadingMessages& messages) {
+                      const ReadingMessages& messages, IncompleteFiles* incomplete) {
     return load_document(
-        path, sink, [&](const TableDocument& doc) { read_rows(doc, read_row); }, messages);
+        path, sink, [&](const TableDocument& doc) { read_rows(doc, read_row); }, messages,
+        incomplete);
 }
 
 TableWriter::Row& TableWriter::Row::set(const char* name, std::string_view value) {
@@ -323,7 +348,7 @@ void TableWriter::save(const std::filesystem::path& path) const {
     try {
         write_file_atomically(path, serialize());
     } catch (const std::system_error& e) {
-        throw UserError(save_error_message(path, e.code().message()));
+        throw UserError(save_error_message(path, write_failure_reason(path, e.code())));
     }
 }
 

@@ -9,6 +9,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "core/message_sink.h"
 #include "core/user_error.h"
@@ -40,11 +42,25 @@ inline constexpr std::string_view kMsgFileNotFound = "File XML not found";
 inline constexpr std::string_view kMsgErrorReading = "Error in reading file XML";
 
 // Anything that goes wrong while loading or reading a table file: malformed XML, an absent
-// attribute, a row position that does not exist. Its text is "Error in reading file XML".
+// attribute, a row position that does not exist. Its text is "Error in reading file XML"; `where`
+// says where and why reading stopped, as ": not a well-formed XML file" or
+// ", row 2: no attribute SMA", when that is known.
 class TableReadError : public UserError {
 public:
-    TableReadError() : UserError(std::string(kMsgErrorReading)) {}
+    explicit TableReadError(std::string where = {})
+        : UserError(std::string(kMsgErrorReading)), where_(std::move(where)) {}
+    const std::string& where() const { return where_; }
+
+private:
+    std::string where_;
 };
+
+// "Error in reading file XML (<file><where>)": the reading error naming the file and the place.
+std::string reading_error_text(std::string_view file_name, std::string_view where = {});
+
+// The table files an editor's opening could not read to their end, by file name. The editor
+// refuses to write over its file while any is noted (EditSession).
+using IncompleteFiles = std::vector<std::string>;
 
 class RowRange;
 
@@ -149,6 +165,8 @@ inline constexpr std::size_t kMaxFieldLength = 4096;
 struct ReadingMessages {
     std::optional<std::string_view> missing = kMsgFileNotFound;
     std::optional<std::string_view> unreadable = kMsgErrorReading;
+    // The unreadable message names the file and the place (reading_error_text) instead.
+    bool name_place = false;
 };
 inline constexpr ReadingMessages kSilentReading{std::nullopt, std::nullopt};
 
@@ -157,24 +175,28 @@ enum class LoadOutcome { Loaded, FileMissing, ReadError };
 // The one way table files are read. A missing file shows `messages.missing` and reads nothing.
 // Otherwise the document is loaded and handed to `read`; a failure while loading or reading (a
 // TableReadError, or any other UserError such as a conversion error) shows `messages.unreadable`
-// and ends the reading, so whatever `read` stored before the failure stays.
+// and ends the reading, so whatever `read` stored before the failure stays, and the file's name
+// goes into `incomplete` when given.
 LoadOutcome load_document(const std::filesystem::path& path, MessageSink& sink,
                           const std::function<void(const TableDocument&)>& read,
-                          const ReadingMessages& messages = {});
+                          const ReadingMessages& messages = {},
+                          IncompleteFiles* incomplete = nullptr);
 
-// The same rule over a document held in memory (tests, and data that did not come from a file).
+// The same rule over a document held in memory (tests, and data that did not come from a file);
+// `file_name` is the name a message that names the place gives it.
 LoadOutcome parse_document(std::string_view text, MessageSink& sink,
                            const std::function<void(const TableDocument&)>& read,
-                           const ReadingMessages& messages = {});
+                           const ReadingMessages& messages = {}, std::string_view file_name = {});
 
 // Reads the root's children of a loaded document, row by row, until `read_row` returns false.
+// A TableReadError of a row gets the row's position (from 1) into its place.
 void read_rows(const TableDocument& doc, const std::function<bool(const RowReader&)>& read_row);
 
 // load_document for the common shape: the root's children, row by row, in document order.
 // `read_row` returns false to stop early (a grid that is full).
 LoadOutcome load_rows(const std::filesystem::path& path, MessageSink& sink,
                       const std::function<bool(const RowReader&)>& read_row,
-                      const ReadingMessages& messages = {});
+                      const ReadingMessages& messages = {}, IncompleteFiles* incomplete = nullptr);
 
 // Builds a table document: the root element, then one element per row whose attributes are set
 // in the order the table gives. The output has no declaration, comment or whitespace text.

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "core/atomic_file.h"
 #include "core/user_error.h"
 
 namespace mk {
@@ -76,7 +77,7 @@ void add_bank_outputs(OutputSet& set, const fs::path& project_dir, const Banks& 
 }
 
 UserError output_error_message(const OutputError& e) {
-    return UserError(cannot_create_message(e.target(), e.code().message()));
+    return UserError(cannot_create_message(e.target(), write_failure_reason(e.target(), e.code())));
 }
 
 void write_bank_outputs(const fs::path& project_dir, const Banks& banks) {

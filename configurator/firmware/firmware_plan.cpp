@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "core/project_state.h"
 #include "firmware/file_kind.h"
 
 namespace mk {
@@ -102,6 +103,11 @@ void execute_update(const FirmwarePlan& plan, int port_index, const fs::path& pr
     std::error_code ec;
     if (!fs::exists(loader, ec)) {
         sink.show(loader_not_found_message(program_dir), MessageKind::Error);
+        return;
+    }
+    if (holds_loader_delimiter(plan.merged_image().native())) {
+        sink.show(std::string(kMsgLoaderPathRefused) + "\n" + plan.merged_image().string(),
+                  MessageKind::Error);
         return;
     }
     if (const std::error_code why = starter.start(loader, loader_parameters(plan, port_index)))

@@ -20,6 +20,9 @@ inline constexpr std::string_view kMsgLoaderNotFound = "Progmule.exe Not Found, 
 inline constexpr std::string_view kMsgLoaderNotStarted =
     "Progmule.exe Not Started, Procedure Aborted";
 inline constexpr std::string_view kMsgError = "Error";
+inline constexpr std::string_view kMsgLoaderPathRefused =
+    "Progmule.exe not started: the path of the new image holds a double quote (\") or ¶, which "
+    "would cut the loader's command line at the wrong place. Rename the folder and update again.";
 
 // RZ41902_8_8.sx for any layout but 0, RZ41902_15_3.sx for 0.
 std::string base_image_name(int pdo_layout);
@@ -71,8 +74,9 @@ std::string loader_parameters(const FirmwarePlan& plan, int port_index);
 
 // "Execute update firmware": the merge, then, when it made a new image, the loader from the
 // program directory with the parameter string, started without waiting for it. A merge that
-// stopped or inserted no bank never reaches the loader; a loader that is missing or cannot be
-// started is reported with where it was looked for and why.
+// stopped or inserted no bank never reaches the loader, nor does an image whose path holds a
+// sign of the command line (kMsgLoaderPathRefused and the path); a loader that is missing or
+// cannot be started is reported with where it was looked for and why.
 void execute_update(const FirmwarePlan& plan, int port_index,
                     const std::filesystem::path& program_dir, MessageSink& sink,
                     MergeProgress& progress, ProgramStarter& starter);

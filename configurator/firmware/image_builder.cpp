@@ -12,6 +12,7 @@
 #include "firmware/image_writer.h"
 #include "tables/emcy_schema.h"
 #include "tables/emcy_word_schema.h"
+#include "tables/emcy_word_table.h"
 #include "tables/pargen_schema.h"
 #include "tables/pargen_table.h"
 #include "tables/rpdo_schema.h"
@@ -34,6 +35,7 @@ struct Build {
     MessageSink& sink;
     const Clock& clock;
     ImageWriter out;
+    const TableStandIn* stand_in = nullptr;
     std::array<std::uint16_t, kDirectoryWords> words{};
 
     std::uint16_t& word(int number) { return words[static_cast<std::size_t>(number - 1)]; }
@@ -42,31 +44,37 @@ struct Build {
     void missing(std::string_view message, const fs::path& file) {
         sink.show(std::string(message) + not_a_file_note(file), MessageKind::Information);
     }
+    bool stood_in(const fs::path& file) const {
+        return stand_in && file.filename() == stand_in->file_name;
+    }
+    bool present(const fs::path& file) const {
+        std::error_code ec;
+        return stood_in(file) || fs::exists(file, ec);
+    }
+    TableDocument load(const fs::path& file) const {
+        return stood_in(file) ? TableDocument::parse(stand_in->document)
+                              : TableDocument::load(file);
+    }
 };
 
 std::string reading_error(const fs::path& file) {
-    return std::string(kMsgErrorReading) + " (" + file.filename().string() + ")";
-}
-
-bool present(const fs::path& file) {
-    std::error_code ec;
-    return fs::exists(file, ec);
+    return reading_error_text(file.filename().string());
 }
 
 // Reads one table file for the build. A file that cannot be read, or a row without an attribute
 // the build needs, stops the build with the reading error naming the file.
-template <typename Read> void read_table(const fs::path& file, Read read) {
+template <typename Read> void read_table(const Build& b, const fs::path& file, Read read) {
     try {
-        read(TableDocument::load(file));
+        read(b.load(file));
     } catch (const TableReadError&) {
         throw UserError(reading_error(file));
     }
 }
 
 // The EMCY section reads two files at once; each failure names its own file.
-TableDocument load_table(const fs::path& file) {
+TableDocument load_table(const Build& b, const fs::path& file) {
     try {
-        return TableDocument::load(file);
+        return b.load(file);
     } catch (const TableReadError&) {
         throw UserError(reading_error(file));
     }
@@ -91,10 +99,10 @@ void sdo_section(Build& b) {
     b.out.set_region("SDO access table", kBank1End);
     std::uint16_t count = 0;
     const fs::path file = sdo_file::schema.path_in(b.dir);
-    if (!present(file)) {
+    if (!b.present(file)) {
         b.missing(kMsgSdoXmlNotFound, file);
     } else {
-        read_table(file, [&](const TableDocument& doc) {
+        read_table(b, file, [&](const TableDocument& doc) {
             using namespace sdo_file;
             for (const RowReader& row : doc.rows()) {
                 const std::string packed = row.attr(conf);
@@ -121,13 +129,13 @@ void sdo_section(Build& b) {
 void stored_pdo_section(Build& b) {
     b.out.set_region("stored-PDO table", kBank1End);
     const fs::path file = sdopdo_file::schema.path_in(b.dir);
-    if (!present(file)) {
+    if (!b.present(file)) {
         b.missing(kMsgSdoPdoXmlNotFound, file);
         return;
     }
     const auto start = static_cast<std::uint16_t>(b.out.position());
     std::uint16_t count = 0;
-    read_table(file, [&](const TableDocument& doc) {
+    read_table(b, file, [&](const TableDocument& doc) {
         for (const RowReader& row : doc.rows()) {
             b.out.reserve(kStoredPdoRowSize);
             b.out.be16(b.fv(row.attr(sdopdo_file::index)));
@@ -179,31 +187,28 @@ std::vector<EmcyEntry> read_emcy(Build& b, std::uint16_t& register_rows) {
     std::vector<EmcyEntry> entries;
     const fs::path def_file = emcy_file::schema.path_in(b.dir);
     const fs::path word_file = emcy_word_file::schema.path_in(b.dir);
-    if (!present(def_file)) {
+    if (!b.present(def_file)) {
         b.missing(kMsgEmcyXmlNotFound, def_file);
         return entries;
     }
-    if (!present(word_file)) {
+    if (!b.present(word_file)) {
         b.missing(kMsgEmcyWordXmlNotFound, word_file);
         return entries;
     }
-    const TableDocument defs = load_table(def_file);
-    const TableDocument words = load_table(word_file);
+    const TableDocument defs = load_table(b, def_file);
+    const TableDocument words = load_table(b, word_file);
     std::uint16_t slot_counter = 0;
     const auto in_def = [&](const RowReader& row, const char* name) {
         return emcy_number(row, name, def_file);
     };
+    const WordGroups groups = word_groups(words, defs.row_count());
     auto def = defs.rows().begin();
-    auto group = words.rows().begin();
-    for (; def != defs.rows().end() && group != words.rows().end(); ++def, ++group) {
-        // Text between the groups is no group: paired with a row it would shift every later
-        // group to the wrong EMCY row.
-        if (!(*group).is_element())
-            throw UserError(reading_error(word_file));
+    for (const RowReader& group : groups.paired) {
+        const RowReader row = *def++;
         EmcyEntry e;
-        e.id = static_cast<std::uint8_t>(in_def(*def, emcy_file::ID_EMCY));
-        e.code = static_cast<std::uint16_t>(in_def(*def, emcy_file::EMCY_Error_Code));
-        e.error_register = static_cast<std::uint8_t>(in_def(*def, emcy_file::Error_Register));
+        e.id = static_cast<std::uint8_t>(in_def(row, emcy_file::ID_EMCY));
+        e.code = static_cast<std::uint16_t>(in_def(row, emcy_file::EMCY_Error_Code));
+        e.error_register = static_cast<std::uint8_t>(in_def(row, emcy_file::Error_Register));
         // Byte slots are given per entry: byte numbers 1 to 5 each get one on first use.
         std::array<int, kEmcyMessageBytes + 1> slot;
         slot.fill(-1);
@@ -215,7 +220,7 @@ std::vector<EmcyEntry> read_emcy(Build& b, std::uint16_t& register_rows) {
                 s = slot_counter++;
             return static_cast<std::uint16_t>(s);
         };
-        for (const RowReader& m : (*group).children()) {
+        for (const RowReader& m : group.children()) {
             EmcyMapping map{};
             map.row = register_rows++;
             const std::string selection_text = attr_of(m, emcy_word_file::Dati_Byte, word_file);
@@ -231,19 +236,19 @@ std::vector<EmcyEntry> read_emcy(Build& b, std::uint16_t& register_rows) {
             e.mappings.push_back(map);
         }
         if (e.mappings.size() > kMaxMappingsPerEntry)
-            throw UserError("Error in EMCY Word: more than 255 Modbus registers for one EMCY. "
-                            "Build stopped.");
+            throw ImageCapacityError(
+                "Error in EMCY Word: more than 255 Modbus registers for one EMCY. Build stopped.");
         entries.push_back(std::move(e));
     }
+    // Text between the groups is no group: paired with a row it would shift every later group
+    // to the wrong EMCY row.
+    if (groups.stray_at)
+        throw UserError(reading_error(word_file));
     // Rows and groups are paired by position; those beyond the shorter file have no partner and
     // stay out of the image, which the user must know.
-    std::size_t rows_left = 0, groups_left = 0;
-    for (; def != defs.rows().end(); ++def)
-        ++rows_left;
-    for (; group != words.rows().end(); ++group)
-        ++groups_left;
-    if (rows_left + groups_left > 0)
-        b.sink.show(emcy_left_out_message(entries.size(), rows_left, groups_left),
+    const std::size_t rows_left = defs.row_count() - groups.paired.size();
+    if (rows_left + groups.surplus > 0)
+        b.sink.show(emcy_left_out_message(entries.size(), rows_left, groups.surplus),
                     MessageKind::Warning);
     return entries;
 }
@@ -291,10 +296,10 @@ void receive_pdo_section(Build& b) {
     const auto start = static_cast<std::uint16_t>(b.out.position());
     std::uint16_t count = 0;
     const fs::path file = rpdo_file::schema.path_in(b.dir);
-    if (!present(file)) {
+    if (!b.present(file)) {
         b.missing(kMsgReaderPdoXmlNotFound, file);
     } else {
-        read_table(file, [&](const TableDocument& doc) {
+        read_table(b, file, [&](const TableDocument& doc) {
             using namespace rpdo_file;
             for (const RowReader& row : doc.rows()) {
                 b.out.reserve(kReceivePdoRowSize);
@@ -388,22 +393,22 @@ void write_parameters(Build& b, const TableDocument& doc) {
 // The parameter block with the build stamp and the table directory, at 16184.
 void parameter_section(Build& b) {
     const fs::path file = pargen_file::schema.path_in(b.dir);
-    if (!present(file)) {
+    if (!b.present(file)) {
         b.missing(kMsgParametresXmlNotFound, file);
         return;
     }
-    read_table(file, [&](const TableDocument& doc) { write_parameters(b, doc); });
+    read_table(b, file, [&](const TableDocument& doc) { write_parameters(b, doc); });
 }
 
 // The transmit-PDO table after the parameter block, up to the end of bank 2.
 void transmit_pdo_section(Build& b) {
     b.out.set_region("transmit-PDO table", kBankSize);
     const fs::path file = tpdo_file::schema.path_in(b.dir);
-    if (!present(file)) {
+    if (!b.present(file)) {
         b.missing(kMsgTransmitPdoXmlNotFound, file);
         return;
     }
-    read_table(file, [&](const TableDocument& doc) {
+    read_table(b, file, [&](const TableDocument& doc) {
         using namespace tpdo_file;
         const std::size_t rows = doc.row_count();
         b.out.reserve(1 + kTransmitPdoRowSize * rows);
@@ -433,8 +438,18 @@ std::string emcy_left_out_message(std::size_t paired, std::size_t rows_left,
 
 void build_image(const std::filesystem::path& project_dir, Banks& banks, MessageSink& sink,
                  const Clock& clock) {
+    build_image(project_dir, banks, sink, clock, TableStandIn{});
+}
+
+void build_image(const std::filesystem::path& project_dir, Banks& banks, MessageSink& sink,
+                 const Clock& clock, const TableStandIn& stand_in) {
     banks.clear();
-    Build b{project_dir, banks, sink, clock, ImageWriter(banks), {}};
+    Build b{project_dir,
+            banks,
+            sink,
+            clock,
+            ImageWriter(banks),
+            stand_in.file_name.empty() ? nullptr : &stand_in};
     sdo_section(b);
     stored_pdo_section(b);
     emcy_section(b);

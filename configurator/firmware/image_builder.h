@@ -45,6 +45,15 @@ std::string emcy_left_out_message(std::size_t paired, std::size_t rows_left,
 void build_image(const std::filesystem::path& project_dir, Banks& banks, MessageSink& sink,
                  const Clock& clock);
 
+// A table file's document standing in for the file on disk: the table an editor is about to save.
+struct TableStandIn {
+    std::string_view file_name;
+    std::string_view document;
+};
+// The same build with `stand_in` read in place of its file.
+void build_image(const std::filesystem::path& project_dir, Banks& banks, MessageSink& sink,
+                 const Clock& clock, const TableStandIn& stand_in);
+
 // The 19 words of the table directory as a build stored them (word 1 at index 0).
 std::array<std::uint16_t, kDirectoryWords> read_table_directory(const Banks& banks);
 

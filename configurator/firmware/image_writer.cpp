@@ -1,7 +1,5 @@
 #include "firmware/image_writer.h"
 
-#include "core/user_error.h"
-
 namespace mk {
 
 std::string table_too_large_message(const std::string& table_name, int bank, std::size_t end) {
@@ -12,14 +10,14 @@ std::string table_too_large_message(const std::string& table_name, int bank, std
 
 void ImageWriter::reserve(std::size_t bytes) const {
     if (pos_ > end_ || bytes > end_ - pos_)
-        throw UserError(table_too_large_message(table_, bank_, end_));
+        throw ImageCapacityError(table_too_large_message(table_, bank_, end_));
 }
 
 void ImageWriter::put(std::uint8_t byte) {
     // Every section reserves its rows first; this guard only keeps a slip in a section from
     // ever reaching past the bank.
     if (pos_ >= kBankSize)
-        throw UserError(table_too_large_message(table_, bank_, kBankSize));
+        throw ImageCapacityError(table_too_large_message(table_, bank_, kBankSize));
     banks_.bank(bank_)[pos_++] = byte;
 }
 

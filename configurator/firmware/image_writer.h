@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/user_error.h"
 #include "firmware/banks.h"
 
 namespace mk {
@@ -53,5 +54,11 @@ private:
 
 // The text of the error that stops a build whose table does not fit.
 std::string table_too_large_message(const std::string& table_name, int bank, std::size_t end);
+
+// A build stopped because a table is larger than the image keeps room for.
+class ImageCapacityError : public UserError {
+public:
+    using UserError::UserError;
+};
 
 } // namespace mk

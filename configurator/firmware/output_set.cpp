@@ -1,10 +1,13 @@
 #include "firmware/output_set.h"
 
+#include "core/atomic_file.h"
+
 #include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -243,6 +246,7 @@ OutputSet::~OutputSet() {
 
 void OutputSet::add(fs::path target, std::string bytes) {
     Entry e;
+    e.named = target;
     e.target = std::move(target);
     e.bytes = std::move(bytes);
     entries_.push_back(std::move(e));
@@ -257,8 +261,9 @@ void OutputSet::add_record() {
     CommitRecord r = CommitRecord::read(record_).value_or(CommitRecord{});
     const fs::path folder = folder_of(record_);
     for (const Entry& e : entries_)
-        r.put(record_name(e.target, folder), e.bytes);
+        r.put(record_name(e.named, folder), e.bytes);
     Entry e;
+    e.named = record_;
     e.target = record_;
     e.bytes = r.text();
     entries_.push_back(std::move(e));
@@ -280,16 +285,21 @@ void OutputSet::remove_temporaries() {
 
 void OutputSet::write_temporaries() {
     for (Entry& e : entries_) {
-        std::string pattern = beside(e.target, ".XXXXXX").string();
+        try {
+            e.target = replaced_file(e.named);
+        } catch (const std::system_error& err) {
+            fail(e.named, err.code().value());
+        }
         {
+            // Fails for a folder (or device, or pipe) of the output's name before anything is
+            // replaced.
             const InterruptsHeld held;
-            e.fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+            e.fd = create_temporary_beside(e.target, e.temp);
             if (e.fd < 0)
-                fail(e.target, errno);
-            e.temp = pattern;
+                fail(e.named, errno);
             remember_temporary(e.temp);
         }
-        write_all(e.fd, e.bytes, e.target);
+        write_all(e.fd, e.bytes, e.named);
     }
     // Every file is handed to the disk before the first wait, and all of them are on it before
     // the first flush, so one flush of the file system's journal covers the whole set instead of
@@ -302,19 +312,11 @@ void OutputSet::write_temporaries() {
                               SYNC_FILE_RANGE_WAIT_AFTER);
     for (Entry& e : entries_) {
         if (::fdatasync(e.fd) != 0)
-            fail(e.target, errno);
-        // mkstemp makes the file private to its owner; the outputs are ordinary files.
-        ::fchmod(e.fd, 0644);
+            fail(e.named, errno);
         const int fd = e.fd;
         e.fd = -1;
         if (::close(fd) != 0)
-            fail(e.target, errno);
-    }
-    // A folder of an output's name cannot be replaced by a file; find out before anything is.
-    for (const Entry& e : entries_) {
-        struct stat st {};
-        if (::lstat(e.target.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-            fail(e.target, EISDIR);
+            fail(e.named, errno);
     }
 }
 
@@ -376,7 +378,7 @@ void OutputSet::replace_targets() {
                 err = e;
     }
     if (err != 0) {
-        const fs::path target = entries_[std::min(done, entries_.size() - 1)].target;
+        const fs::path target = entries_[std::min(done, entries_.size() - 1)].named;
         roll_back(done);
         fail(target, err);
     }
@@ -421,8 +423,17 @@ ProjectLock::~ProjectLock() {
 void clean_up_interrupted_outputs(const fs::path& folder, std::span<const std::string> names,
                                   bool committed) {
     std::error_code ec;
+    // The folders to look for temporaries in, with the names looked for in each.
+    std::map<fs::path, std::set<std::string>> temporaries;
     for (const std::string& name : names) {
-        const fs::path target = folder / name;
+        fs::path target = folder / name;
+        try {
+            target = replaced_file(target);
+        } catch (const std::system_error&) {
+            // A loop of links: no build wrote through it.
+        }
+        temporaries[folder].insert(name);
+        temporaries[folder_of(target)].insert(target.filename().string());
         const fs::path previous = beside(target, kPreviousSuffix);
         const fs::path none = beside(target, kNoPreviousSuffix);
         if (fs::exists(fs::symlink_status(previous, ec))) {
@@ -437,11 +448,14 @@ void clean_up_interrupted_outputs(const fs::path& folder, std::span<const std::s
             ::unlink(none.c_str());
         }
     }
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string file = it->path().filename().string();
-        for (const std::string& name : names)
-            if (is_temporary_of(file, name))
-                ::unlink(it->path().c_str());
+    for (const auto& [where, names_there] : temporaries) {
+        ec.clear();
+        for (fs::directory_iterator it(where, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string file = it->path().filename().string();
+            for (const std::string& name : names_there)
+                if (is_temporary_of(file, name))
+                    ::unlink(it->path().c_str());
+        }
     }
 }
 
@@ -454,8 +468,14 @@ void recover_interrupted_outputs(const fs::path& record, std::span<const OutputF
     for (const OutputFolder& f : folders) {
         for (const std::string& name : f.names) {
             const fs::path target = f.folder / name;
-            if (!fs::exists(fs::symlink_status(beside(target, kPreviousSuffix), ec)) &&
-                !fs::exists(fs::symlink_status(beside(target, kNoPreviousSuffix), ec)))
+            // The way back of an output that is a link lies beside the file it leads to.
+            fs::path replaced = target;
+            try {
+                replaced = replaced_file(target);
+            } catch (const std::system_error&) {
+            }
+            if (!fs::exists(fs::symlink_status(beside(replaced, kPreviousSuffix), ec)) &&
+                !fs::exists(fs::symlink_status(beside(replaced, kNoPreviousSuffix), ec)))
                 continue;
             const std::string entry = record_name(target, record_folder);
             if (entry == record_name(record, record_folder))

@@ -67,7 +67,12 @@ bool holds(const std::filesystem::path& file, const CommitRecord::Entry& entry);
 // power cut the folder holds either the previous set or the new one.
 //
 // On any failure every temporary file is removed, every target keeps its previous contents and
-// OutputError names the file that failed. A set that is destroyed without commit writes nothing.
+// OutputError names the file that failed, as it was added. A set that is destroyed without
+// commit writes nothing.
+//
+// A target that is a symbolic link stays one: the file it leads to is replaced, with its
+// temporary file and its previous version beside that file, and keeps its permissions and group
+// (write_file_atomically does the same for one file).
 class OutputSet {
 public:
     OutputSet() = default;
@@ -83,6 +88,8 @@ public:
 
 private:
     struct Entry {
+        // The path as added, which failures name, and the file it replaces (through links).
+        std::filesystem::path named;
         std::filesystem::path target;
         std::string bytes;
         std::string temp;
@@ -124,8 +131,9 @@ inline constexpr const char* kMsgBuildRunning =
 // Puts in order what a run that was cut off left in `folder` for the outputs named in `names`:
 // a set whose replacement was not finished gets its previous versions back, unless `committed`
 // (its commit record was already in place), when the new versions stay; and the temporary files
-// of these outputs (".<name>." and six letters or digits) are removed. Other files, hidden or
-// not, are never touched. Call it while holding the ProjectLock.
+// of these outputs (".<name>." and six letters or digits) are removed. For an output that is a
+// symbolic link the same is done beside the file it leads to. Other files, hidden or not, are
+// never touched. Call it while holding the ProjectLock.
 void clean_up_interrupted_outputs(const std::filesystem::path& folder,
                                   std::span<const std::string> names, bool committed = false);
 

@@ -14,6 +14,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "core/atomic_file.h"
 #include "core/guard.h"
 #include "shell/TFAbout.h"
 #include "shell/TFsaveproj.h"
@@ -188,7 +189,8 @@ void TFMosaicoreFirmWare::setDeviceAddress(const QString& address) {
 }
 
 void TFMosaicoreFirmWare::setCaption(const std::string& caption) {
-    setWindowTitle(qs(caption));
+    // A project folder's name need not be UTF-8.
+    setWindowTitle(displayName(caption));
 }
 
 void TFMosaicoreFirmWare::showEvent(QShowEvent* event) {
@@ -235,6 +237,9 @@ void TFMosaicoreFirmWare::OpenaClick() {
 
 void TFMosaicoreFirmWare::afterOpenProject(const std::optional<std::filesystem::path>& chosen) {
     setCaption(apply_opened_project(state_, chosen));
+    // Such a folder opens and saves like any other; only the settings file cannot name it.
+    if (!can_remember(state_.project_name))
+        sink_.show(kMsgNameNotRemembered, MessageKind::Warning);
 }
 
 void TFMosaicoreFirmWare::btn_str_lng1aClick(EditorButton which) {
@@ -269,6 +274,10 @@ void TFMosaicoreFirmWare::Label8Click() {
 
 void TFMosaicoreFirmWare::closeEvent(QCloseEvent* event) {
     FormClose();
+    // The user closed the window and is still there to read why the settings are lost.
+    if (!settingsProblem_.empty())
+        sink_.show(settingsProblem_, MessageKind::Error);
+    settingsProblem_.clear();
     event->accept();
 }
 
@@ -279,9 +288,11 @@ void TFMosaicoreFirmWare::FormClose() {
     try {
         write_last_project(settings_path(state_), state_.project_name);
     } catch (const std::system_error& e) {
-        // The program is ending; a box could hold up a session logout, so the reason goes to
-        // the terminal.
+        // When the session ends the program, a box could hold up the logout: the reason goes to
+        // the terminal, and to a box only when the user closed the window (closeEvent).
         std::cerr << "Cannot write " << settings_path(state_) << ": " << e.code().message() << '\n';
+        settingsProblem_ = settings_not_written_message(
+            settings_path(state_), write_failure_reason(settings_path(state_), e.code()));
     }
 }
 

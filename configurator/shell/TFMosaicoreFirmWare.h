@@ -94,6 +94,8 @@ private:
     QLabel* webLabel_ = nullptr;
     bool shownOnce_ = false;
     bool settingsWritten_ = false;
+    // Why the settings file could not be written at the end, for the user closing the window.
+    std::string settingsProblem_;
 };
 
 } // namespace mk

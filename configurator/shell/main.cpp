@@ -4,12 +4,14 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QSocketNotifier>
+#include <array>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "core/project_state.h"
 #include "firmware/banks.h"
+#include "firmware/capacity_check.h"
 #include "firmware/windows/TFModifyFileSx.h"
 #include "firmware/windows/update_device.h"
 #include "shell/TFAbout.h"
@@ -103,6 +105,10 @@ int main(int argc, char* argv[]) {
     mainWindow.setDispatch(mk::EditorButton::EmcyWord, [&] { emcyWord.exec(); });
     mk::TFemcyMB2 emcy(state, sink, &mainWindow);
     mainWindow.setDispatch(mk::EditorButton::TranslateEmcy, [&] { emcy.exec(); });
+    // "OK" warns of a table the build would refuse for lack of room, with the build's words.
+    for (mk::EditorDialog* editor :
+         std::array<mk::EditorDialog*, 6>{&sdo, &rpdo, &infopdo, &tpdo, &emcyWord, &emcy})
+        editor->setCapacityCheck(mk::capacity_refusal);
 
     mainWindow.show();
     return app.exec();

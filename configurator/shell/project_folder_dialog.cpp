@@ -8,6 +8,8 @@
 #include <system_error>
 #include <vector>
 
+#include "ui/qt_text.h"
+
 namespace mk {
 
 namespace fs = std::filesystem;
@@ -41,7 +43,7 @@ ProjectFolderDialog::ProjectFolderDialog(const fs::path& root, const fs::path& c
             accept();
     });
 
-    QTreeWidgetItem* top = makeItem(root_, QString::fromStdString(root_.filename().string()));
+    QTreeWidgetItem* top = makeItem(root_);
     tree_->addTopLevelItem(top);
     top->setExpanded(true);
     if (current.empty() || !selectFolder(current))
@@ -49,16 +51,20 @@ ProjectFolderDialog::ProjectFolderDialog(const fs::path& root, const fs::path& c
     resize(420, 360);
 }
 
-QTreeWidgetItem* ProjectFolderDialog::makeItem(const fs::path& folder, const QString& label) {
-    auto* item = new QTreeWidgetItem(QStringList{label});
-    item->setData(0, kPathRole, QString::fromStdString(folder.string()));
+QTreeWidgetItem* ProjectFolderDialog::makeItem(const fs::path& folder) {
+    auto* item = new QTreeWidgetItem(QStringList{displayName(folder.filename().native())});
+    // The path is kept as the bytes of the file system: a folder name that is not UTF-8 would
+    // not survive a QString, and the folder chosen would be one that does not exist.
+    const std::string& bytes = folder.native();
+    item->setData(0, kPathRole, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
     item->setData(0, kFilledRole, false);
     item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     return item;
 }
 
 fs::path ProjectFolderDialog::pathOf(const QTreeWidgetItem* item) const {
-    return fs::path(item->data(0, kPathRole).toString().toStdString());
+    const QByteArray bytes = item->data(0, kPathRole).toByteArray();
+    return fs::path(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 void ProjectFolderDialog::fillChildren(QTreeWidgetItem* item) {
@@ -77,7 +83,7 @@ void ProjectFolderDialog::fillChildren(QTreeWidgetItem* item) {
     }
     std::sort(folders.begin(), folders.end());
     for (const auto& f : folders)
-        item->addChild(makeItem(f, QString::fromStdString(f.filename().string())));
+        item->addChild(makeItem(f));
     if (folders.empty())
         item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
 }

@@ -11,7 +11,8 @@ namespace mk {
 
 // Folder chooser for "Open project": shows the PROJECTS folder as its only top-level entry and
 // the folders below it (links to folders included), so the user cannot leave PROJECTS. The
-// current project is preselected.
+// current project is preselected. Folder names that are not UTF-8 are shown with their odd bytes
+// written out (\xE9), preselected and chosen by their bytes.
 class ProjectFolderDialog : public QDialog {
     Q_OBJECT
 public:
@@ -25,7 +26,7 @@ public:
     QTreeWidget* tree() const { return tree_; }
 
 private:
-    QTreeWidgetItem* makeItem(const std::filesystem::path& folder, const QString& label);
+    QTreeWidgetItem* makeItem(const std::filesystem::path& folder);
     void fillChildren(QTreeWidgetItem* item);
     std::filesystem::path pathOf(const QTreeWidgetItem* item) const;
 

@@ -166,6 +166,16 @@ std::string read_last_project(const std::filesystem::path& ini_path) {
     return value;
 }
 
+bool can_remember(const std::string& project_name) {
+    return project_name.find_first_of("\r\n") == std::string::npos;
+}
+
+std::string settings_not_written_message(const std::filesystem::path& ini_path,
+                                         const std::string& reason) {
+    return "The last project could not be stored: \"" + ini_path.string() +
+           "\" cannot be written (" + reason + ").";
+}
+
 void write_last_project(const std::filesystem::path& ini_path, const std::string& project_name) {
     std::error_code ec;
     std::string content;
@@ -181,7 +191,8 @@ void write_last_project(const std::filesystem::path& ini_path, const std::string
     std::string eol = "\r\n";
     if (!lines.empty() && !lines.front().end.empty())
         eol = std::string(lines.front().end);
-    const std::string key_line = std::string(kKey) + "=" + quoted_if_needed(project_name);
+    const std::string key_line = std::string(kKey) + "=" +
+                                 (can_remember(project_name) ? quoted_if_needed(project_name) : "");
 
     std::string out;
     const auto append = [&](std::size_t from, std::size_t to) {
@@ -211,6 +222,11 @@ void write_last_project(const std::filesystem::path& ini_path, const std::string
             out += eol;
         out += "[" + std::string(kSection) + "]" + eol + key_line + eol;
     }
+    // Start-up makes the folder of the settings file; when it could not, making it now says why
+    // (a home that cannot be written) rather than that the file's folder is missing.
+    if (ini_path.has_parent_path() &&
+        !std::filesystem::create_directories(ini_path.parent_path(), ec) && ec)
+        throw std::system_error(ec, ini_path.string());
     write_file_atomically(ini_path, out);
 }
 

@@ -123,7 +123,7 @@ void write_csv(const std::filesystem::path& path, const std::vector<CsvRecord>& 
     try {
         write_file_atomically(path, bytes);
     } catch (const std::system_error& e) {
-        throw UserError(save_error_message(path, e.code().message()));
+        throw UserError(save_error_message(path, write_failure_reason(path, e.code())));
     }
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "core/edit_session.h"
 #include "core/integer_text.h"
 #include "core/table_file.h"
 #include "tables/emcy_schema.h"
@@ -13,20 +14,15 @@ namespace mk {
 
 namespace emcy_reading {
 
-namespace {
-constexpr std::string_view kNotWellFormed = ": not a well-formed XML file";
-} // namespace
-
 ReadFault fault(std::string_view file_name, std::string_view where) {
-    return {std::string(file_name), std::string(kMsgErrorReading) + " (" + std::string(file_name) +
-                                        std::string(where) + ")"};
+    return {std::string(file_name), reading_error_text(file_name, where)};
 }
 
 Opened open_text(std::string_view xml, std::string_view file_name) {
     try {
         return {TableDocument::parse(xml), std::nullopt};
-    } catch (const TableReadError&) {
-        return {std::nullopt, fault(file_name, kNotWellFormed)};
+    } catch (const TableReadError& e) {
+        return {std::nullopt, fault(file_name, e.where())};
     }
 }
 
@@ -36,9 +32,9 @@ Opened open_file(const std::filesystem::path& path) {
         return {};
     try {
         return {TableDocument::load(path), std::nullopt};
-    } catch (const TableReadError&) {
+    } catch (const TableReadError& e) {
         // Not well-formed, too large, or not readable at all: nothing of it can be shown.
-        return {std::nullopt, fault(path.filename().string(), kNotWellFormed)};
+        return {std::nullopt, fault(path.filename().string(), e.where())};
     }
 }
 
@@ -68,9 +64,7 @@ std::string EmcyRow::display_text() const {
 }
 
 std::string incomplete_file_message(std::string_view file_name) {
-    return "Error!!! " + std::string(file_name) +
-           " could not be read completely, and saving now would lose what could not be read. "
-           "Correct the file, or close the window with Cancel.";
+    return std::string(kEmcyVoice) + incomplete_file_text(file_name);
 }
 
 namespace {

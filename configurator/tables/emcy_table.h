@@ -47,6 +47,9 @@ struct ReadFault {
     std::string message; // "Error in reading file XML (<file>, <where>: <why>)"
 };
 
+// The EMCY windows' messages begin so.
+inline constexpr std::string_view kEmcyVoice = "Error!!! ";
+
 // "Error!!! <file> could not be read completely ..." given when saving would lose what a file
 // held beyond the place where reading stopped.
 std::string incomplete_file_message(std::string_view file_name);

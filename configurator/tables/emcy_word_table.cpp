@@ -101,6 +101,29 @@ std::optional<std::string_view> EmcyWordTable::remove(std::optional<std::size_t>
     return std::nullopt;
 }
 
+WordGroups word_groups(const TableDocument& doc, std::size_t rows) {
+    WordGroups groups;
+    std::size_t position = 0;
+    for (const RowReader& child : doc.rows()) {
+        if (++position > rows) {
+            groups.surplus += child.is_element() ? 1 : 0;
+        } else if (!child.is_element()) {
+            groups.stray_at = position;
+            break;
+        } else {
+            groups.paired.push_back(child);
+        }
+    }
+    return groups;
+}
+
+std::string groups_beyond_rows_message(std::size_t groups, std::size_t rows) {
+    return std::string(emcy_word_file::schema.file_name) + " holds " + std::to_string(groups) +
+           " groups but " + emcy_file::schema.file_name + " has " + std::to_string(rows) +
+           " EMCY rows: the last " + std::to_string(groups - rows) +
+           " groups are not shown and will not be kept when the table is saved";
+}
+
 namespace {
 
 constexpr std::int32_t kMaxSelection = 0xFF;
@@ -121,13 +144,13 @@ std::optional<std::string> read_number(const RowReader& m, const char* name, std
 }
 
 // Reads the groups of emcyword.xml into the entries, by position; stops at the first mapping
-// that cannot be taken as it stands.
-std::optional<ReadFault> read_groups(const TableDocument& doc,
-                                     std::vector<EmcyWordEntry>& entries) {
-    std::size_t g = 0;
-    for (const RowReader& group : doc.rows()) {
-        if (g == entries.size())
-            break; // groups beyond the EMCY rows belong to no row
+// that cannot be taken as it stands, or at text between the groups. Groups beyond the EMCY rows
+// belong to no row; `surplus` counts them.
+std::optional<ReadFault> read_groups(const TableDocument& doc, std::vector<EmcyWordEntry>& entries,
+                                     std::size_t& surplus) {
+    const WordGroups groups = word_groups(doc, entries.size());
+    for (std::size_t g = 0; g < groups.paired.size(); ++g) {
+        const RowReader& group = groups.paired[g];
         std::size_t j = 0;
         for (const RowReader& m : group.children()) {
             ++j;
@@ -143,8 +166,12 @@ std::optional<ReadFault> read_groups(const TableDocument& doc,
             entries[g].mappings.push_back(
                 {static_cast<std::uint16_t>(word), static_cast<std::uint8_t>(byte)});
         }
-        ++g;
     }
+    if (groups.stray_at)
+        return emcy_reading::fault(emcy_word_file::schema.file_name,
+                                   ", group " + std::to_string(*groups.stray_at) +
+                                       ": text between the groups");
+    surplus = groups.surplus;
     return std::nullopt;
 }
 
@@ -156,14 +183,20 @@ EmcyWordTable read_table(emcy_reading::Opened def, emcy_reading::Opened word, Me
         def.fault = emcy_reading::read_emcy_rows(*def.doc, rows);
     for (const EmcyRow& r : rows.rows())
         table.entries_for_reading().push_back({r, {}});
+    std::size_t surplus = 0;
     if (word.doc)
-        word.fault = read_groups(*word.doc, table.entries_for_reading());
+        word.fault = read_groups(*word.doc, table.entries_for_reading(), surplus);
     for (auto* f : {&def.fault, &word.fault}) {
         if (*f) {
             sink.show((*f)->message, MessageKind::Error);
             table.add_fault(std::move(**f));
         }
     }
+    // Groups of rows that were not read are no surplus: saving is refused then.
+    if (surplus > 0 && table.faults().empty())
+        sink.show(
+            groups_beyond_rows_message(table.entries().size() + surplus, table.entries().size()),
+            MessageKind::Warning);
     return table;
 }
 

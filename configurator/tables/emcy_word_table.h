@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/message_sink.h"
+#include "core/table_file.h"
 #include "tables/emcy_table.h"
 
 namespace mk {
@@ -56,6 +57,7 @@ inline constexpr std::string_view kMsgRegisterUsed =
 struct EmcyWordEntry {
     EmcyRow emcy;
     std::vector<TWordObj> mappings;
+    bool operator==(const EmcyWordEntry&) const = default;
 };
 
 class EmcyWordTable {
@@ -93,13 +95,28 @@ private:
     std::vector<ReadFault> faults_;
 };
 
+// The groups of emcyword.xml that pair with `rows` EMCY rows: the n-th child of the root belongs
+// to the n-th row. Text standing between the groups is no group, and pairing it with a row would
+// shift every later group onto the wrong row; the paired groups then end before it, and
+// `stray_at` gives its position (from 1). `surplus` counts the groups beyond the rows. The
+// window's reader and the image builder pair the groups by this one rule.
+struct WordGroups {
+    std::vector<RowReader> paired;
+    std::optional<std::size_t> stray_at;
+    std::size_t surplus = 0;
+};
+WordGroups word_groups(const TableDocument& doc, std::size_t rows);
+
+// "emcyword.xml holds N groups but emcydef.xml has M EMCY rows: ..." said at opening.
+std::string groups_beyond_rows_message(std::size_t groups, std::size_t rows);
+
 // Reads the project's emcydef.xml (the entries, in file order) and then emcyword.xml: its first
 // min(entries, groups) groups give the mappings of the entries in order; surplus groups are
-// ignored and entries without a group start empty. A missing file of either kind is no error.
-// A file that is not well-formed, an EMCY row without an attribute, or a mapping whose Dati_Word
-// or Dati_Byte is missing, not integer text or outside its width (0 to 65535, 0 to 255) shows the
-// reading error naming the file and the place, keeps what was read before it, and marks the
-// table as incomplete.
+// not kept (one message says how many) and entries without a group start empty. A missing file
+// of either kind is no error. A file that is not well-formed, an EMCY row without an attribute,
+// text between the groups, or a mapping whose Dati_Word or Dati_Byte is missing, not integer
+// text or outside its width (0 to 65535, 0 to 255) shows the reading error naming the file and
+// the place, keeps what was read before it, and marks the table as incomplete.
 EmcyWordTable load_emcy_word_table(const std::filesystem::path& project_dir, MessageSink& sink);
 // The same over documents held in memory; nothing stands for a missing file.
 EmcyWordTable parse_emcy_word_table(std::optional<std::string_view> emcy_xml,

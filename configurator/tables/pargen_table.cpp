@@ -124,11 +124,15 @@ int load_pdo_layout(const std::filesystem::path& project_dir) {
     return layout;
 }
 
-ParGenLoad load_pargen(const std::filesystem::path& path, TParGen& record, MessageSink& sink) {
-    const LoadOutcome outcome = load_document(path, sink, [&](const TableDocument& doc) {
-        read_required(doc, record);
-        read_optional(doc, record);
-    });
+ParGenLoad load_pargen(const std::filesystem::path& path, TParGen& record, MessageSink& sink,
+                       IncompleteFiles* incomplete) {
+    const LoadOutcome outcome = load_document(
+        path, sink,
+        [&](const TableDocument& doc) {
+            read_required(doc, record);
+            read_optional(doc, record);
+        },
+        {}, incomplete);
     if (outcome != LoadOutcome::Loaded)
         record.ser = SerialLine::Rs485;
     switch (outcome) {

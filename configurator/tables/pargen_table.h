@@ -51,6 +51,8 @@ struct TParGen {
     std::string modbusStartAddress = "1";                     // 19: "Add. Word modbus "
     int delay = 0;                                            // 20: seconds, 0 to 255
     int typePdo = 0; // 21: 0 "15 RPDO and 3 TPDO", 1 "8 RPDO and 8 TPDO"
+
+    bool operator==(const TParGen&) const = default;
 };
 
 inline constexpr int kMaxStartDelay = 255;
@@ -60,9 +62,11 @@ enum class ParGenLoad { Loaded, FileMissing, ReadError };
 
 // Loads pargen.xml into the record in place. A missing file shows "File XML not found" and keeps
 // every value; a failure in positions 0 to 15 shows "Error in reading file XML" and stops there,
-// keeping what was read so far. Positions 16 to 21 each fall back silently, so files written
-// before those parameters existed still load. The serial line type is "485" in every case.
-ParGenLoad load_pargen(const std::filesystem::path& path, TParGen& record, MessageSink& sink);
+// keeping what was read so far, and notes the file in `incomplete`. Positions 16 to 21 each fall
+// back silently, so files written before those parameters existed still load. The serial line
+// type is "485" in every case.
+ParGenLoad load_pargen(const std::filesystem::path& path, TParGen& record, MessageSink& sink,
+                       IncompleteFiles* incomplete = nullptr);
 
 // The document as it is written: all 22 children in position order.
 std::string serialize_pargen(const TParGen& record);

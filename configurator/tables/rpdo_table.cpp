@@ -59,19 +59,30 @@ TableWriter document_of(const RpdoTable& table) {
     return writer;
 }
 
+// The grid of the rows read; when all were read, one message for those it will not keep.
+RpdoTable table_of(LoadOutcome outcome, std::size_t layout_rows, std::vector<RpdoRow> rows,
+                   MessageSink& sink) {
+    const std::size_t held = rows.size();
+    RpdoTable table(layout_rows, std::move(rows));
+    if (outcome == LoadOutcome::Loaded)
+        if (auto gap = rows_after_empty_key(table, held, kRpdoColumns[0].title))
+            sink.show(*gap, MessageKind::Warning);
+    return table;
+}
+
 } // namespace
 
 RpdoTable load_rpdo_table(const std::filesystem::path& path, std::size_t layout_rows,
-                          MessageSink& sink) {
+                          MessageSink& sink, IncompleteFiles* incomplete) {
     std::vector<RpdoRow> rows;
-    load_document(path, sink, collect(rows));
-    return RpdoTable(layout_rows, std::move(rows));
+    const LoadOutcome outcome = load_document(path, sink, collect(rows), {}, incomplete);
+    return table_of(outcome, layout_rows, std::move(rows), sink);
 }
 
 RpdoTable parse_rpdo_table(std::string_view xml, std::size_t layout_rows, MessageSink& sink) {
     std::vector<RpdoRow> rows;
-    parse_document(xml, sink, collect(rows));
-    return RpdoTable(layout_rows, std::move(rows));
+    const LoadOutcome outcome = parse_document(xml, sink, collect(rows));
+    return table_of(outcome, layout_rows, std::move(rows), sink);
 }
 
 std::string serialize_rpdo_table(const RpdoTable& table) {

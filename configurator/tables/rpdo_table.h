@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/message_sink.h"
+#include "core/table_file.h"
 #include "tables/layout_grid.h"
 
 namespace mk {
@@ -36,10 +37,11 @@ using RpdoTable = LayoutGrid<RpdoRow>;
 // Reads `rpdodef.xml` into a grid of `layout_rows` rows, grown to the file's row count when the
 // file holds more. A missing file shows "File XML not found" and gives an empty grid; a file
 // that is not well-formed, or a row lacking `cobid` or `id_dev_orig`, shows "Error in reading
-// file XML" and keeps the rows read before it. `dimension` may be absent (older files carry
-// `en_bypass` instead); other attributes are ignored.
+// file XML", keeps the rows read before it and notes the file in `incomplete`. `dimension` may
+// be absent (older files carry `en_bypass` instead); other attributes are ignored. Rows from one
+// with an empty `cobid` on are not kept by a save, and one message says so.
 RpdoTable load_rpdo_table(const std::filesystem::path& path, std::size_t layout_rows,
-                          MessageSink& sink);
+                          MessageSink& sink, IncompleteFiles* incomplete = nullptr);
 // The same reading rules over a document held in memory.
 RpdoTable parse_rpdo_table(std::string_view xml, std::size_t layout_rows, MessageSink& sink);
 

@@ -12,12 +12,15 @@ std::optional<std::string> import_rpdo_workbook(RpdoTable& table, WorkbookReader
     const std::size_t layout_rows = table.layout_rows();
     table = RpdoTable(layout_rows, {});
     std::vector<RpdoRow> rows;
-    const auto problem = import_sheet(
-        reader, workbook,
-        {rpdo_file::schema.root_element, 3, {}, [&](const std::vector<std::string>& cells) {
-             rows.push_back({cells[0], cells[1], cells[2]});
-             return true;
-         }});
+    const auto problem =
+        import_sheet(reader, workbook,
+                     {rpdo_file::schema.root_element,
+                      3,
+                      {},
+                      [&](const std::vector<std::string>& cells) -> std::optional<std::string> {
+                          rows.push_back({cells[0], cells[1], cells[2]});
+                          return std::nullopt;
+                      }});
     // Also after a failure: the rows taken so far are shown.
     table = RpdoTable(layout_rows, std::move(rows));
     return problem;

@@ -61,14 +61,18 @@ SdoRow read_row(const RowReader& r) {
 // Every child node of the root is a row, whatever its name.
 std::function<void(const TableDocument&)> fill(SdoTable& table, MessageSink& sink) {
     return [&table, &sink](const TableDocument& doc) {
-        // Rows the grid cannot show would be lost by the next "OK" without a word.
-        if (const std::size_t held = doc.row_count(); held > table.size())
-            sink.show(rows_not_kept_message(held, table.size()), MessageKind::Warning);
         std::size_t i = 0;
         read_rows(doc, [&](const RowReader& r) {
             table.row(i++) = read_row(r);
             return i < table.size();
         });
+        // Rows the table will not keep would be lost by the next "OK" without a word: those
+        // from a row without an Addr Word on, or else those the grid has no room for.
+        const std::size_t held = doc.row_count();
+        if (auto gap = rows_after_empty_key(table, held, kSdoColumns[0].title))
+            sink.show(*gap, MessageKind::Warning);
+        else if (held > table.size())
+            sink.show(rows_not_kept_message(held, table.size()), MessageKind::Warning);
     };
 }
 
@@ -94,9 +98,10 @@ SdoConf unpack_conf(std::int32_t value) {
     return {static_cast<int>(v >> 5), static_cast<int>((v >> 4) & 1u), static_cast<int>(v & 7u)};
 }
 
-SdoTable load_sdo_table(const std::filesystem::path& path, MessageSink& sink) {
+SdoTable load_sdo_table(const std::filesystem::path& path, MessageSink& sink,
+                        IncompleteFiles* incomplete) {
     SdoTable table;
-    load_document(path, sink, fill(table, sink));
+    load_document(path, sink, fill(table, sink), {}, incomplete);
     return table;
 }
 

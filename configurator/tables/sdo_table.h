@@ -10,6 +10,7 @@
 
 #include "core/grid_table.h"
 #include "core/message_sink.h"
+#include "core/table_file.h"
 
 namespace mk {
 
@@ -73,10 +74,12 @@ std::string rows_not_kept_message(std::size_t held, std::size_t shown);
 
 // Reads `sdo.xml` into a fresh table. A missing file shows "File XML not found" and gives an
 // empty table; a file that cannot be read (malformed, a row lacking IndexA, devIDB, IndexB,
-// SubindexB or nbyteB) shows "Error in reading file XML" and keeps the rows read before the
-// fault. Rows after the 1500th are not loaded, and a file holding more rows says so first.
-// Never throws for bad content.
-SdoTable load_sdo_table(const std::filesystem::path& path, MessageSink& sink);
+// SubindexB or nbyteB) shows "Error in reading file XML", keeps the rows read before the fault
+// and notes the file in `incomplete`. Rows after the 1500th are not loaded; when the file holds
+// rows the table will not keep (beyond the 1500th, or from a row with an empty Addr Word on),
+// one message says how many and why. Never throws for bad content.
+SdoTable load_sdo_table(const std::filesystem::path& path, MessageSink& sink,
+                        IncompleteFiles* incomplete = nullptr);
 // The same reading rules over a document held in memory.
 SdoTable parse_sdo_table(std::string_view xml, MessageSink& sink);
 

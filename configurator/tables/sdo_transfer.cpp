@@ -30,7 +30,7 @@ std::optional<std::string> import_sdo_workbook(SdoTable& table, WorkbookReader& 
                         {sdo_file::schema.root_element,
                          kSheetColumns,
                          {},
-                         [&](const std::vector<std::string>& cells) {
+                         [&](const std::vector<std::string>& cells) -> std::optional<std::string> {
                              if (next == table.size())
                                  throw UserError("the table holds " + std::to_string(table.size()) +
                                                  " rows");
@@ -42,7 +42,7 @@ std::optional<std::string> import_sdo_workbook(SdoTable& table, WorkbookReader& 
                              row.subindex = cells[5];
                              row.nbyte = cells[6];
                              row.mnemonico = cells[7];
-                             return true;
+                             return std::nullopt;
                          }});
 }
 

@@ -6,13 +6,15 @@
 
 namespace mk {
 
-void StoredPdoEditor::open(const std::filesystem::path& project_dir, MessageSink& sink) {
+void StoredPdoEditor::open(const std::filesystem::path& project_dir, MessageSink& sink,
+                           IncompleteFiles* incomplete) {
     lines_.clear();
     pdo_.reset();
     line_.reset();
     edit.clear();
     choice = {};
-    table_ = load_stored_pdo_table(project_dir, sink);
+    table_ = load_stored_pdo_table(project_dir, sink, incomplete);
+    loaded_ = table_;
 }
 
 std::optional<std::string> StoredPdoEditor::import_workbook(WorkbookReader& reader,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/message_sink.h"
+#include "core/table_file.h"
 #include "tables/sdopdo_table.h"
 #include "tables/workbook.h"
 
@@ -23,10 +24,14 @@ namespace mk {
 class StoredPdoEditor {
 public:
     // Opening: reloads the three files and clears the selection, the edit text and the choices.
-    // The clipboard lives on from earlier openings.
-    void open(const std::filesystem::path& project_dir, MessageSink& sink);
+    // The clipboard lives on from earlier openings. Files that could not be read to their end,
+    // as far as saving would lose their content, go into `incomplete`.
+    void open(const std::filesystem::path& project_dir, MessageSink& sink,
+              IncompleteFiles* incomplete = nullptr);
 
     const StoredPdoTable& table() const { return table_; }
+    // Whether any entry differs from what the opening read.
+    bool edited() const { return table_ != loaded_; }
     const std::vector<std::string>& lines() const { return lines_; }
     std::optional<std::size_t> selected_pdo() const { return pdo_; }
     std::optional<std::size_t> selected_line() const { return line_; }
@@ -64,6 +69,7 @@ public:
 
 private:
     StoredPdoTable table_;
+    StoredPdoTable loaded_;
     std::vector<std::string> lines_;
     std::optional<std::size_t> pdo_;
     std::optional<std::size_t> line_;

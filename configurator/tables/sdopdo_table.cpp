@@ -33,42 +33,65 @@ void read_sdo_indexes(const std::filesystem::path& dir, StoredPdoTable& table, M
               {kMsgFileNotFound, kMsgErrorReadingSdo});
 }
 
-void read_pdo_list(const std::filesystem::path& dir, StoredPdoTable& table, MessageSink& sink) {
-    load_rows(rpdo_file::schema.path_in(dir), sink,
-              [&](const RowReader& r) {
-                  TClPdo pdo;
-                  pdo.cobid = r.attr(rpdo_file::cobid);
-                  pdo.number = static_cast<int>(table.pdos.size()) + 1;
-                  table.pdos.push_back(std::move(pdo));
-                  return true;
-              },
-              {kMsgFileNotFound, kMsgErrorReadingPdo});
+// A PDO list read only in part would drop the entries of the PDOs not read: `incomplete` notes
+// the file, so the table is not saved over.
+LoadOutcome read_pdo_list(const std::filesystem::path& dir, StoredPdoTable& table,
+                          MessageSink& sink, IncompleteFiles* incomplete) {
+    return load_rows(
+        rpdo_file::schema.path_in(dir), sink,
+        [&](const RowReader& r) {
+            TClPdo pdo;
+            pdo.cobid = r.attr(rpdo_file::cobid);
+            pdo.number = static_cast<int>(table.pdos.size()) + 1;
+            table.pdos.push_back(std::move(pdo));
+            return true;
+        },
+        {kMsgFileNotFound, kMsgErrorReadingPdo}, incomplete);
 }
 
-void read_entries(const std::filesystem::path& dir, StoredPdoTable& table, MessageSink& sink) {
-    load_rows(sdopdo_file::schema.path_in(dir), sink,
-              [&](const RowReader& r) {
-                  using namespace sdopdo_file;
-                  const std::string pdo_number = r.attr(nrpdo);
-                  TClIndMB entry{r.attr(index), r.attr(poscomp)};
-                  // The PDO number is kept in seven bits: 129 is PDO 1.
-                  const auto p = static_cast<std::size_t>(str_to_int(pdo_number) & 0x7F);
-                  if (p == 0)
-                      throw TableReadError();
-                  if (p <= table.pdos.size())
-                      table.pdos[p - 1].entries.push_back(std::move(entry));
-                  return true;
-              },
-              {kMsgFileNotFound, kMsgErrorReadingSdoPdo});
+// Entries of PDOs beyond the list are skipped; returns how many.
+std::size_t read_entries(const std::filesystem::path& dir, StoredPdoTable& table, MessageSink& sink,
+                         IncompleteFiles* incomplete, LoadOutcome& outcome) {
+    std::size_t skipped = 0;
+    outcome = load_rows(
+        sdopdo_file::schema.path_in(dir), sink,
+        [&](const RowReader& r) {
+            using namespace sdopdo_file;
+            const std::string pdo_number = r.attr(nrpdo);
+            TClIndMB entry{r.attr(index), r.attr(poscomp)};
+            // The PDO number is kept in seven bits: 129 is PDO 1.
+            const auto p = static_cast<std::size_t>(str_to_int(pdo_number) & 0x7F);
+            if (p == 0)
+                throw TableReadError();
+            if (p <= table.pdos.size())
+                table.pdos[p - 1].entries.push_back(std::move(entry));
+            else
+                ++skipped;
+            return true;
+        },
+        {kMsgFileNotFound, kMsgErrorReadingSdoPdo}, incomplete);
+    return skipped;
 }
 
 } // namespace
 
-StoredPdoTable load_stored_pdo_table(const std::filesystem::path& project_dir, MessageSink& sink) {
+std::string entries_beyond_pdos_message(std::size_t entries, std::size_t pdos) {
+    return std::string(sdopdo_file::schema.file_name) + " holds " + std::to_string(entries) +
+           " entries for PDOs beyond the " + std::to_string(pdos) + " rows of " +
+           rpdo_file::schema.file_name +
+           ": they are not shown and will not be kept when the table is saved";
+}
+
+StoredPdoTable load_stored_pdo_table(const std::filesystem::path& project_dir, MessageSink& sink,
+                                     IncompleteFiles* incomplete) {
     StoredPdoTable table;
     read_sdo_indexes(project_dir, table, sink);
-    read_pdo_list(project_dir, table, sink);
-    read_entries(project_dir, table, sink);
+    const LoadOutcome pdos = read_pdo_list(project_dir, table, sink, incomplete);
+    LoadOutcome entries = LoadOutcome::Loaded;
+    const std::size_t skipped = read_entries(project_dir, table, sink, incomplete, entries);
+    // Said only when both files were read whole; otherwise saving is refused anyway.
+    if (skipped > 0 && pdos != LoadOutcome::ReadError && entries == LoadOutcome::Loaded)
+        sink.show(entries_beyond_pdos_message(skipped, table.pdos.size()), MessageKind::Warning);
     return table;
 }
 

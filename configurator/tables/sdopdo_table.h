@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/message_sink.h"
+#include "core/table_file.h"
 
 namespace mk {
 
@@ -57,11 +58,18 @@ inline constexpr std::string_view kMsgIndexIsSdoAddress =
     "Index or Subindex Not Valid,Ind MB Already Exists";
 inline constexpr std::string_view kMsgIndexInUse = "Index or Subindex Not Valid";
 
+// "sdopdo.xml holds N entries for PDOs beyond the M rows of rpdodef.xml: ..." said at opening.
+std::string entries_beyond_pdos_message(std::size_t entries, std::size_t pdos);
+
 // Reads sdo.xml, rpdodef.xml and sdopdo.xml of the project, in that order. Each missing file
 // shows "File XML not found" and gives an empty list; each unreadable one shows its own reading
 // message and keeps what was read before the fault. A stored row belongs to PDO `nrpdo` modulo
-// 128; rows of PDOs beyond the list are skipped, and PDO 0 ends the reading as a fault.
-StoredPdoTable load_stored_pdo_table(const std::filesystem::path& project_dir, MessageSink& sink);
+// 128; rows of PDOs beyond the list are skipped (one message says how many), and PDO 0 ends the
+// reading as a fault. An unreadable rpdodef.xml or sdopdo.xml goes into `incomplete`: saving
+// would drop what was not read. The SDO addresses only keep indexes unique; an unreadable
+// sdo.xml does not stop the table from being saved.
+StoredPdoTable load_stored_pdo_table(const std::filesystem::path& project_dir, MessageSink& sink,
+                                     IncompleteFiles* incomplete = nullptr);
 
 // The entry a uniqueness check leaves out (the one being modified).
 struct EntryRef {

@@ -6,6 +6,10 @@
 
 namespace mk {
 
+std::string pdo_zero_reason(std::string_view pdo_number) {
+    return "PDO number " + std::string(pdo_number) + " is 0 modulo 128, which ends the import";
+}
+
 std::optional<std::string> import_sdopdo_workbook(StoredPdoTable& table, WorkbookReader& reader,
                                                   const std::filesystem::path& workbook) {
     return import_sheet(reader, workbook,
@@ -14,13 +18,13 @@ std::optional<std::string> import_sdopdo_workbook(StoredPdoTable& table, Workboo
                              for (TClPdo& pdo : table.pdos)
                                  pdo.entries.clear();
                          },
-                         [&](const std::vector<std::string>& cells) {
+                         [&](const std::vector<std::string>& cells) -> std::optional<std::string> {
                              const auto p = static_cast<std::size_t>(str_to_int(cells[1]) & 0x7F);
                              if (p == 0)
-                                 return false;
+                                 return pdo_zero_reason(cells[1]);
                              if (p <= table.pdos.size())
                                  table.pdos[p - 1].entries.push_back({cells[0], cells[2]});
-                             return true;
+                             return std::nullopt;
                          }});
 }
 

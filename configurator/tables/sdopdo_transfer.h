@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tables/csv_export.h"
@@ -14,12 +15,17 @@ namespace mk {
 // Spreadsheet import and CSV export of the stored-PDO table (sheet `sdopdo`, file
 // `sdopdo.csv`).
 
+// Why a sheet row whose PDO number is 0 modulo 128 ends the import: "PDO number 128 is 0 modulo
+// 128, which ends the import". The import's message adds the row and how many rows were left.
+std::string pdo_zero_reason(std::string_view pdo_number);
+
 // Fills the PDOs' entries from the workbook's `sdopdo` sheet. Once the sheet is found every
 // PDO's entries are emptied; then each data row's column 2 is converted as integer text (an
 // empty cell fails) and its low seven bits (value modulo 128) give the PDO number p. p = 0 ends
 // the import; a p beyond the PDO list skips the row; otherwise an entry with index = column 1
 // and poscomp = column 3 is appended to PDO p. The PDO list itself is not touched. Returns the
-// message for the user when the import did not run to the end; the entries taken before stay.
+// message for the user when the import did not run to the end (p = 0 included: it says where
+// and how many rows were not read); the entries taken before stay.
 std::optional<std::string> import_sdopdo_workbook(StoredPdoTable& table, WorkbookReader& reader,
                                                   const std::filesystem::path& workbook);
 

@@ -45,6 +45,15 @@ std::string import_failed_message(std::string_view reason) {
     return "Import stopped: " + std::string(reason);
 }
 
+std::string import_ended_message(std::size_t sheet_row, std::string_view reason,
+                                 std::size_t rows_left) {
+    std::string left = rows_left == 0 ? "it was the last row of the sheet"
+                       : rows_left == 1
+                           ? "1 sheet row after it was not read"
+                           : std::to_string(rows_left) + " sheet rows after it were not read";
+    return import_stopped_message(sheet_row, std::string(reason) + "; " + left);
+}
+
 std::optional<std::string> import_sheet(WorkbookReader& reader, const std::filesystem::path& file,
                                         const SheetImport& import) {
     std::unique_ptr<Workbook> workbook;
@@ -66,8 +75,8 @@ std::optional<std::string> import_sheet(WorkbookReader& reader, const std::files
             std::vector<std::string> texts(import.columns);
             for (std::size_t c = 0; c < import.columns && c < cells.size(); ++c)
                 texts[c] = cells[c].value_or("");
-            if (!import.take_row(texts))
-                break;
+            if (auto reason = import.take_row(texts))
+                return import_ended_message(sheet_row, *reason, rows - 1 - r);
         }
     } catch (const WorkbookError& e) {
         return sheet_row ? import_stopped_message(sheet_row, e.what())

@@ -22,9 +22,10 @@ struct SheetImport {
     std::size_t columns;        // how many columns, from the first, the table reads
     // Runs once the sheet is found, before its first row is read; may be empty.
     std::function<void()> on_sheet_found;
-    // Takes one data row (`columns` texts). Returns false to end the import there; a UserError
-    // (such as a text that is not integer text) ends it with its text as the reason.
-    std::function<bool(const std::vector<std::string>& cells)> take_row;
+    // Takes one data row (`columns` texts). Returns nothing to go on, or the reason why the
+    // import ends on purpose at this row; a UserError (such as a text that is not integer text)
+    // ends it with its text as the reason.
+    std::function<std::optional<std::string>(const std::vector<std::string>& cells)> take_row;
 };
 
 // "No sheet named sdo in the workbook".
@@ -34,9 +35,13 @@ std::string no_sheet_message(std::string_view base_name);
 std::string import_stopped_message(std::size_t sheet_row, std::string_view reason);
 // "Import stopped: <reason>", when the workbook cannot be opened or the sheet not read at all.
 std::string import_failed_message(std::string_view reason);
+// "Import stopped at sheet row 7: <reason>; 3 sheet rows after it were not read", when a row
+// ends the import on purpose and the rows after it are left.
+std::string import_ended_message(std::size_t sheet_row, std::string_view reason,
+                                 std::size_t rows_left);
 
-// Runs the import. Returns nothing when every data row was taken (or the taker ended the import
-// on purpose), otherwise the message that tells the user why the table is empty or partial.
+// Runs the import. Returns nothing when every data row was taken, otherwise the message that
+// tells the user where and why the import ended and the table is empty or partial.
 // The workbook is closed on every path.
 std::optional<std::string> import_sheet(WorkbookReader& reader, const std::filesystem::path& file,
                                         const SheetImport& import);

@@ -28,18 +28,31 @@ std::size_t tpdo_layout_rows(int pdo_layout) {
 
 namespace {
 
-// Only a missing file is worth a message; a damaged one just ends the loading.
-constexpr ReadingMessages kTpdoReading{kMsgFileNotFound, std::nullopt};
+// The table has no reading message of its own: a damaged file is reported with the shared one,
+// naming the file and the place where reading stopped.
+constexpr ReadingMessages kTpdoReading{kMsgFileNotFound, kMsgErrorReading, true};
 
 std::function<void(const TableDocument&)> collect(std::vector<TpdoRow>& rows) {
     return [&rows](const TableDocument& doc) {
-        for (const RowReader& r : doc.rows()) {
+        read_rows(doc, [&rows](const RowReader& r) {
             TpdoRow row;
             for (const Column<TpdoRow>& c : kTpdoColumns)
                 row.*c.field = r.attr(c.attribute);
             rows.push_back(std::move(row));
-        }
+            return true;
+        });
     };
+}
+
+// The grid of the rows read; when all were read, one message for those it will not keep.
+TpdoTable table_of(LoadOutcome outcome, std::size_t layout_rows, std::vector<TpdoRow> rows,
+                   MessageSink& sink) {
+    const std::size_t held = rows.size();
+    TpdoTable table(layout_rows, std::move(rows));
+    if (outcome == LoadOutcome::Loaded)
+        if (auto gap = rows_after_empty_key(table, held, kTpdoColumns[0].title))
+            sink.show(*gap, MessageKind::Warning);
+    return table;
 }
 
 TableWriter document_of(const TpdoTable& table) {
@@ -56,16 +69,17 @@ TableWriter document_of(const TpdoTable& table) {
 } // namespace
 
 TpdoTable load_tpdo_table(const std::filesystem::path& path, std::size_t layout_rows,
-                          MessageSink& sink) {
+                          MessageSink& sink, IncompleteFiles* incomplete) {
     std::vector<TpdoRow> rows;
-    load_document(path, sink, collect(rows), kTpdoReading);
-    return TpdoTable(layout_rows, std::move(rows));
+    const LoadOutcome outcome = load_document(path, sink, collect(rows), kTpdoReading, incomplete);
+    return table_of(outcome, layout_rows, std::move(rows), sink);
 }
 
 TpdoTable parse_tpdo_table(std::string_view xml, std::size_t layout_rows, MessageSink& sink) {
     std::vector<TpdoRow> rows;
-    parse_document(xml, sink, collect(rows), kTpdoReading);
-    return TpdoTable(layout_rows, std::move(rows));
+    const LoadOutcome outcome =
+        parse_document(xml, sink, collect(rows), kTpdoReading, tpdo_file::schema.file_name);
+    return table_of(outcome, layout_rows, std::move(rows), sink);
 }
 
 std::vector<std::string> check_tpdo_table(const TpdoTable& table) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/message_sink.h"
+#include "core/table_file.h"
 #include "tables/layout_grid.h"
 
 namespace mk {
@@ -38,10 +39,12 @@ inline constexpr std::string_view kMsgErrorSavingTpdo = "Error in the save param
 
 // Reads `Transmit_Pdo.xml` into a grid of `layout_rows` rows, grown to the file's row count when
 // the file holds more. A missing file shows "File XML not found"; anything else that goes wrong
-// (a malformed file, a row lacking one of its three attributes) ends the loading without a
-// message, the rows before it staying.
+// (a malformed file, a row lacking one of its three attributes) ends the loading with the
+// reading error naming the file and the place, keeps the rows before it and notes the file in
+// `incomplete`. Rows from one with an empty COB-ID on are not kept by a save, and one message
+// says so.
 TpdoTable load_tpdo_table(const std::filesystem::path& path, std::size_t layout_rows,
-                          MessageSink& sink);
+                          MessageSink& sink, IncompleteFiles* incomplete = nullptr);
 TpdoTable parse_tpdo_table(std::string_view xml, std::size_t layout_rows, MessageSink& sink);
 
 // The range checks of "OK" over every row of the grid, rows in order and within a row COB-ID

@@ -135,10 +135,12 @@ void EditorDialog::commitOpenEditor() {
 
 void EditorDialog::BitBtn1Click() {
     commitOpenEditor();
-    // A failed check shows its message and keeps the window open; a cell that is not a number
-    // or a failed write ends the step with its own text. Nothing is written in either case.
+    // A refusal or a failed check shows its message and keeps the window open, and so does a
+    // "No"; a cell that is not a number or a failed write ends the step with its own text.
+    // Nothing is written in any of these cases.
     run_guarded(sink_, [&] {
-        if (!validate())
+        if (!session_.may_save(sink_) || !validate() || !capacityAllows() ||
+            !session_.may_replace(sink_))
             return;
         save();
         accept();
@@ -147,6 +149,24 @@ void EditorDialog::BitBtn1Click() {
 
 void EditorDialog::BitBtn2Click() {
     reject();
+}
+
+void EditorDialog::reject() {
+    // What is being typed into a cell counts as a change too.
+    commitOpenEditor();
+    if (EditSession::may_discard(edited(), sink_))
+        QDialog::reject();
+}
+
+void EditorDialog::setCapacityCheck(CapacityCheck check) {
+    capacityCheck_ = std::move(check);
+}
+
+bool EditorDialog::capacityAllows() {
+    if (!capacityCheck_)
+        return true;
+    const std::optional<std::string> reason = capacityCheck_(session_.file(), document());
+    return !reason || sink_.ask(save_anyway_question(*reason));
 }
 
 void EditorDialog::setWorkbookChooser(WorkbookChooser chooser) {

@@ -3,7 +3,11 @@
 #include <QDialog>
 #include <filesystem>
 #include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
 
+#include "core/edit_session.h"
 #include "core/message_sink.h"
 
 class QAbstractItemModel;
@@ -20,11 +24,17 @@ namespace mk {
 // - the grid page: a QTableView over a table's model, edited in place, with the column-width
 //   rule applied whenever the grid is resized, and the block editing of GridEditing (Delete,
 //   copy and paste of selected cells);
-// - "OK" as one guarded step: a cell still being edited is committed first, then validate(),
-//   save() and accept(); a failure keeps the window open with nothing written;
+// - "OK" as one guarded step: a cell still being edited is committed first; then a file the
+//   opening could not read to its end refuses the save (EditSession), validate() checks, the
+//   build's capacity check warns of a table "Up date Device" would refuse, a file changed on disk
+//   since the opening is not replaced without asking, and save() and accept() end it; a failure
+//   or a "No" keeps the window open with nothing written;
+// - the unsaved-changes question: "Cancel", Escape and the close button ask once before edits
+//   are thrown away, and close at once when nothing changed;
 // - "Export" and "Import" as guarded steps: the export, or the file-open dialog for .xls
 //   workbooks (starting in the project folder; cancelling does nothing) and then the import.
-// An editor declares its pages in its constructor and implements FormShow, validate and save.
+// An editor declares its pages in its constructor and implements FormShow (opening the session
+// on its file first), validate, save, document and edited.
 class EditorDialog : public QDialog {
     Q_OBJECT
 public:
@@ -51,6 +61,15 @@ public:
     using WorkbookChooser = std::function<QString(QWidget* parent, const QString& folder)>;
     void setWorkbookChooser(WorkbookChooser chooser);
 
+    // The reason "Up date Device" would stop for lack of room if `file` held `document`, or
+    // nothing. The build lives above the table windows, so the program hands its check in.
+    using CapacityCheck = std::function<std::optional<std::string>(
+        const std::filesystem::path& file, std::string_view document)>;
+    void setCapacityCheck(CapacityCheck check);
+
+    // "Cancel", Escape and the close button: asks before throwing edits away.
+    void reject() override;
+
 protected:
     EditorDialog(const QString& objectName, const QString& caption, MessageSink& sink,
                  Transfer transfer, QWidget* parent);
@@ -65,6 +84,13 @@ protected:
     // the error's text. save() writes the table file in full.
     virtual bool validate() = 0;
     virtual void save() = 0;
+    // The document save() would write, for the capacity check.
+    virtual std::string document() const = 0;
+    // Whether the table differs from what the opening read.
+    virtual bool edited() const = 0;
+
+    // The file this window writes, from the opening on: FormShow opens it before reading.
+    EditSession& session() { return session_; }
 
     // Editors with spreadsheet transfer implement the three below.
     // Where the file-open dialog starts and the CSV file goes: the project folder.
@@ -81,6 +107,8 @@ protected:
 
 private:
     void commitOpenEditor();
+    // False when the user does not want to save a table the build would refuse.
+    bool capacityAllows();
 
     QTabWidget* pages_;
     QTableView* grid_ = nullptr;
@@ -90,6 +118,8 @@ private:
     QPushButton* import_ = nullptr;
     std::function<int(int, int)> columnWidth_;
     WorkbookChooser chooseWorkbook_;
+    CapacityCheck capacityCheck_;
+    EditSession session_;
 };
 
 } // namespace mk

@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "ui/qt_text.h"
+
 namespace mk {
 
-void QtMessageSink::show(std::string_view text, MessageKind kind) {
+QWidget* QtMessageSink::boxParent() const {
     // Without a fixed parent the box goes over whatever window the user is working in.
     QWidget* parent = parent_;
     if (!parent)
@@ -14,8 +16,20 @@ void QtMessageSink::show(std::string_view text, MessageKind kind) {
         parent = QApplication::activeWindow();
     if (!parent)
         parent = fallback_;
+    return parent;
+}
+
+bool QtMessageSink::ask(std::string_view question) {
+    return QMessageBox::question(boxParent(), QString::fromUtf8(kApplicationTitle),
+                                 displayName(question), QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+void QtMessageSink::show(std::string_view text, MessageKind kind) {
+    QWidget* parent = boxParent();
     const QString title = QString::fromUtf8(kApplicationTitle);
-    const QString body = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    // Messages may name a file whose path is not UTF-8.
+    const QString body = displayName(text);
     switch (kind) {
     case MessageKind::Information:
         QMessageBox::information(parent, title, body);

@@ -13,10 +13,14 @@ class QtMessageSink : public MessageSink {
 public:
     explicit QtMessageSink(QWidget* parent = nullptr) : parent_(parent) {}
     void show(std::string_view text, MessageKind kind) override;
+    // A box with "Yes" and "No"; "No" is the default button and the answer of Escape.
+    bool ask(std::string_view question) override;
     // The window a box goes over when no window of the program is active (the main window).
     void setFallbackParent(QWidget* fallback) { fallback_ = fallback; }
 
 private:
+    QWidget* boxParent() const;
+
     QWidget* parent_;
     QWidget* fallback_ = nullptr;
 };

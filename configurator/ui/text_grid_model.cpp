@@ -80,7 +80,9 @@ bool TextGridModel::setData(const QModelIndex& index, const QVariant& value, int
         return false;
     std::string& text =
         cell(static_cast<std::size_t>(index.row()), static_cast<std::size_t>(index.column() - 1));
-    std::string typed = value.toString().toStdString();
+    // A cell editor left without a change gives back the text it showed, which for bytes that
+    // are not UTF-8 is not what the cell holds: such a cell keeps its bytes.
+    std::string typed = kept(value.toString(), text);
     if (typed != text) {
         text = std::move(typed);
         emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});

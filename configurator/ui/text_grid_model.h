@@ -60,12 +60,19 @@ public:
         : TextGridModel(parent), columns_(columns) {}
 
     const Table& table() const { return table_; }
-    // Replaces every row (opening the window, importing a spreadsheet).
+    // Replaces every row (importing a spreadsheet).
     void setTable(Table table) {
         beginResetModel();
         table_ = std::move(table);
         endResetModel();
     }
+    // Replaces every row with the table read from the file (opening the window).
+    void loadTable(Table table) {
+        loaded_ = table;
+        setTable(std::move(table));
+    }
+    // Whether any cell differs from what the file gave at opening, whatever changed it.
+    bool edited() const { return table_ != loaded_; }
 
 private:
     std::size_t gridRows() const override { return table_.size(); }
@@ -86,6 +93,7 @@ private:
 
     Columns<Row> columns_;
     Table table_;
+    Table loaded_;
 };
 
 } // namespace mk

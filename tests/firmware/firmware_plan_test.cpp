@@ -92,6 +92,18 @@ void install_recording_loader(const fs::path& program_dir, const fs::path& recor
     fs::permissions(loader, fs::perms::owner_all);
 }
 
+// Bank files of zeros and a base image holding one record in each bank page.
+void make_project_and_master(const fs::path& project, const fs::path& master) {
+    fs::create_directories(master);
+    fs::create_directories(project / "bin");
+    for (int n = 1; n <= 5; ++n)
+        test::write_text(project / "bin" / ("bank" + std::to_string(n) + ".bin"),
+                         std::string(16384, '\0'));
+    test::write_text(master / "RZ41902_15_3.sx", "S0030000FC\r\nS224388000" + std::string(64, '0') +
+                                                     "23\r\nS224398000" + std::string(64, '0') +
+                                                     "22\r\nS9030000FC\r\n");
+}
+
 std::string wait_for(const fs::path& file) {
     for (int i = 0; i < 100 && !fs::exists(file); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -101,14 +113,7 @@ std::string wait_for(const fs::path& file) {
 TEST_F(FirmwarePlanTest, ExecuteMergesAndStartsTheLoaderDetachedWithItsParameterString) {
     test::TempDir dir;
     const fs::path master = dir.path() / "MASTER", project = dir.path() / "demo";
-    fs::create_directories(master);
-    fs::create_directories(project / "bin");
-    for (int n = 1; n <= 5; ++n)
-        test::write_text(project / "bin" / ("bank" + std::to_string(n) + ".bin"),
-                         std::string(16384, '\0'));
-    test::write_text(master / "RZ41902_15_3.sx", "S0030000FC\r\nS224388000" + std::string(64, '0') +
-                                                     "23\r\nS224398000" + std::string(64, '0') +
-                                                     "22\r\nS9030000FC\r\n");
+    make_project_and_master(project, master);
     RecordingSink sink;
     NoProgress progress;
     DetachedProgramStarter starter;
@@ -194,6 +199,41 @@ TEST_F(FirmwarePlanTest, ALoaderThatCannotBeStartedIsNamedWithTheReason) {
         execute_update(*plan, 0, dir.path(), sink, progress, starter);
         EXPECT_EQ(sink.texts(), std::vector<std::string>{row.message}) << row.name;
         EXPECT_TRUE(fs::exists(project / "New_RZ41902_15_3.sx")) << row.name;
+    }
+}
+
+// Counts the loader starts instead of starting anything.
+struct CountingStarter : ProgramStarter {
+    std::error_code start(const fs::path&, const std::string&) override {
+        ++started;
+        return {};
+    }
+    int started = 0;
+};
+
+// The path goes between double quotes and is followed by ¶: either sign in it would let the
+// loader read another file or port (a folder x"¶7 made it read port 7).
+TEST_F(FirmwarePlanTest, TheLoaderIsNeverStartedWithAPathHoldingAQuoteOrAPilcrow) {
+    for (const char* name : {"x\"7", "x\xC2\xB6"
+                                     "7"}) {
+        SCOPED_TRACE(name);
+        test::TempDir dir;
+        const fs::path project = dir.path() / name;
+        make_project_and_master(project, dir.path() / "MASTER");
+        test::write_text(dir.path() / "Progmule.exe", "");
+        RecordingSink sink;
+        NoProgress progress;
+        CountingStarter starter;
+        const auto plan = prepare_firmware({dir.path() / "MASTER"}, project, 0, sink, false);
+        ASSERT_TRUE(plan);
+        execute_update(*plan, 6, dir.path(), sink, progress, starter);
+        EXPECT_EQ(starter.started, 0);
+        EXPECT_EQ(sink.texts(),
+                  std::vector<std::string>{
+                      "Progmule.exe not started: the path of the new image holds a double quote "
+                      "(\") or \xC2\xB6, which would cut the loader's command line at the wrong "
+                      "place. Rename the folder and update again.\n" +
+                      (project / "New_RZ41902_15_3.sx").string()});
     }
 }
 

@@ -133,6 +133,24 @@ TEST(SettingsFile, WritesTheSectionAndAnEmptyName) {
     }
 }
 
+// A line break never gets into the value: such a name is stored as no project. Bytes that are
+// not UTF-8 are kept, and the next start finds their folder.
+TEST(SettingsFile, ANameWithALineBreakIsNotWrittenAndOddBytesRoundTrip) {
+    TempDir dir;
+    const fs::path ini = dir.path() / "Mosaicor_Kv.ini";
+    for (const char* name : {"a\nb", "a\r\n[x]\r\nprojectname=evil", "trail\r"}) {
+        write_file(ini, "[lastproj]\r\nprojectname=old\r\n[other]\r\n");
+        mk::write_last_project(ini, name);
+        EXPECT_EQ(read_file(ini), "[lastproj]\r\nprojectname=\r\n[other]\r\n");
+    }
+    const std::string odd = "caf\xE9 \x85";
+    fs::create_directories(dir.path() / "PROJECTS" / odd);
+    mk::write_last_project(ini, odd);
+    ProjectState state;
+    mk::start_up(state, dir.path());
+    EXPECT_EQ(state.project_dir, dir.path() / "PROJECTS" / odd);
+}
+
 TEST(SettingsFile, ReadsAsIniFilesAreRead) {
     TempDir dir;
     const fs::path ini = dir.path() / "Mosaicor_Kv.ini";
@@ -262,8 +280,39 @@ TEST_F(ProjectOps, NestedNamesNeedTheirParentFolder) {
 
     const fs::path before = state.project_dir;
     EXPECT_FALSE(mk::create_project(state, projects(), "nowhere/cell", sink));
-    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Project not created: the folder \"" +
+                                                     (projects() / "nowhere/cell").string() +
+                                                     "\" cannot be made (No such file or "
+                                                     "directory)."});
     EXPECT_EQ(state.project_dir, before);
+
+    // With nothing writable start-up could not make PROJECTS; it is made when it can be, and
+    // the message says why when it cannot.
+    sink.entries.clear();
+    write_file(dir.path() / "file", "");
+    EXPECT_FALSE(mk::create_project(state, dir.path() / "file" / "PROJECTS", "p", sink));
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Project not created: the folder of the "
+                                                     "projects, \"" +
+                                                     (dir.path() / "file/PROJECTS").string() +
+                                                     "\", does not exist and cannot be made (Not "
+                                                     "a directory)."});
+    EXPECT_TRUE(mk::create_project(state, dir.path() / "gone" / "PROJECTS", "p", sink));
+}
+
+// A line break would split the settings file's line; a quote or ¶ the loader's command line.
+TEST_F(ProjectOps, NewProjectRefusesNamesThatWouldBreakTheSettingsOrTheLoader) {
+    using namespace std::string_literals;
+    for (const std::string& name : {"a\nb"s, "a\rb"s, "a\tb"s, "a\x7f"s, "a\xC2\x85z"s, "x\"7"s,
+                                    "x\xC2\xB6"s + "7", "a\0b"s}) {
+        SCOPED_TRACE(::testing::PrintToString(name));
+        sink.entries.clear();
+        EXPECT_FALSE(mk::create_project(state, projects(), name, sink));
+        EXPECT_EQ(sink.texts(), std::vector<std::string>{"Name project not valid because it holds "
+                                                         "a control character, a double quote "
+                                                         "(\") or \xC2\xB6"});
+    }
+    EXPECT_TRUE(fs::is_empty(projects()));
+    EXPECT_TRUE(mk::create_project(state, projects(), "caf\xC3\xA9 \xC3\xB6 'x' #1", sink));
 }
 
 TEST_F(ProjectOps, NewProjectNamesTheFolderItMakes) {
@@ -284,11 +333,12 @@ TEST_F(ProjectOps, NewProjectNamesTheFolderItMakes) {
 }
 
 TEST_F(ProjectOps, NamesThatWouldLeaveTheDestinationAreRefused) {
-    for (const std::string& name :
-         std::vector<std::string>{"../escaped", "/tmp/abs", std::string("a\0b", 3)}) {
+    for (const std::string& name : std::vector<std::string>{"../escaped", "/tmp/abs"}) {
         EXPECT_FALSE(mk::create_project(state, projects(), name, sink)) << name;
     }
-    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(sink.texts(),
+              std::vector<std::string>(2, "Name project not valid because it names a folder "
+                                          "outside the folder of the projects"));
     EXPECT_FALSE(fs::exists(dir.path() / "escaped"));
     EXPECT_FALSE(fs::exists(projects() / "a"));
     EXPECT_EQ(state.project_dir, projects());

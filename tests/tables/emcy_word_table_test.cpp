@@ -116,7 +116,9 @@ TEST(EmcyWordFile, GroupsPairWithEmcyRowsByPosition) {
     const std::string five = "<Any>" + group(dati("1", "1")) + group(dati("2", "2")) +
                              group(dati("3", "3")) + group(dati("4", "4")) + group(dati("5", "5")) +
                              "</Any>";
-    EmcyWordTable t = parsed(3, five);
+    RecordingSink surplus;
+    EmcyWordTable t = mk::parse_emcy_word_table(emcyRows(3), five, surplus);
+    EXPECT_EQ(surplus.texts(), std::vector<std::string>{mk::groups_beyond_rows_message(5, 3)});
     ASSERT_EQ(t.entries().size(), 3u);
     EXPECT_EQ(t.entries()[2].emcy.id, "3");
     EXPECT_EQ(mappings(t, 2), (std::vector<TWordObj>{{3, 3}}));
@@ -158,7 +160,23 @@ TEST(EmcyWordFile, DeletingTheFirstEmcyRowShiftsTheMappings) {
     mk::save_emcy_word_table(t, dir.path() / "emcyword.xml");
     EXPECT_EQ(readFile(dir.path() / "emcyword.xml"),
               "<EMCY_Word>" + group(dati("10", "1")) + group(dati("20", "2")) + "</EMCY_Word>");
-    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{mk::groups_beyond_rows_message(3, 2)});
+}
+
+TEST(EmcyWordFile, TextBetweenGroupsIsAReadingErrorAsInTheBuild) {
+    // Paired with an EMCY row, the text would shift every later group onto the wrong row.
+    const std::string content = "<EMCY_Word>" + group(dati("1", "1")) + "stray" +
+                                group(dati("2", "2")) + group(dati("3", "3")) + "</EMCY_Word>";
+    RecordingSink sink;
+    EmcyWordTable t = mk::parse_emcy_word_table(emcyRows(3), content, sink);
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Error in reading file XML (emcyword.xml, "
+                                                     "group 2: text between the groups)"});
+    EXPECT_EQ(mappings(t, 0), (std::vector<TWordObj>{{1, 1}}));
+    EXPECT_TRUE(mappings(t, 1).empty());
+    EXPECT_TRUE(mappings(t, 2).empty());
+    mk::test::TempDir dir;
+    EXPECT_THROW(mk::save_emcy_word_table(t, dir.path() / "emcyword.xml"), mk::UserError);
+    EXPECT_FALSE(fs::exists(dir.path() / "emcyword.xml"));
 }
 
 TEST(EmcyWordFile, FaultsNameFileGroupAndMappingAndBlockSaving) {

@@ -90,8 +90,10 @@ mk::StoredPdoTable twoPdos() {
 TEST(SdopdoTransfer, ImportReplacesEveryPdosEntriesFromTheSheet) {
     mk::StoredPdoTable table = twoPdos();
     mk::FreexlWorkbookReader reader;
-    EXPECT_EQ(mk::import_sdopdo_workbook(table, reader, fixture("sdopdo.xls")), std::nullopt);
     // 130 is PDO 2, PDO 9 is beyond the list and skipped, PDO 0 ends the import before 205.
+    EXPECT_EQ(mk::import_sdopdo_workbook(table, reader, fixture("sdopdo.xls")),
+              "Import stopped at sheet row 6: PDO number 0 is 0 modulo 128, which ends the "
+              "import; 1 sheet row after it was not read");
     EXPECT_EQ(table.pdos[0].entries, (std::vector<TClIndMB>{{"200", "33"}}));
     EXPECT_EQ(table.pdos[1].entries, (std::vector<TClIndMB>{{"0x10", "18"}, {"203", "4"}}));
     EXPECT_EQ(table.pdos[1].cobid, "0x182");
@@ -102,6 +104,17 @@ TEST(SdopdoTransfer, ImportReplacesEveryPdosEntriesFromTheSheet) {
     EXPECT_EQ(mk::import_sdopdo_workbook(table, reader, fixture("no_sheet.xls")),
               "No sheet named sdopdo in the workbook");
     EXPECT_EQ(table, twoPdos());
+}
+
+TEST(SdopdoTransfer, APdoNumberOfZeroModulo128OnTheLastRowSaysSo) {
+    mk::test::MemoryWorkbookReader reader;
+    reader.sheets.push_back({"sdopdo", {{"i", "p", "c"}, {"200", "2", "17"}, {"201", "128", "1"}}});
+    mk::StoredPdoTable table = twoPdos();
+    EXPECT_EQ(mk::import_sdopdo_workbook(table, reader, "f.xls"),
+              "Import stopped at sheet row 3: PDO number 128 is 0 modulo 128, which ends the "
+              "import; it was the last row of the sheet");
+    EXPECT_TRUE(table.pdos[0].entries.empty());
+    EXPECT_EQ(table.pdos[1].entries, (std::vector<TClIndMB>{{"200", "17"}}));
 }
 
 TEST(SdopdoTransfer, AnEmptyPdoNumberStopsTheImportAndSaysWhere) {

@@ -71,7 +71,7 @@ TEST(StoredPdoLoad, EntriesGoToThePdoOfTheirNumberModulo128) {
                      entryRow("40", "3", "0") + entryRow("17", "1", "2"));
     RecordingSink sink;
     const mk::StoredPdoTable t = mk::load_stored_pdo_table(p.dir.path(), sink);
-    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(sink.texts(), Texts{mk::entries_beyond_pdos_message(1, 2)});
     ASSERT_EQ(t.pdos.size(), 2u);
     EXPECT_EQ(t.pdos[0].cobid, "385");
     EXPECT_EQ(t.pdos[1].number, 2);

@@ -16,13 +16,13 @@ struct Collect {
     int found = 0;
     mk::SheetImport import(std::string_view base, std::size_t columns) {
         return {base, columns, [this] { ++found; },
-                [this](const std::vector<std::string>& cells) {
+                [this](const std::vector<std::string>& cells) -> std::optional<std::string> {
                     if (cells[0] == "stop")
-                        return false;
+                        return "the row says stop";
                     if (cells.size() > 1)
                         mk::str_to_int(cells[1]);
                     rows.push_back(cells);
-                    return true;
+                    return std::nullopt;
                 }};
     }
 };
@@ -83,12 +83,16 @@ TEST(SheetImport, FailuresNameTheSheetRowAndKeepTheRowsTaken) {
     EXPECT_EQ(reader.closed, 3);
 }
 
-TEST(SheetImport, TheTakerEndsTheImportSilently) {
+TEST(SheetImport, TheTakerEndsTheImportSayingWhereWhyAndHowManyRowsAreLeft) {
     MemoryWorkbookReader reader;
-    reader.sheets = {{"sdopdo", rows({{"h", "h"}, {"a", "1"}, {"stop", "x"}, {"b", "2"}})}};
+    reader.sheets = {
+        {"sdopdo", rows({{"h", "h"}, {"a", "1"}, {"stop", "x"}, {"b", "2"}, {"c", "3"}})}};
     Collect c;
-    EXPECT_EQ(mk::import_sheet(reader, "f.xls", c.import("sdopdo", 2)), std::nullopt);
+    EXPECT_EQ(mk::import_sheet(reader, "f.xls", c.import("sdopdo", 2)),
+              "Import stopped at sheet row 3: the row says stop; 2 sheet rows after it were not "
+              "read");
     EXPECT_EQ(c.rows.size(), 1u);
+    EXPECT_EQ(reader.closed, reader.open_count);
 }
 
 TEST(SheetImport, ASheetWithOnlyHeadingsImportsNothing) {

@@ -32,24 +32,26 @@ TEST(TpdoLayout, RowCountFollowsThePdoLayoutOption) {
     EXPECT_EQ(mk::tpdo_layout_rows(1), 8u);
 }
 
-TEST(TpdoLoad, MissingFileIsTheOnlyMessage) {
+TEST(TpdoLoad, MissingAndDamagedFilesAreReportedWithTheirPlace) {
     mk::test::TempDir dir;
     RecordingSink sink;
     const TpdoTable t = mk::load_tpdo_table(dir.path() / "Transmit_Pdo.xml", 3, sink);
     EXPECT_EQ(sink.texts(), Texts{"File XML not found"});
     EXPECT_EQ(t.size(), 3u);
 
-    // A row lacking an attribute, or a damaged file, ends the loading silently.
-    RecordingSink quiet;
+    // A row lacking an attribute, or a damaged file, ends the loading with the place.
+    sink.entries.clear();
     const TpdoTable partial = mk::parse_tpdo_table("<Trasmit_PDO>" + row("0x181", "8", "100") +
                                                        "<row COB-ID=\"0x182\" Dimension=\"8\"/>" +
                                                        row("0x183", "8", "102") + "</Trasmit_PDO>",
-                                                   8, quiet);
+                                                   8, sink);
     EXPECT_EQ(partial.extent(), 1u);
     EXPECT_EQ(partial.row(0), (TpdoRow{"0x181", "8", "100"}));
-    const TpdoTable broken = mk::parse_tpdo_table("<Trasmit_PDO><row", 8, quiet);
+    const TpdoTable broken = mk::parse_tpdo_table("<Trasmit_PDO><row", 8, sink);
     EXPECT_EQ(broken.extent(), 0u);
-    EXPECT_TRUE(quiet.entries.empty());
+    EXPECT_EQ(sink.texts(),
+              (Texts{"Error in reading file XML (Transmit_Pdo.xml, row 2: no attribute SMA)",
+                     "Error in reading file XML (Transmit_Pdo.xml: not a well-formed XML file)"}));
 }
 
 TEST(TpdoLoad, TwentyRowsAreAllShownBeyondTheLayout) {

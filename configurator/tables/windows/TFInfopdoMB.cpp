@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "core/guard.h"
+#include "tables/sdopdo_schema.h"
 #include "tables/sdopdo_transfer.h"
 #include "ui/qt_text.h"
 
@@ -152,7 +153,8 @@ TFInfopdoMB::TFInfopdoMB(const ProjectState& state, MessageSink& sink, QWidget* 
 }
 
 void TFInfopdoMB::FormShow() {
-    run_guarded(sink_, [&] { editor_.open(state_.project_dir, sink_); });
+    session().open(state_.table_path(sdopdo_file::schema));
+    run_guarded(sink_, [&] { editor_.open(state_.project_dir, sink_, session().incomplete()); });
     {
         const QSignalBlocker quiet(pdos_);
         pdos_->clear();
@@ -231,6 +233,14 @@ bool TFInfopdoMB::validate() {
 
 void TFInfopdoMB::save() {
     editor_.save(state_.project_dir);
+}
+
+std::string TFInfopdoMB::document() const {
+    return serialize_stored_pdo_table(editor_.table());
+}
+
+bool TFInfopdoMB::edited() const {
+    return editor_.edited();
 }
 
 std::filesystem::path TFInfopdoMB::transferFolder() const {

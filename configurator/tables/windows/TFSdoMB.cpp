@@ -20,7 +20,9 @@ TFSdoMB::TFSdoMB(const ProjectState& state, MessageSink& sink, QWidget* parent)
 
 void TFSdoMB::FormShow() {
     // Every opening starts from the file: edits of an earlier, cancelled opening are gone.
-    model_->setTable(load_sdo_table(state_.table_path(sdo_file::schema), sink_));
+    const std::filesystem::path file = state_.table_path(sdo_file::schema);
+    session().open(file);
+    model_->loadTable(load_sdo_table(file, sink_, session().incomplete()));
     grid()->scrollToTop();
     grid()->setCurrentIndex(model_->index(0, 1));
     okButton()->setFocus();
@@ -36,6 +38,14 @@ bool TFSdoMB::validate() {
 
 void TFSdoMB::save() {
     save_sdo_table(model_->table(), state_.table_path(sdo_file::schema));
+}
+
+std::string TFSdoMB::document() const {
+    return serialize_sdo_table(model_->table());
+}
+
+bool TFSdoMB::edited() const {
+    return model_->edited();
 }
 
 std::filesystem::path TFSdoMB::transferFolder() const {

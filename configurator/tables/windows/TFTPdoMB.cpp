@@ -34,8 +34,10 @@ TFTPdoMB::TFTPdoMB(const ProjectState& state, MessageSink& sink, QWidget* parent
 }
 
 void TFTPdoMB::FormShow() {
-    model_->setTable(load_tpdo_table(state_.table_path(tpdo_file::schema),
-                                     tpdo_layout_rows(state_.pdo_layout), sink_));
+    const std::filesystem::path file = state_.table_path(tpdo_file::schema);
+    session().open(file);
+    model_->loadTable(
+        load_tpdo_table(file, tpdo_layout_rows(state_.pdo_layout), sink_, session().incomplete()));
     grid()->scrollToTop();
     grid()->setCurrentIndex(model_->index(0, 1));
     okButton()->setFocus();
@@ -53,6 +55,14 @@ void TFTPdoMB::save() {
     // A failed write throws "Error in the save parameter": the base then keeps the window open,
     // so the user can try again or cancel; the previous file is untouched.
     save_tpdo_table(model_->table(), state_.table_path(tpdo_file::schema));
+}
+
+std::string TFTPdoMB::document() const {
+    return serialize_tpdo_table(model_->table());
+}
+
+bool TFTPdoMB::edited() const {
+    return model_->edited();
 }
 
 } // namespace mk

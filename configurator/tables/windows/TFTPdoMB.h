@@ -27,6 +27,8 @@ public:
 private:
     bool validate() override;
     void save() override;
+    std::string document() const override;
+    bool edited() const override;
 
     const ProjectState& state_;
     TpdoGridModel* model_;

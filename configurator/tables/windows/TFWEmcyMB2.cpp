@@ -47,6 +47,7 @@ TFWEmcyMB2::TFWEmcyMB2(const ProjectState& state, MessageSink& sink, QWidget* pa
                    parent),
       state_(state), emcyModel_(new EmcyListModel(this)),
       registerModel_(new RegisterListModel(this)) {
+    session().set_voice(kEmcyVoice);
     auto* page = new QWidget;
     emcyList_ =
         makeListView(QStringLiteral("emcyList"), QStringLiteral("List of EMCY"), emcyModel_, page);
@@ -139,7 +140,11 @@ void TFWEmcyMB2::FormShow() {
     register_->clear();
     setChoice(hiByte_, kNoByte);
     setChoice(loByte_, kNoByte);
+    session().open(state_.table_path(emcy_word_file::schema));
     table_ = load_emcy_word_table(state_.project_dir, sink_);
+    for (const ReadFault& fault : table_.faults())
+        session().incomplete()->push_back(fault.file_name);
+    loaded_ = table_.entries();
     std::vector<EmcyRow> rows;
     rows.reserve(table_.entries().size());
     for (const EmcyWordEntry& e : table_.entries())
@@ -209,6 +214,14 @@ bool TFWEmcyMB2::validate() {
 void TFWEmcyMB2::save() {
     // Refused with its own message when either file was not read to its end.
     save_emcy_word_table(table_, state_.table_path(emcy_word_file::schema));
+}
+
+std::string TFWEmcyMB2::document() const {
+    return serialize_emcy_word_table(table_);
+}
+
+bool TFWEmcyMB2::edited() const {
+    return table_.entries() != loaded_;
 }
 
 } // namespace mk

@@ -36,6 +36,8 @@ public:
 private:
     bool validate() override; // nothing is checked at "OK"
     void save() override;
+    std::string document() const override;
+    bool edited() const override;
     QGroupBox* byteGroup(const QString& title, const QString& name, QButtonGroup*& choices);
     void refillRegisters();
     int choice(const QButtonGroup* group) const;
@@ -43,6 +45,7 @@ private:
 
     const ProjectState& state_;
     EmcyWordTable table_;
+    std::vector<EmcyWordEntry> loaded_; // the entries as the opening read them
     EmcyListModel* emcyModel_;
     RegisterListModel* registerModel_;
     QTreeView* emcyList_;

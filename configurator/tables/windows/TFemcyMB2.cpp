@@ -42,6 +42,7 @@ TFemcyMB2::TFemcyMB2(const ProjectState& state, MessageSink& sink, QWidget* pare
     : EditorDialog(QStringLiteral("TFemcyMB2"), QStringLiteral("Set Translate EMCY"), sink,
                    Transfer::None, parent),
       state_(state), model_(new EmcyListModel(this)) {
+    session().set_voice(kEmcyVoice);
     auto* page = new QWidget;
     list_ = makeListView(QStringLiteral("emcyList"), QStringLiteral("List of EMCY"), model_, page);
     onPick(list_, [this] { lvEmcyMouseUp(); });
@@ -92,7 +93,12 @@ void TFemcyMB2::FormShow() {
     // Every opening starts from the file: edits of an earlier, cancelled opening are gone.
     for (QLineEdit* e : {id_, errorCode_, errorRegister_})
         e->clear();
-    table_ = load_emcy_table(state_.table_path(emcy_file::schema), sink_);
+    const std::filesystem::path file = state_.table_path(emcy_file::schema);
+    session().open(file);
+    table_ = load_emcy_table(file, sink_);
+    if (table_.fault())
+        session().incomplete()->push_back(table_.fault()->file_name);
+    loaded_ = table_.rows();
     model_->setRows(table_.rows());
     // The first thing to do is usually to type a new row; the list offers no row until one is
     // picked.
@@ -157,6 +163,14 @@ bool TFemcyMB2::validate() {
 void TFemcyMB2::save() {
     // Refused with its own message when the file was not read to its end.
     save_emcy_table(table_, state_.table_path(emcy_file::schema));
+}
+
+std::string TFemcyMB2::document() const {
+    return serialize_emcy_table(table_);
+}
+
+bool TFemcyMB2::edited() const {
+    return table_.rows() != loaded_;
 }
 
 } // namespace mk

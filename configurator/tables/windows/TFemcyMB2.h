@@ -29,11 +29,14 @@ public:
 private:
     bool validate() override; // nothing is checked at "OK"
     void save() override;
+    std::string document() const override;
+    bool edited() const override;
     EmcyRow typedRow() const;
     void showFailure(std::string_view message);
 
     const ProjectState& state_;
     EmcyTable table_;
+    std::vector<EmcyRow> loaded_; // the rows as the opening read them
     EmcyListModel* model_;
     QTreeView* list_;
     QLineEdit* id_;

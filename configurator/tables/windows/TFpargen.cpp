@@ -76,10 +76,10 @@ int octetWidth(const QLineEdit* e) {
     return e->style()->sizeFromContents(QStyle::CT_LineEdit, &frame, inner, e).width();
 }
 
-OctetTexts octetsOf(const TFpargen::OctetEdits& edits) {
+OctetTexts octetsOf(const TFpargen::OctetEdits& edits, const OctetTexts& shown) {
     OctetTexts out;
     for (std::size_t i = 0; i < edits.size(); ++i)
-        out[i] = ss(edits[i]->text());
+        out[i] = kept(edits[i]->text(), shown[i]);
     return out;
 }
 
@@ -237,6 +237,8 @@ void TFpargen::buildLayout() {
 
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    ok_->setObjectName(QStringLiteral("okButton"));
+    cancel->setObjectName(QStringLiteral("cancelButton"));
     ok_->setDefault(true);
     connect(ok_, &QPushButton::clicked, this, &TFpargen::BitBtn1Click);
     connect(cancel, &QPushButton::clicked, this, &TFpargen::BitBtn2Click);
@@ -303,27 +305,29 @@ void TFpargen::buildLayout() {
 }
 
 TParGen TFpargen::record() const {
+    // Texts the user left as shown keep the bytes the file gave them.
+    const TParGen& s = shown_;
     TParGen r;
-    r.idA = ss(devIdA_->text());
-    r.boudA = ss(baudA_->currentText());
-    r.idB = ss(devIdB_->text());
-    r.boudB = ss(baudB_->currentText());
-    r.timeoutsdo = ss(timeoutSdo_->text());
+    r.idA = kept(devIdA_->text(), s.idA);
+    r.boudA = kept(baudA_->currentText(), s.boudA);
+    r.idB = kept(devIdB_->text(), s.idB);
+    r.boudB = kept(baudB_->currentText(), s.boudB);
+    r.timeoutsdo = kept(timeoutSdo_->text(), s.timeoutsdo);
     r.baudmodbus = serialBaud_->currentIndex();
     r.parity = parity_->currentIndex();
     r.ser = ser232_->isChecked() ? SerialLine::Rs232 : SerialLine::Rs485;
-    r.devid = ss(devIdSerial_->text());
-    r.devnetip = octetsOf(re_ipb_);
-    r.devnetsubnetmask = octetsOf(re_smb_);
-    r.readCommunity = ss(readCommunity_->text());
-    r.writeCommunity = ss(writeCommunity_->text());
-    r.snmptrapIp1 = octetsOf(sn_ipb_[0]);
-    r.snmptrapIp2 = octetsOf(sn_ipb_[1]);
-    r.snmptrapIp3 = octetsOf(sn_ipb_[2]);
+    r.devid = kept(devIdSerial_->text(), s.devid);
+    r.devnetip = octetsOf(re_ipb_, s.devnetip);
+    r.devnetsubnetmask = octetsOf(re_smb_, s.devnetsubnetmask);
+    r.readCommunity = kept(readCommunity_->text(), s.readCommunity);
+    r.writeCommunity = kept(writeCommunity_->text(), s.writeCommunity);
+    r.snmptrapIp1 = octetsOf(sn_ipb_[0], s.snmptrapIp1);
+    r.snmptrapIp2 = octetsOf(sn_ipb_[1], s.snmptrapIp2);
+    r.snmptrapIp3 = octetsOf(sn_ipb_[2], s.snmptrapIp3);
     r.operationalAtStart = operational_->isChecked();
     r.networkStart = networkStart_->isChecked();
     r.networkStartModbus = networkStartModbus_->isChecked();
-    r.modbusStartAddress = ss(modbusAddress_->text());
+    r.modbusStartAddress = kept(modbusAddress_->text(), s.modbusStartAddress);
     r.delay = delay_->value();
     r.typePdo = pdo8x8_->isChecked() ? 1 : 0;
     return r;
@@ -402,23 +406,32 @@ void TFpargen::showEvent(QShowEvent* event) {
 
 void TFpargen::FormShow() {
     busB_->setVisible(false);
-    // The window's own fields are the starting point: what the file does not supply (a missing
-    // file, or the positions after a reading error) keeps what the window showed last.
-    TParGen r = record();
-    load_pargen(state_.table_path(pargen_file::schema), r, sink_);
-    setRecord(r);
+    // The defaults are the starting point: what the file does not supply (a missing file, or the
+    // positions after a reading error) is never a value an earlier showing left, which may have
+    // belonged to another project.
+    const std::filesystem::path file = state_.table_path(pargen_file::schema);
+    session_.open(file);
+    shown_ = TParGen{};
+    load_pargen(file, shown_, sink_, session_.incomplete());
+    setRecord(shown_);
+    // What the fields make of it (a list position outside the list selects nothing) is what
+    // the user sees, and what an unchanged window gives back.
+    shown_ = record();
     ok_->setFocus();
 }
 
 void TFpargen::BitBtn1Click() {
+    // A file read only in part is never written over: its unread positions would be lost.
+    if (!session_.may_save(sink_))
+        return;
     // An OK taken with Enter leaves the focus in the field being typed; it is reformatted and
     // checked as if the user had left it, and an error keeps the window open on that field.
     auto* field = qobject_cast<TRangeEdit*>(focusWidget());
     const bool focusedFieldLeft = !field || field->Exit();
-    // Every ranged field is checked, not only the one that had the focus: values kept from an
-    // earlier showing or read from the file never went through a field's leaving check. The
-    // message names the field, also when it is the one being typed.
-    if (showFirstRangeError(false) || !focusedFieldLeft)
+    // Every ranged field is checked, not only the one that had the focus: values read from the
+    // file never went through a field's leaving check. The message names the field, also when it
+    // is the one being typed.
+    if (showFirstRangeError(false) || !focusedFieldLeft || !session_.may_replace(sink_))
         return;
     const TParGen r = record();
     const bool saved =
@@ -433,6 +446,11 @@ void TFpargen::BitBtn1Click() {
 
 void TFpargen::BitBtn2Click() {
     reject();
+}
+
+void TFpargen::reject() {
+    if (EditSession::may_discard(record() != shown_, sink_))
+        QDialog::reject();
 }
 
 } // namespace mk

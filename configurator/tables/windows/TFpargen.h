@@ -4,6 +4,7 @@
 #include <array>
 #include <functional>
 
+#include "core/edit_session.h"
 #include "core/message_sink.h"
 #include "core/project_state.h"
 #include "tables/pargen_table.h"
@@ -24,7 +25,9 @@ class TRangeEdit;
 // the window is shown and written whole on OK. OK also sets the PDO layout option and hands the
 // device IP address to the main window. Bus B and the serial line are held and written back as
 // they were; the SNMP communities and trap addresses are offered in a separate group that the
-// "SNMP settings" button shows.
+// "SNMP settings" button shows. Like the table editors, the window refuses to write over a file
+// it could not read to its end, asks before replacing a file changed elsewhere and before
+// throwing edits away (EditSession), and writes back text it did not change byte for byte.
 class TFpargen : public QDialog {
     Q_OBJECT
 public:
@@ -36,6 +39,8 @@ public:
     void FormShow();
     void BitBtn1Click();
     void BitBtn2Click();
+    // "Cancel", Escape and the close button: asks before throwing edits away.
+    void reject() override;
 
     // The window's contents as a record, and back.
     TParGen record() const;
@@ -86,6 +91,8 @@ private:
     ProjectState& state_;
     MessageSink& sink_;
     AddressTarget setDeviceAddress_;
+    EditSession session_;
+    TParGen shown_; // the record as the last opening showed it
 
     QLineEdit* devIdA_ = nullptr;
     QComboBox* baudA_ = nullptr;

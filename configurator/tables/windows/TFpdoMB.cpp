@@ -27,8 +27,10 @@ TFpdoMB::TFpdoMB(const ProjectState& state, MessageSink& sink, QWidget* parent)
 void TFpdoMB::FormShow() {
     // The row count follows the PDO layout option as it stands now; the grid is rebuilt from the
     // file, so nothing typed before a "Cancel" survives.
-    model_->setTable(load_rpdo_table(state_.table_path(rpdo_file::schema),
-                                     rpdo_layout_rows(state_.pdo_layout), sink_));
+    const std::filesystem::path file = state_.table_path(rpdo_file::schema);
+    session().open(file);
+    model_->loadTable(
+        load_rpdo_table(file, rpdo_layout_rows(state_.pdo_layout), sink_, session().incomplete()));
     grid()->scrollToTop();
     grid()->setCurrentIndex(model_->index(0, 1));
     okButton()->setFocus();
@@ -41,6 +43,14 @@ bool TFpdoMB::validate() {
 
 void TFpdoMB::save() {
     save_rpdo_table(model_->table(), state_.table_path(rpdo_file::schema));
+}
+
+std::string TFpdoMB::document() const {
+    return serialize_rpdo_table(model_->table());
+}
+
+bool TFpdoMB::edited() const {
+    return model_->edited();
 }
 
 std::filesystem::path TFpdoMB::transferFolder() const {

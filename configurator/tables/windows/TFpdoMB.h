@@ -27,6 +27,8 @@ public:
 private:
     bool validate() override;
     void save() override;
+    std::string document() const override;
+    bool edited() const override;
     std::filesystem::path transferFolder() const override;
     void exportTable() override;
     void importWorkbook(const std::filesystem::path& workbook) override;

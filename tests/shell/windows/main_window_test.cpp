@@ -177,6 +177,47 @@ TEST_F(MainWindow, ALinkedProjectFolderIsOfferedAndKept) {
     EXPECT_EQ(w.windowTitle(), "Veltrisa Mosaicor RQ41902 Translate CAN TO MODBUS :plant3");
 }
 
+// Folder names made on another system need not be UTF-8: they are shown whole, preselected and
+// opened at their real path. A name with a line break opens, but cannot be remembered.
+TEST_F(MainWindow, OddFolderNamesAreShownOpenedAndRememberedOnlyWhenTheyCanBe) {
+    fs::create_directories(projects() / "caf\xE9");
+    fs::create_directories(projects() / "caf\xE8");
+    fs::create_directories(projects() / "a\nb");
+    TFMosaicoreFirmWare w(state, dir.path(), sink);
+    mk::ProjectFolderDialog chooser(projects(), projects() / "caf\xE9");
+    QTreeWidgetItem* top = chooser.tree()->topLevelItem(0);
+    ASSERT_EQ(top->childCount(), 3);
+    EXPECT_EQ(top->child(1)->text(0), "caf\\xE8");
+    EXPECT_EQ(chooser.tree()->currentItem(), top->child(2));
+    chooser.accept();
+    w.afterOpenProject(chooser.chosenFolder());
+    EXPECT_EQ(state.project_dir, projects() / "caf\xE9");
+    EXPECT_EQ(w.windowTitle(), "Veltrisa Mosaicor RQ41902 Translate CAN TO MODBUS :caf\\xE9");
+    EXPECT_TRUE(sink.entries.empty());
+
+    w.afterOpenProject(projects() / "a\nb");
+    EXPECT_EQ(sink.texts(),
+              std::vector<std::string>{"The name of this project holds a line break, which "
+                                       "Mosaicor_Kv.ini cannot hold: the next start will open no "
+                                       "project."});
+    w.close();
+    EXPECT_EQ(read_file(dir.path() / "Mosaicor_Kv.ini"), "[lastproj]\r\nprojectname=\r\n");
+}
+
+// A read-only program folder and a home that cannot be written (here: a file in its place) leave
+// no folder for the settings: closing the window says that they are lost, where and why.
+TEST_F(MainWindow, SettingsThatCannotBeWrittenAreSaidAtClose) {
+    std::ofstream(dir.path() / "home");
+    const fs::path data = dir.path() / "home" / ".local" / "share" / "Mosaicor_Kv";
+    TFMosaicoreFirmWare w(state, mk::ProgramFolders(data, dir.path()), sink);
+    w.close();
+    ASSERT_EQ(sink.entries.size(), 1u);
+    EXPECT_EQ(sink.entries[0].text, "The last project could not be stored: \"" +
+                                        (data / "Mosaicor_Kv.ini").string() +
+                                        "\" cannot be written (Not a directory).");
+    EXPECT_EQ(sink.entries[0].kind, mk::MessageKind::Error);
+}
+
 TEST_F(MainWindow, DoubleClickOpensAFolderWithSubfoldersAndChoosesALeaf) {
     fs::create_directories(projects() / "a" / "inner");
     fs::create_directories(projects() / "b");

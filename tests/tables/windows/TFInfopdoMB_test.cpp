@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/edit_session.h"
 #include "core/message_sink.h"
 #include "core/project_state.h"
 #include "tables/windows/TFInfopdoMB.h"
@@ -57,10 +58,13 @@ protected:
         EXPECT_NE(w, nullptr) << name;
         return w;
     }
+    // Opening says that the entry of PDO 3 will not be kept: rpdodef.xml has two PDOs.
     void open() {
         window->show();
         QApplication::setActiveWindow(window.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        EXPECT_EQ(sink.texts(), Texts{mk::entries_beyond_pdos_message(1, 2)});
+        sink.entries.clear();
     }
     void press(const char* button) {
         QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
@@ -170,7 +174,11 @@ TEST_F(InfopdoWindow, CopyPasteAndModifyAcrossPdos) {
     EXPECT_EQ(child<QListWidget>("entriesList")->count(), 1);
 
     // The clipboard outlives a cancelled opening.
+    sink.answers = {true}; // discard the new entry
+    sink.entries.clear();
     window->BitBtn2Click();
+    EXPECT_EQ(sink.texts(), Texts{mk::kMsgDiscardChanges.data()});
+    sink.entries.clear();
     open();
     press("pasteButton");
     EXPECT_EQ(index->text(), "12");
@@ -195,7 +203,10 @@ TEST_F(InfopdoWindow, ImportEmptiesTheFieldsAndReplacesTheEntries) {
     window->setWorkbookChooser(
         [](QWidget*, const QString&) { return QStringLiteral(MK_WORKBOOKS_DIR "/sdopdo.xls"); });
     press("importButton");
-    EXPECT_TRUE(sink.entries.empty());
+    // The sheet's PDO number 0 ends the import before its last row, and the window says so.
+    const Texts ended{"Import stopped at sheet row 6: PDO number 0 is 0 modulo 128, which ends the "
+                      "import; 1 sheet row after it was not read"};
+    EXPECT_EQ(sink.texts(), ended);
     EXPECT_EQ(entries->count(), 0);
     EXPECT_EQ(child<QLineEdit>("indexEdit")->text(), "");
     EXPECT_TRUE(checked("highGroup0"));
@@ -209,7 +220,7 @@ TEST_F(InfopdoWindow, ImportEmptiesTheFieldsAndReplacesTheEntries) {
     EXPECT_TRUE(checked("lowGroup2"));
 
     press("exportButton");
-    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(sink.texts(), ended);
     EXPECT_EQ(readFile(dir.path() / "sdopdo.csv"), "200,1,33,\r\n0x10,2,18,\r\n203,2,4,\r\n");
 }
 

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/edit_session.h"
 #include "core/message_sink.h"
 #include "core/project_state.h"
 #include "tables/sdo_schema.h"
@@ -129,10 +130,12 @@ TEST_F(SdoWindow, OpeningReloadsTheFileAndFocusesOk) {
     EXPECT_EQ(cell(0, SdoTableModel::LoWord), "1");
     EXPECT_EQ(cell(0, SdoTableModel::Mnemonico), "pump");
 
-    // Cancel discards the edits: the next opening shows the file again.
+    // Cancel discards the edits once the user agrees: the next opening shows the file again.
     type(0, SdoTableModel::Mnemonico, "changed");
     type(1, SdoTableModel::AddrWord, "5");
+    sink.answers = {true};
     window->BitBtn2Click();
+    EXPECT_EQ(sink.questions, std::vector<std::string>{mk::kMsgDiscardChanges.data()});
     EXPECT_FALSE(window->isVisible());
     window->FormShow();
     EXPECT_EQ(cell(0, SdoTableModel::Mnemonico), "pump");

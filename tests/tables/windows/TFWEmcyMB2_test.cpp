@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTreeView>
 
+#include "core/edit_session.h"
 #include "core/message_sink.h"
 #include "core/project_state.h"
 #include "tables/emcy_schema.h"
@@ -231,8 +232,10 @@ TEST_F(WordWindow, ModifyAndDeleteActOnTheSelectedMapping) {
     EXPECT_EQ(registers(), std::vector<int>{100});
     EXPECT_TRUE(sink.entries.empty());
 
-    // "Cancel" discards: the next opening shows the file again.
+    // "Cancel" discards, once the user agrees: the next opening shows the file again.
+    sink.answers = {true};
     window.BitBtn2Click();
+    EXPECT_EQ(takeMessages(), std::vector<std::string>{mk::kMsgDiscardChanges.data()});
     window.show();
     clickRow(emcyList, 0);
     EXPECT_EQ(registers(), (std::vector<int>{100, 101}));

@@ -11,6 +11,7 @@
 #include <QTreeView>
 #include <chrono>
 
+#include "core/edit_session.h"
 #include "core/message_sink.h"
 #include "core/project_state.h"
 #include "tables/emcy_schema.h"
@@ -167,7 +168,10 @@ TEST_F(EmcyWindow, OkWritesTheListInOrderAndCancelDiscards) {
     press("deleteEmcyButton");
     EXPECT_EQ(list->model()->rowCount(), 2);
     EXPECT_EQ(fields(), "2|2|2"); // deleting keeps the fields
+    sink.answers = {true};        // discard the deletion
     window.BitBtn2Click();
+    EXPECT_EQ(takeMessages(), std::vector<std::string>{mk::kMsgDiscardChanges.data()});
+    EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(mk::test::fileText(file()), onDisk);
 
     open();

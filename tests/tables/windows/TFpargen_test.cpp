@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "controls/TRangeEdit.h"
+#include "core/edit_session.h"
 #include "core/project_state.h"
 #include "core/table_file.h"
 #include "tables/windows/TFpargen.h"
@@ -174,7 +175,7 @@ TEST_F(FpargenWindow, SixteenChildFileAndOutOfListPositions) {
     EXPECT_EQ(address, "3.1.1.4");
 }
 
-TEST_F(FpargenWindow, ReadingErrorKeepsTheRestOfTheFields) {
+TEST_F(FpargenWindow, ReadingErrorShowsDefaultsForWhatWasNotReadAndOkRefuses) {
     window.FormShow(); // defaults, no file
     window.modbusStartAddress()->setText("77");
     write("<ParametriGenerali><idA>5</idA><BoudA>20</BoudA><idB>1</idB><BoudB>250</BoudB>"
@@ -185,31 +186,40 @@ TEST_F(FpargenWindow, ReadingErrorKeepsTheRestOfTheFields) {
     EXPECT_EQ(sink.texts(), std::vector<std::string>{"Error in reading file XML"});
     EXPECT_EQ(window.devIdA()->text(), "5");
     EXPECT_EQ(window.serialBaud()->currentText(), "2400");
-    EXPECT_EQ(window.modbusStartAddress()->text(), "77");
+    // Not what the window showed before: that may have been another project's.
+    EXPECT_EQ(window.modbusStartAddress()->text(), "1");
     EXPECT_TRUE(window.serial485()->isChecked());
+    // The positions after the fault would be lost: "OK" refuses, the file stays as it is.
+    const std::string damaged = read();
+    sink.entries.clear();
+    window.BitBtn1Click();
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{mk::incomplete_file_text("pargen.xml")});
+    EXPECT_EQ(read(), damaged);
 
     sink.entries.clear();
     write("this is not XML");
     window.FormShow();
     EXPECT_EQ(sink.texts(), std::vector<std::string>{"Error in reading file XML"});
-    EXPECT_EQ(window.devIdA()->text(), "5");
+    EXPECT_EQ(window.devIdA()->text(), "1");
 }
 
-TEST_F(FpargenWindow, ProjectWithoutFileKeepsTheOtherProjectsValues) {
+TEST_F(FpargenWindow, ProjectWithoutFileShowsTheDefaultsNotTheOtherProjectsValues) {
     mk::TParGen r;
     r.idA = "42";
-    r.devnetip = {"192", "168", "1", "2"};
+    r.devnetip = {"10", "1", "2", "3"};
+    r.readCommunity = "projectA";
     mk::save_pargen(pargen(), r);
     window.FormShow();
     EXPECT_TRUE(sink.entries.empty());
+    window.BitBtn2Click();
 
     state.project_dir = projectB();
     window.FormShow();
     EXPECT_EQ(sink.texts(), std::vector<std::string>{"File XML not found"});
-    EXPECT_EQ(window.devIdA()->text(), "42");
+    EXPECT_EQ(window.devIdA()->text(), "1");
     window.BitBtn1Click();
-    EXPECT_EQ(read(), mk::serialize_pargen(r));
-    EXPECT_EQ(address, "192.168.1.2");
+    EXPECT_EQ(read(), mk::serialize_pargen(mk::TParGen{}));
+    EXPECT_EQ(address, "0.0.0.0");
 }
 
 TEST_F(FpargenWindow, FailedSaveKeepsTheWindowOpenAndChangesNothing) {

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/edit_session.h"
 #include "core/message_sink.h"
 #include "core/project_state.h"
 #include "tables/rpdo_schema.h"
@@ -183,7 +184,9 @@ TEST_F(RpdoWindow, CancelDiscardsWhatWasTyped) {
     writeFile("<rpdodef>" + row("0x181", "1", "8") + "</rpdodef>");
     open();
     type(0, Cobid, "0x999");
+    sink.answers = {true};
     window->BitBtn2Click();
+    EXPECT_EQ(sink.questions, std::vector<std::string>{mk::kMsgDiscardChanges.data()});
     EXPECT_FALSE(window->isVisible());
     open();
     EXPECT_EQ(cell(0, Cobid), "0x181");
