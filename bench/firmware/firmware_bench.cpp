@@ -140,6 +140,24 @@ void BM_UpdateDevice(benchmark::State& state) {
         state.SkipWithError(sink.entries.front().text.c_str());
 }
 
+// The merge alone, in memory: the base image's lines checked, both banks merged, the image
+// joined, without any file being written.
+void BM_MergeInMemory(benchmark::State& state) {
+    const auto base = mk::read_file_limited(master_dir() / "RZ41902_15_3.sx", mk::kMaxImageSize);
+    mk::Banks banks;
+    mk::RecordingSink sink;
+    mk::NoProgress progress;
+    if (!base || !mk::build_and_write_banks(project(), banks, sink, mk::FixedClock({2024, 3, 5})))
+        state.SkipWithError("no base image or no banks");
+    for (auto _ : state) {
+        const mk::MergedImage image = mk::merge_image_text(*base, "RZ41902_15_3.sx", banks.bank(1),
+                                                           banks.bank(2), sink, progress);
+        if (image.outcome != mk::MergeOutcome::Merged)
+            state.SkipWithError("the merge did not complete");
+        benchmark::DoNotOptimize(image.text.data());
+    }
+}
+
 void BM_MosaicorBuildCommand(benchmark::State& state) {
     for (auto _ : state)
         run({MK_BUILD_COMMAND, "--master", master_dir().string(), "--time", "2024-03-05T14:37:09",
@@ -164,6 +182,7 @@ void BM_CatBaseImage(benchmark::State& state) {
 }
 
 BENCHMARK(BM_UpdateDevice)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK(BM_MergeInMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_MosaicorBuildCommand)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_SrecCatReplaceBankPages)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_CatBaseImage)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);

@@ -55,6 +55,17 @@ std::vector<std::string> bank_output_names() {
     return names;
 }
 
+fs::path commit_record_path(const fs::path& project_dir) {
+    return project_dir / "bin" / kCommitRecordName;
+}
+
+std::vector<OutputFolder> project_output_folders(const fs::path& project_dir,
+                                                 std::vector<std::string> images) {
+    std::vector<std::string> bin = bank_output_names();
+    bin.push_back(kCommitRecordName);
+    return {{project_dir / "bin", std::move(bin)}, {project_dir, std::move(images)}};
+}
+
 void add_bank_outputs(OutputSet& set, const fs::path& project_dir, const Banks& banks) {
     const fs::path bin = project_dir / "bin";
     for (int n = 1; n <= kBankCount; ++n) {
@@ -72,6 +83,7 @@ UserError output_error_message(const OutputError& e) {
 void write_bank_outputs(const fs::path& project_dir, const Banks& banks) {
     OutputSet set;
     add_bank_outputs(set, project_dir, banks);
+    set.record_in(commit_record_path(project_dir));
     try {
         set.commit();
     } catch (const OutputError& e) {

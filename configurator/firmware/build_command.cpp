@@ -46,7 +46,13 @@ std::string build_command_usage() {
            "~/.local/share/Mosaicor_Kv/MASTER when XDG_DATA_HOME is not set.\n"
            "\n"
            "The outputs are replaced as one set: when the build cannot deliver all of them,\n"
-           "every file of an earlier build stays as it was.\n"
+           "every file of an earlier build stays as it was. The commit record\n"
+           "bin/outputs.set, put in place last, names the set with the size and a hash of\n"
+           "each file; a build cut off before it is put back by the next build.\n"
+           "\n"
+           "Every line of the base image is checked before anything is written, and the\n"
+           "merged image is read back: it must hold the banks in their pages and the base\n"
+           "image's bytes everywhere else.\n"
            "\n"
            "Messages go to standard error, one per line; a message's further lines are\n"
            "indented.\n"
@@ -208,9 +214,10 @@ int run_build_command(const BuildOptions& options, const std::vector<fs::path>& 
         const auto plan = prepare_firmware(masters, project, layout, sink, false);
         if (!plan)
             return kExitFailed;
-        const auto base = read_file_limited(plan->base_image(), kMaxImageSize);
+        std::error_code why;
+        const auto base = read_file_limited(plan->base_image(), kMaxImageSize, &why);
         if (!base) {
-            sink.show(kMsgNewSxNotCreate, MessageKind::Error);
+            sink.show(cannot_read_message(plan->base_image(), why), MessageKind::Error);
             return kExitFailed;
         }
         NoProgress progress;
@@ -222,11 +229,12 @@ int run_build_command(const BuildOptions& options, const std::vector<fs::path>& 
         image_path = plan->merged_image();
         outputs.add(image_path, std::move(image.text));
     }
+    outputs.record_in(commit_record_path(project));
     try {
         outputs.commit();
     } catch (const OutputError& e) {
         if (e.target() == image_path)
-            sink.show(kMsgNewSxNotCreate, MessageKind::Error);
+            sink.show(output_not_created_message(e), MessageKind::Error);
         else
             sink.show(output_error_message(e).what(), MessageKind::Error);
         return kExitFailed;

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "core/project_state.h"
+#include "firmware/file_kind.h"
 
 namespace mk {
 
@@ -28,6 +29,21 @@ std::string base_image_not_found_message(const std::string& base_name,
     return text;
 }
 
+std::string loader_not_found_message(const fs::path& program_dir) {
+    return std::string(kMsgLoaderNotFound) + "\nLooked for in:\n  " + program_dir.string() +
+           not_a_file_note(program_dir / kLoaderFileName);
+}
+
+std::string loader_not_started_message(const fs::path& loader, const std::error_code& why) {
+    std::string note = not_a_file_note(loader);
+    if (note.empty()) {
+        note.append("\n").append(loader.string()).append(": ").append(why.message());
+        if (why == std::errc::permission_denied)
+            note += " (the file is not executable)";
+    }
+    return std::string(kMsgLoaderNotStarted) + note;
+}
+
 std::optional<FirmwarePlan> prepare_firmware(const std::vector<fs::path>& master_dirs,
                                              const fs::path& project_dir, int pdo_layout,
                                              MessageSink& sink, bool make_master_current) {
@@ -41,7 +57,11 @@ std::optional<FirmwarePlan> prepare_firmware(const std::vector<fs::path>& master
         return fs::is_regular_file(dir / plan.base_name, ec);
     });
     if (found == master_dirs.end()) {
-        sink.show(base_image_not_found_message(plan.base_name, master_dirs), MessageKind::Error);
+        std::string text = base_image_not_found_message(plan.base_name, master_dirs);
+        // Something of the image's name that is no file is named with what it is.
+        for (const fs::path& dir : master_dirs)
+            text += not_a_file_note(dir / plan.base_name);
+        sink.show(text, MessageKind::Error);
         return std::nullopt;
     }
     plan.master_dir = *found;
@@ -82,7 +102,7 @@ void execute_update(const FirmwarePlan& plan, int port_index, const fs::path& pr
     const fs::path loader = program_dir / kLoaderFileName;
     std::error_code ec;
     if (!fs::exists(loader, ec)) {
-        sink.show(kMsgLoaderNotFound, MessageKind::Error);
+        sink.show(loader_not_found_message(program_dir), MessageKind::Error);
         return;
     }
     if (holds_loader_delimiter(plan.merged_image().native())) {
@@ -90,7 +110,8 @@ void execute_update(const FirmwarePlan& plan, int port_index, const fs::path& pr
                   MessageKind::Error);
         return;
     }
-    starter.start(loader, loader_parameters(plan, port_index));
+    if (const std::error_code why = starter.start(loader, loader_parameters(plan, port_index)))
+        sink.show(loader_not_started_message(loader, why), MessageKind::Error);
 }
 
 } // namespace mk

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "core/message_sink.h"
@@ -16,6 +17,8 @@ inline constexpr const char* kBaseImage15Rpdo = "RZ41902_15_3.sx";
 inline constexpr const char* kBaseImage8Rpdo = "RZ41902_8_8.sx";
 inline constexpr const char* kLoaderFileName = "Progmule.exe";
 inline constexpr std::string_view kMsgLoaderNotFound = "Progmule.exe Not Found, Procedure Aborted";
+inline constexpr std::string_view kMsgLoaderNotStarted =
+    "Progmule.exe Not Started, Procedure Aborted";
 inline constexpr std::string_view kMsgError = "Error";
 inline constexpr std::string_view kMsgLoaderPathRefused =
     "Progmule.exe not started: the path of the new image holds a double quote (\") or ¶, which "
@@ -27,6 +30,14 @@ std::string base_image_name(int pdo_layout);
 // and the one to put it in (the last of them).
 std::string base_image_not_found_message(const std::string& base_name,
                                          const std::vector<std::filesystem::path>& searched);
+
+// "Progmule.exe Not Found, Procedure Aborted", then the folder it was looked for in (and what
+// stands there in its place, a dangling link for one).
+std::string loader_not_found_message(const std::filesystem::path& program_dir);
+// "Progmule.exe Not Started, Procedure Aborted", then the loader's path and why the system could
+// not start it.
+std::string loader_not_started_message(const std::filesystem::path& loader,
+                                       const std::error_code& why);
 
 // What the firmware window fixes when it opens and uses when the merge runs.
 struct FirmwarePlan {
@@ -64,7 +75,8 @@ std::string loader_parameters(const FirmwarePlan& plan, int port_index);
 // "Execute update firmware": the merge, then, when it made a new image, the loader from the
 // program directory with the parameter string, started without waiting for it. A merge that
 // stopped or inserted no bank never reaches the loader, nor does an image whose path holds a
-// sign of the command line (kMsgLoaderPathRefused and the path).
+// sign of the command line (kMsgLoaderPathRefused and the path); a loader that is missing or
+// cannot be started is reported with where it was looked for and why.
 void execute_update(const FirmwarePlan& plan, int port_index,
                     const std::filesystem::path& program_dir, MessageSink& sink,
                     MergeProgress& progress, ProgramStarter& starter);

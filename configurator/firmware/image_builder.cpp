@@ -8,6 +8,7 @@
 #include "core/table_file.h"
 #include "core/user_error.h"
 #include "firmware/field_value.h"
+#include "firmware/file_kind.h"
 #include "firmware/image_writer.h"
 #include "tables/emcy_schema.h"
 #include "tables/emcy_word_schema.h"
@@ -39,7 +40,10 @@ struct Build {
 
     std::uint16_t& word(int number) { return words[static_cast<std::size_t>(number - 1)]; }
     std::uint16_t fv(std::string_view text) { return field_value(text, sink); }
-    void missing(std::string_view message) { sink.show(message, MessageKind::Information); }
+    // A dangling link or a loop of links in the file's place is named beside the message.
+    void missing(std::string_view message, const fs::path& file) {
+        sink.show(std::string(message) + not_a_file_note(file), MessageKind::Information);
+    }
     bool stood_in(const fs::path& file) const {
         return stand_in && file.filename() == stand_in->file_name;
     }
@@ -96,7 +100,7 @@ void sdo_section(Build& b) {
     std::uint16_t count = 0;
     const fs::path file = sdo_file::schema.path_in(b.dir);
     if (!b.present(file)) {
-        b.missing(kMsgSdoXmlNotFound);
+        b.missing(kMsgSdoXmlNotFound, file);
     } else {
         read_table(b, file, [&](const TableDocument& doc) {
             using namespace sdo_file;
@@ -126,7 +130,7 @@ void stored_pdo_section(Build& b) {
     b.out.set_region("stored-PDO table", kBank1End);
     const fs::path file = sdopdo_file::schema.path_in(b.dir);
     if (!b.present(file)) {
-        b.missing(kMsgSdoPdoXmlNotFound);
+        b.missing(kMsgSdoPdoXmlNotFound, file);
         return;
     }
     const auto start = static_cast<std::uint16_t>(b.out.position());
@@ -175,16 +179,20 @@ std::string byte_number_message(const std::string& selection) {
            " names a message byte above 5. Build stopped.";
 }
 
+std::string count_of(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 std::vector<EmcyEntry> read_emcy(Build& b, std::uint16_t& register_rows) {
     std::vector<EmcyEntry> entries;
     const fs::path def_file = emcy_file::schema.path_in(b.dir);
     const fs::path word_file = emcy_word_file::schema.path_in(b.dir);
     if (!b.present(def_file)) {
-        b.missing(kMsgEmcyXmlNotFound);
+        b.missing(kMsgEmcyXmlNotFound, def_file);
         return entries;
     }
     if (!b.present(word_file)) {
-        b.missing(kMsgEmcyWordXmlNotFound);
+        b.missing(kMsgEmcyWordXmlNotFound, word_file);
         return entries;
     }
     const TableDocument defs = load_table(b, def_file);
@@ -236,6 +244,12 @@ std::vector<EmcyEntry> read_emcy(Build& b, std::uint16_t& register_rows) {
     // to the wrong EMCY row.
     if (groups.stray_at)
         throw UserError(reading_error(word_file));
+    // Rows and groups are paired by position; those beyond the shorter file have no partner and
+    // stay out of the image, which the user must know.
+    const std::size_t rows_left = defs.row_count() - groups.paired.size();
+    if (rows_left + groups.surplus > 0)
+        b.sink.show(emcy_left_out_message(entries.size(), rows_left, groups.surplus),
+                    MessageKind::Warning);
     return entries;
 }
 
@@ -283,7 +297,7 @@ void receive_pdo_section(Build& b) {
     std::uint16_t count = 0;
     const fs::path file = rpdo_file::schema.path_in(b.dir);
     if (!b.present(file)) {
-        b.missing(kMsgReaderPdoXmlNotFound);
+        b.missing(kMsgReaderPdoXmlNotFound, file);
     } else {
         read_table(b, file, [&](const TableDocument& doc) {
             using namespace rpdo_file;
@@ -380,7 +394,7 @@ void write_parameters(Build& b, const TableDocument& doc) {
 void parameter_section(Build& b) {
     const fs::path file = pargen_file::schema.path_in(b.dir);
     if (!b.present(file)) {
-        b.missing(kMsgParametresXmlNotFound);
+        b.missing(kMsgParametresXmlNotFound, file);
         return;
     }
     read_table(b, file, [&](const TableDocument& doc) { write_parameters(b, doc); });
@@ -391,7 +405,7 @@ void transmit_pdo_section(Build& b) {
     b.out.set_region("transmit-PDO table", kBankSize);
     const fs::path file = tpdo_file::schema.path_in(b.dir);
     if (!b.present(file)) {
-        b.missing(kMsgTransmitPdoXmlNotFound);
+        b.missing(kMsgTransmitPdoXmlNotFound, file);
         return;
     }
     read_table(b, file, [&](const TableDocument& doc) {
@@ -408,6 +422,19 @@ void transmit_pdo_section(Build& b) {
 }
 
 } // namespace
+
+std::string emcy_left_out_message(std::size_t paired, std::size_t rows_left,
+                                  std::size_t groups_left) {
+    const std::string rows = count_of(paired + rows_left, "row", "rows");
+    const std::string groups = count_of(paired + groups_left, "group", "groups");
+    const std::string left =
+        rows_left > 0
+            ? count_of(rows_left, "row of emcydef.xml was", "rows of emcydef.xml were")
+            : count_of(groups_left, "group of emcyword.xml was", "groups of emcyword.xml were");
+    return "EMCY tables of different length: emcydef.xml has " + rows + ", emcyword.xml " + groups +
+           ". The image holds the " + std::to_string(paired) +
+           " EMCY entries paired by position; " + left + " left out.";
+}
 
 void build_image(const std::filesystem::path& project_dir, Banks& banks, MessageSink& sink,
                  const Clock& clock) {

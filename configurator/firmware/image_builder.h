@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "core/message_sink.h"
@@ -23,6 +24,11 @@ inline constexpr std::string_view kMsgReaderPdoXmlNotFound = "File reader PDO xm
 inline constexpr std::string_view kMsgParametresXmlNotFound = "File Parametres xml not found";
 inline constexpr std::string_view kMsgTransmitPdoXmlNotFound = "File Transmit PDO xml not found";
 
+// "EMCY tables of different length: emcydef.xml has 3 rows, emcyword.xml 2 groups. The image
+// holds the 2 EMCY entries paired by position; 1 row of emcydef.xml was left out."
+std::string emcy_left_out_message(std::size_t paired, std::size_t rows_left,
+                                  std::size_t groups_left);
+
 // Fills banks 1 and 2 from the seven table files of the project directory, section by section:
 // SDO access table and stored-PDO table in bank 1; EMCY tables, receive-PDO table, parameter
 // block with the table directory, and transmit-PDO table in bank 2.
@@ -30,7 +36,8 @@ inline constexpr std::string_view kMsgTransmitPdoXmlNotFound = "File Transmit PD
 // Banks 1 and 2 are cleared first, so the image depends on the project alone and not on what an
 // earlier build of the same run left behind; banks 3 to 5 are never written.
 //
-// Missing files and field texts that are not numbers are reported through the sink and the build
+// Missing files, field texts that are not numbers and EMCY rows or groups without a partner in
+// the other EMCY file are reported through the sink and the build
 // goes on. An error that stops the build (a file that is not XML, an absent attribute, a number
 // of the EMCY files that is not integer text, a table that does not fit where it belongs) is
 // thrown as UserError with the user's text; the banks then hold what was written before it.

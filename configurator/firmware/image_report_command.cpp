@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "firmware/image_layout.h"
 #include "firmware/image_reader.h"
 #include "firmware/image_source.h"
 
@@ -98,12 +99,18 @@ std::string stamp_of(const ImageView& v) {
     return date && time ? date->text + " " + time->text : "";
 }
 
+struct Inspected {
+    ImageBanks banks;
+    ImageView view;
+};
+
 // Loads and reads one source; an error is written to `err` naming the source.
-std::optional<ImageView> inspect_source(const fs::path& source, std::ostream& err) {
+std::optional<Inspected> inspect_source(const fs::path& source, std::ostream& err) {
     try {
-        const ImageBanks banks = load_image_source(source);
+        ImageBanks banks = load_image_source(source);
         try {
-            return view_of(read_image(banks.bank1, banks.bank2));
+            ImageView view = view_of(read_image(banks.bank1, banks.bank2));
+            return Inspected{std::move(banks), std::move(view)};
         } catch (const ImageError& e) {
             // The reader knows places in the banks only; the source is named here.
             err << "mosaicor-inspect: " << source.string() << ": " << e.what() << "\n";
@@ -115,6 +122,39 @@ std::optional<ImageView> inspect_source(const fs::path& source, std::ostream& er
         err << "mosaicor-inspect: " << source.string() << ": not enough memory to read it\n";
     }
     return std::nullopt;
+}
+
+// The bank files of two folders, byte for byte: banks 3 to 5 always; banks 1 and 2 when the
+// configurations are equal, for bytes that no table holds (the build date and time left out).
+std::vector<std::string> bank_file_differences(const ImageBanks& a, const ImageBanks& b,
+                                               bool configurations_equal) {
+    std::vector<std::string> out;
+    const auto compare = [&](int bank, const std::vector<std::uint8_t>& x,
+                             const std::vector<std::uint8_t>& y, const char* what) {
+        if (x.size() != y.size()) {
+            out.push_back("bank" + std::to_string(bank) +
+                          ".bin: " + (x.empty() ? "only in the second" : "only in the first"));
+            return;
+        }
+        std::size_t count = 0, first = 0;
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            const bool stamp =
+                bank == 2 && i >= param_offset::date_word && i < param_offset::time_word + 2;
+            if (x[i] != y[i] && !stamp && count++ == 0)
+                first = i;
+        }
+        if (count > 0)
+            out.push_back("bank" + std::to_string(bank) + ".bin: " + std::to_string(count) +
+                          (count == 1 ? " byte differs" : " bytes differ") + what +
+                          ", the first at offset " + std::to_string(first));
+    };
+    if (configurations_equal) {
+        compare(1, a.bank1, b.bank1, " outside the tables");
+        compare(2, a.bank2, b.bank2, " outside the tables");
+    }
+    for (std::size_t i = 0; i < a.more_banks.size() && i < b.more_banks.size(); ++i)
+        compare(static_cast<int>(i) + 3, a.more_banks[i], b.more_banks[i], "");
+    return out;
 }
 
 } // namespace
@@ -137,12 +177,16 @@ std::string inspect_command_usage() {
            "               column titles; numbers are plain numbers\n"
            "  --diff A B   show what differs between two sources, table by table and row by\n"
            "               row (old -> new); the build date and time are shown but do not\n"
-           "               count as a difference\n"
+           "               count as a difference. Two folders are also compared file by\n"
+           "               file: bank3.bin to bank5.bin, and bank1.bin and bank2.bin outside\n"
+           "               the tables\n"
            "  -h, --help   show this text\n"
            "\n"
            "A source that is not a readable image (a bad S-record checksum, a file cut short,\n"
-           "no bank pages, a table directory pointing outside its bank) is reported on\n"
-           "standard error with the place of the fault.\n"
+           "no bank pages, a table directory pointing outside its bank, a folder whose files\n"
+           "come from two builds) is reported on standard error with the place of the fault.\n"
+           "The files of a folder are one set when each holds what the commit record\n"
+           "bin/outputs.set names and bankg.c holds bank1.bin and bank2.bin.\n"
            "\n"
            "Exit status: showing, 0 shown, 1 the source could not be read, 2 usage error;\n"
            "with --diff, 0 equal, 1 different, 2 a source could not be read or usage error.\n";
@@ -220,7 +264,8 @@ std::string image_json(const ImageView& view, const std::string& source) {
 }
 
 ImageDifferences compare_images(const ImageView& a, const ImageView& b, const std::string& name_a,
-                                const std::string& name_b) {
+                                const std::string& name_b,
+                                const std::vector<std::string>& file_differences) {
     ImageDifferences d;
     std::string& out = d.text;
     out = "Comparing " + name_a + " (built " + stamp_of(a) + ")\n     with " + name_b + " (built " +
@@ -267,6 +312,12 @@ ImageDifferences compare_images(const ImageView& a, const ImageView& b, const st
         if (!section.empty())
             out += "\n" + std::string(ta.title) + "\n" + section;
     }
+    if (!file_differences.empty()) {
+        out += "\nBank files\n";
+        for (const std::string& line : file_differences)
+            out += "  " + line + "\n";
+        d.count += file_differences.size();
+    }
     out += d.count == 0 ? "\nThe configurations are equal.\n"
                         : "\n" + std::to_string(d.count) +
                               (d.count == 1 ? " difference.\n" : " differences.\n");
@@ -279,16 +330,19 @@ int run_inspect_command(const InspectOptions& options, std::ostream& out, std::o
         const auto b = a ? inspect_source(options.sources[1], err) : std::nullopt;
         if (!a || !b)
             return kInspectError;
-        const ImageDifferences d =
-            compare_images(*a, *b, options.sources[0].string(), options.sources[1].string());
+        const std::string name_a = options.sources[0].string();
+        const std::string name_b = options.sources[1].string();
+        const bool equal = compare_images(a->view, b->view, name_a, name_b).count == 0;
+        const ImageDifferences d = compare_images(a->view, b->view, name_a, name_b,
+                                                  bank_file_differences(a->banks, b->banks, equal));
         out << d.text;
         return d.count == 0 ? kInspectEqual : kInspectDifferent;
     }
-    const auto view = inspect_source(options.sources[0], err);
-    if (!view)
+    const auto source = inspect_source(options.sources[0], err);
+    if (!source)
         return kInspectUnreadable;
     const std::string name = options.sources[0].string();
-    out << (options.json ? image_json(*view, name) : image_text(*view, name));
+    out << (options.json ? image_json(source->view, name) : image_text(source->view, name));
     return kInspectShown;
 }
 

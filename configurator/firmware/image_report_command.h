@@ -47,8 +47,11 @@ struct ImageDifferences {
     std::string text;
     std::size_t count = 0;
 };
+// `file_differences` are differences of the bank files that the configurations do not show; they
+// are listed under "Bank files" and counted.
 ImageDifferences compare_images(const ImageView& a, const ImageView& b, const std::string& name_a,
-                                const std::string& name_b);
+                                const std::string& name_b,
+                                const std::vector<std::string>& file_differences = {});
 
 // Runs the command: the result goes to `out`, errors to `err`. Returns the exit status.
 int run_inspect_command(const InspectOptions& options, std::ostream& out, std::ostream& err);

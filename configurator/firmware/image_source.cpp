@@ -8,9 +8,12 @@
 #include <sstream>
 #include <system_error>
 
+#include "firmware/bank_outputs.h"
 #include "firmware/banks.h"
+#include "firmware/file_kind.h"
 #include "firmware/image_reader.h"
 #include "firmware/merge_core.h"
+#include "firmware/output_set.h"
 #include "firmware/srecord_merge.h"
 
 namespace mk {
@@ -72,6 +75,33 @@ std::vector<std::uint8_t> read_bank_file(const fs::path& file) {
     return {content->begin(), content->end()};
 }
 
+// A build that was cut off while it replaced its files leaves some of them new and some old,
+// until the next build puts the earlier set back. Such a mixture is no image.
+void check_one_set(const fs::path& dir, const ImageBanks& banks) {
+    const std::string cut_off = ": the files come from two builds (a build was cut off while it "
+                                "replaced them; the next build of the project puts the earlier "
+                                "set back)";
+    if (const auto record = CommitRecord::read(dir / kCommitRecordName)) {
+        std::error_code ec;
+        for (const CommitRecord::Entry& e : record->entries) {
+            const fs::path file = dir / e.name;
+            if (fs::exists(file, ec) && !holds(file, e))
+                throw ImageError(file.lexically_normal().string() +
+                                 " is not the file that the commit record " + kCommitRecordName +
+                                 " of set " + record->set + " names" + cut_off);
+        }
+    }
+    const fs::path source = dir / "bankg.c";
+    if (const auto text = read_file_limited(source, 4u * kBankSize * 8)) {
+        Banks pair;
+        std::copy(banks.bank1.begin(), banks.bank1.end(), pair.bank(1).begin());
+        std::copy(banks.bank2.begin(), banks.bank2.end(), pair.bank(2).begin());
+        if (*text != bank_source_text(pair))
+            throw ImageError(source.string() +
+                             " does not hold the bytes of bank1.bin and bank2.bin" + cut_off);
+    }
+}
+
 } // namespace
 
 ImageBanks banks_from_srecords(std::string_view text, const std::string& name) {
@@ -81,59 +111,22 @@ ImageBanks banks_from_srecords(std::string_view text, const std::string& name) {
     Page page1{1, bank_first_address(1), banks.bank1};
     Page page2{2, bank_first_address(2), banks.bank2};
     bool ended = false;
-    std::size_t line_number = 0;
-    std::vector<std::uint8_t> bytes;
-    while (!text.empty()) {
-        const std::size_t nl = text.find('\n');
-        std::string_view line = text.substr(0, nl);
-        text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
-        ++line_number;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (line.empty())
-            continue;
-        const std::string place = name + ", line " + std::to_string(line_number);
-        if (line.size() < 4 || line[0] != 'S' || line[1] < '0' || line[1] > '9')
-            throw ImageError(place + ": not an S-record");
-        // Byte count, then the bytes it counts (address, data, checksum), two digits each.
-        bytes.clear();
-        for (std::size_t i = 2; i + 1 < line.size(); i += 2) {
-            const int hi = hex_value(line[i]);
-            const int lo = hex_value(line[i + 1]);
-            if (hi < 0 || lo < 0)
-                throw ImageError(place +
-                                 ": a character that is not a hexadecimal digit at column " +
-                                 std::to_string(hi < 0 ? i + 1 : i + 2));
-            bytes.push_back(static_cast<std::uint8_t>(hi * 16 + lo));
-        }
-        if (line.size() % 2 != 0 || bytes.size() != 1u + bytes[0])
-            throw ImageError(place + ": the record's length does not match its byte count " +
-                             "(the file may be cut short)");
-        unsigned sum = 0;
-        for (std::size_t i = 0; i + 1 < bytes.size(); ++i)
-            sum += bytes[i];
-        const auto expected = static_cast<std::uint8_t>(~sum & 0xFF);
-        if (bytes.back() != expected)
-            throw ImageError(place + ": bad checksum " + hex_text(bytes.back(), 2) +
-                             ", the bytes give " + hex_text(expected, 2));
-        const char type = line[1];
-        if (type == '7' || type == '8' || type == '9') {
+    SRecord record;
+    const TextStop stop = read_srecord_text(text, record, [&](std::string_view, const SRecord& r) {
+        if (r.type == '7' || r.type == '8' || r.type == '9')
             ended = true;
-            continue;
+        if (!r.carries_data())
+            return true;
+        std::uint32_t address = r.address;
+        for (std::size_t i = 0; i < r.data_size; ++i, ++address) {
+            page1.put(address, r.data()[i]);
+            page2.put(address, r.data()[i]);
         }
-        if (type < '1' || type > '3')
-            continue;
-        const std::size_t address_bytes = static_cast<std::size_t>(type - '1') + 2;
-        if (bytes.size() < 2 + address_bytes)
-            throw ImageError(place + ": the record is too short for its address");
-        std::uint32_t address = 0;
-        for (std::size_t i = 1; i <= address_bytes; ++i)
-            address = (address << 8) | bytes[i];
-        for (std::size_t i = 1 + address_bytes; i + 1 < bytes.size(); ++i, ++address) {
-            page1.put(address, bytes[i]);
-            page2.put(address, bytes[i]);
-        }
-    }
+        return true;
+    });
+    if (stop.fault)
+        throw ImageError(name + ", line " + std::to_string(stop.line) + ": " +
+                         describe(stop.fault));
     if (!ended)
         throw ImageError(name + " has no end record (S7, S8 or S9): the file is cut short");
     page1.check_complete(name);
@@ -147,14 +140,25 @@ ImageBanks load_image_source(const fs::path& source) {
         fs::path dir = source;
         if (!fs::exists(dir / "bank1.bin", ec) && fs::exists(dir / "bin" / "bank1.bin", ec))
             dir /= "bin";
-        return {read_bank_file(dir / "bank1.bin"), read_bank_file(dir / "bank2.bin")};
+        ImageBanks banks{read_bank_file(dir / "bank1.bin"), read_bank_file(dir / "bank2.bin"), {}};
+        for (int n = 3; n <= kBankCount; ++n) {
+            const fs::path file = dir / ("bank" + std::to_string(n) + ".bin");
+            banks.more_banks.push_back(fs::exists(file, ec) ? read_bank_file(file)
+                                                            : std::vector<std::uint8_t>{});
+        }
+        check_one_set(dir, banks);
+        return banks;
     }
+    if (const std::string reason = not_a_file_reason(source); !reason.empty())
+        throw ImageError(source.string() + " " + reason);
     if (!fs::exists(source, ec))
         throw ImageError(source.string() + " not found");
-    const auto text = read_file_limited(source, kMaxImageSize);
+    std::error_code why;
+    const auto text = read_file_limited(source, kMaxImageSize, &why);
     if (!text)
         throw ImageError("Cannot read " + source.string() +
-                         " (a firmware image is at most 256 MB)");
+                         (why == std::errc::file_too_large ? " (a firmware image is at most 256 MB)"
+                                                           : ": " + why.message()));
     return banks_from_srecords(*text, source.string());
 }
 

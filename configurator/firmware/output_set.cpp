@@ -6,8 +6,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include <fcntl.h>
 #include <limits.h>
@@ -24,6 +26,35 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kPreviousSuffix = ".mk-old";
 constexpr std::string_view kNoPreviousSuffix = ".mk-none";
+constexpr std::string_view kRecordHeader = "Mosaicor_Kv output set ";
+
+void (*g_rename_observer)(std::size_t) = nullptr;
+
+std::string hex16(std::uint64_t v) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out(16, '0');
+    for (int i = 15; i >= 0; --i, v >>= 4)
+        out[static_cast<std::size_t>(i)] = kHex[v & 0xF];
+    return out;
+}
+
+std::optional<std::string> read_whole(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad())
+        return std::nullopt;
+    return std::move(text).str();
+}
+
+// The name of `target` in a commit record kept in `record_folder`.
+std::string record_name(const fs::path& target, const fs::path& record_folder) {
+    return target.lexically_normal()
+        .lexically_relative(record_folder.lexically_normal())
+        .generic_string();
+}
 
 // The temporary files of the commit in progress, readable from a signal handler: a fixed table
 // of paths, each slot written only while the interrupt signals are held back.
@@ -130,6 +161,85 @@ bool is_temporary_of(const std::string& file, const std::string& name) {
 
 } // namespace
 
+std::uint64_t content_hash(std::string_view bytes) {
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ bytes.size();
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        h = (h ^ word) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+    }
+    std::uint64_t tail = 0;
+    std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
+    h = (h ^ tail) * 0xC4CEB9FE1A85EC53ull;
+    return h ^ (h >> 29);
+}
+
+std::optional<CommitRecord> CommitRecord::read(const fs::path& file) {
+    const auto text = read_whole(file);
+    if (!text || !text->starts_with(kRecordHeader))
+        return std::nullopt;
+    CommitRecord r;
+    std::istringstream lines(*text);
+    std::string line;
+    std::getline(lines, line);
+    r.set = line.substr(kRecordHeader.size());
+    while (std::getline(lines, line)) {
+        // "<hash> <size> <name>": the name last, so that it may hold spaces.
+        const std::size_t a = line.find(' ');
+        const std::size_t b = a == std::string::npos ? a : line.find(' ', a + 1);
+        if (b == std::string::npos || a != 16)
+            return std::nullopt;
+        Entry e;
+        try {
+            e.hash = std::stoull(line.substr(0, a), nullptr, 16);
+            e.size = std::stoull(line.substr(a + 1, b - a - 1));
+        } catch (const std::exception&) {
+            return std::nullopt;
+        }
+        e.name = line.substr(b + 1);
+        r.entries.push_back(std::move(e));
+    }
+    return r;
+}
+
+std::string CommitRecord::text() const {
+    std::string body;
+    for (const Entry& e : entries)
+        body += hex16(e.hash) + " " + std::to_string(e.size) + " " + e.name + "\n";
+    return std::string(kRecordHeader) + hex16(content_hash(body)) + "\n" + body;
+}
+
+const CommitRecord::Entry* CommitRecord::find(std::string_view name) const {
+    for (const Entry& e : entries)
+        if (e.name == name)
+            return &e;
+    return nullptr;
+}
+
+void CommitRecord::put(const std::string& name, std::string_view bytes) {
+    Entry* e = const_cast<Entry*>(find(name));
+    if (!e) {
+        entries.push_back({name, 0, 0});
+        e = &entries.back();
+    }
+    e->size = bytes.size();
+    e->hash = content_hash(bytes);
+}
+
+bool holds(const fs::path& file, const CommitRecord::Entry& entry) {
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec) || fs::file_size(file, ec) != entry.size || ec)
+        return false;
+    const auto bytes = read_whole(file);
+    return bytes && bytes->size() == entry.size && content_hash(*bytes) == entry.hash;
+}
+
+void set_rename_observer(void (*observer)(std::size_t renamed)) {
+    g_rename_observer = observer;
+}
+
 OutputSet::~OutputSet() {
     remove_temporaries();
 }
@@ -139,6 +249,23 @@ void OutputSet::add(fs::path target, std::string bytes) {
     e.named = target;
     e.target = std::move(target);
     e.bytes = std::move(bytes);
+    entries_.push_back(std::move(e));
+}
+
+void OutputSet::record_in(fs::path record) {
+    record_ = std::move(record);
+}
+
+void OutputSet::add_record() {
+    // The files of this set replace their entries; the others keep theirs.
+    CommitRecord r = CommitRecord::read(record_).value_or(CommitRecord{});
+    const fs::path folder = folder_of(record_);
+    for (const Entry& e : entries_)
+        r.put(record_name(e.named, folder), e.bytes);
+    Entry e;
+    e.named = record_;
+    e.target = record_;
+    e.bytes = r.text();
     entries_.push_back(std::move(e));
 }
 
@@ -239,6 +366,8 @@ void OutputSet::replace_targets() {
         }
         forget_temporary(e.temp);
         e.temp.clear();
+        if (g_rename_observer)
+            g_rename_observer(done + 1);
     }
     std::set<fs::path> folders;
     for (const Entry& e : entries_)
@@ -261,6 +390,8 @@ void OutputSet::replace_targets() {
 
 void OutputSet::commit() {
     try {
+        if (!record_.empty())
+            add_record();
         write_temporaries();
         replace_targets();
     } catch (...) {
@@ -289,7 +420,8 @@ ProjectLock::~ProjectLock() {
         ::close(fd_);
 }
 
-void clean_up_interrupted_outputs(const fs::path& folder, std::span<const std::string> names) {
+void clean_up_interrupted_outputs(const fs::path& folder, std::span<const std::string> names,
+                                  bool committed) {
     std::error_code ec;
     // The folders to look for temporaries in, with the names looked for in each.
     std::map<fs::path, std::set<std::string>> temporaries;
@@ -307,10 +439,12 @@ void clean_up_interrupted_outputs(const fs::path& folder, std::span<const std::s
         if (fs::exists(fs::symlink_status(previous, ec))) {
             // When the rename never happened, the link and the target are the same file and the
             // rename leaves both: the link then simply goes.
-            ::rename(previous.c_str(), target.c_str());
+            if (!committed)
+                ::rename(previous.c_str(), target.c_str());
             ::unlink(previous.c_str());
         } else if (fs::exists(fs::symlink_status(none, ec))) {
-            ::unlink(target.c_str());
+            if (!committed)
+                ::unlink(target.c_str());
             ::unlink(none.c_str());
         }
     }
@@ -323,6 +457,37 @@ void clean_up_interrupted_outputs(const fs::path& folder, std::span<const std::s
                     ::unlink(it->path().c_str());
         }
     }
+}
+
+void recover_interrupted_outputs(const fs::path& record, std::span<const OutputFolder> folders) {
+    const auto committed_record = CommitRecord::read(record);
+    const fs::path record_folder = folder_of(record);
+    std::error_code ec;
+    bool interrupted = false;
+    bool committed = committed_record.has_value();
+    for (const OutputFolder& f : folders) {
+        for (const std::string& name : f.names) {
+            const fs::path target = f.folder / name;
+            // The way back of an output that is a link lies beside the file it leads to.
+            fs::path replaced = target;
+            try {
+                replaced = replaced_file(target);
+            } catch (const std::system_error&) {
+            }
+            if (!fs::exists(fs::symlink_status(beside(replaced, kPreviousSuffix), ec)) &&
+                !fs::exists(fs::symlink_status(beside(replaced, kNoPreviousSuffix), ec)))
+                continue;
+            const std::string entry = record_name(target, record_folder);
+            if (entry == record_name(record, record_folder))
+                continue; // the record is the commit point, not a file of the set
+            interrupted = true;
+            const CommitRecord::Entry* e =
+                committed_record ? committed_record->find(entry) : nullptr;
+            committed = committed && e && holds(target, *e);
+        }
+    }
+    for (const OutputFolder& f : folders)
+        clean_up_interrupted_outputs(f.folder, f.names, interrupted && committed);
 }
 
 void remove_temporaries_on_interrupt() {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -23,6 +25,35 @@ private:
     std::filesystem::path target_;
     std::error_code code_;
 };
+
+// The commit record of an output set: one file, written last and put in place by a rename like
+// the others, that names the set and gives the size and content hash of each file in it (named
+// relative to the record's folder). Once it is in place the set is complete; before, the files
+// that were already replaced do not match it, and the next build puts their earlier versions
+// back. Entries of files that a later, smaller set did not replace are kept.
+inline constexpr const char* kCommitRecordName = "outputs.set";
+
+struct CommitRecord {
+    struct Entry {
+        std::string name;
+        std::uintmax_t size = 0;
+        std::uint64_t hash = 0;
+    };
+    std::string set; // 16 hexadecimal digits, derived from the entries
+    std::vector<Entry> entries;
+
+    // Nothing when the file is absent or is not a commit record.
+    static std::optional<CommitRecord> read(const std::filesystem::path& file);
+    std::string text() const;
+    const Entry* find(std::string_view name) const;
+    void put(const std::string& name, std::string_view bytes);
+};
+
+// A 64-bit hash of file contents, for telling the files of two builds apart.
+std::uint64_t content_hash(std::string_view bytes);
+
+// Whether `file` holds what `entry` says: same size, same hash.
+bool holds(const std::filesystem::path& file, const CommitRecord::Entry& entry);
 
 // The files one build replaces, replaced as one set: the bank files, bankg.c and the merged
 // image must never be a mixture of two builds, and none may be cut short.
@@ -50,6 +81,8 @@ public:
     OutputSet& operator=(const OutputSet&) = delete;
 
     void add(std::filesystem::path target, std::string bytes);
+    // commit() also writes this commit record, after every other file of the set.
+    void record_in(std::filesystem::path record);
     void commit();
     std::size_t size() const { return entries_.size(); }
 
@@ -69,7 +102,10 @@ private:
     void roll_back(std::size_t replaced);
     void remove_temporaries();
 
+    void add_record();
+
     std::vector<Entry> entries_;
+    std::filesystem::path record_;
 };
 
 // The lock one build holds on its project folder, so that two builds of the same project (the
@@ -92,13 +128,30 @@ private:
 inline constexpr const char* kMsgBuildRunning =
     "Another build of this project is running: wait until it has ended,Abort Procedure";
 
-// Puts back what a run that was cut off left in `folder` for the outputs named in `names`: the
-// previous version of a set whose replacement was not finished, and removes the temporary files
-// of these outputs (".<name>." and six letters or digits). For an output that is a symbolic link
-// the same is done beside the file it leads to. Other files, hidden or not, are never touched.
-// Call it while holding the ProjectLock.
+// Puts in order what a run that was cut off left in `folder` for the outputs named in `names`:
+// a set whose replacement was not finished gets its previous versions back, unless `committed`
+// (its commit record was already in place), when the new versions stay; and the temporary files
+// of these outputs (".<name>." and six letters or digits) are removed. For an output that is a
+// symbolic link the same is done beside the file it leads to. Other files, hidden or not, are
+// never touched. Call it while holding the ProjectLock.
 void clean_up_interrupted_outputs(const std::filesystem::path& folder,
-                                  std::span<const std::string> names);
+                                  std::span<const std::string> names, bool committed = false);
+
+// The outputs of one project: each folder with the names of the outputs in it.
+struct OutputFolder {
+    std::filesystem::path folder;
+    std::vector<std::string> names;
+};
+
+// What a run that was cut off left among the outputs, put in order as one set: when every output
+// that still has its previous version beside it holds what the commit record `record` names, the
+// set was committed and stays; otherwise every output gets its previous version back.
+void recover_interrupted_outputs(const std::filesystem::path& record,
+                                 std::span<const OutputFolder> folders);
+
+// For tests: called after each file of a commit has been renamed into place, with the number
+// renamed so far, so that a test can stop the program exactly there.
+void set_rename_observer(void (*observer)(std::size_t renamed));
 
 // For a program that may be interrupted: on SIGINT or SIGTERM the temporary files of a commit
 // in progress are removed, then the program ends by that signal as it would have without this.

@@ -6,9 +6,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "core/message_sink.h"
 #include "firmware/merge_core.h"
+#include "firmware/output_set.h"
 
 namespace mk {
 
@@ -33,6 +35,19 @@ std::string no_end_record_message(const std::string& image_name, bool cr_line_en
 std::string record_after_end_message(const std::string& image_name, std::size_t end_line);
 // "Bank 1 was not inserted: <image> has no S2 records in its page (0x388000 to 0x38BFFF)".
 std::string bank_not_inserted_message(int bank, const std::string& image_name);
+// A line of the base image that is not a well-formed S-record: "File New Sx Not Create,Abort
+// Procedure", then "<image>, line <n>: <fault>".
+std::string damaged_line_message(const std::string& image_name, std::size_t line,
+                                 const LineFault& fault);
+// "File New Sx Not Create,Abort Procedure" for an input file that cannot be read, with the reason
+// on a line of its own.
+std::string cannot_read_message(const std::filesystem::path& file, const std::error_code& why);
+// "File New Sx Not Create,Abort Procedure" for a merged image that cannot be written, with the
+// file and the system's reason on a line of its own.
+std::string output_not_created_message(const OutputError& e);
+// A merged image that its read-back does not prove right: "File New Sx Not Create,Abort
+// Procedure", then what is wrong.
+std::string image_not_proved_message(const std::string& image_name, const std::string& wrong);
 
 // How a merge ended. Only the first two leave a new image.
 enum class MergeOutcome {
@@ -51,10 +66,12 @@ struct MergedImage {
     std::string text; // the new image, when one is made
 };
 
-// Both passes over a base image held in memory, with the merge's messages: a pass that stops
-// ("File New Sx Not Create,Abort Procedure" for a line that is not an S-record, the missing S9
-// message) gives Failed; each bank that was not inserted is named; with neither inserted the
-// merge ends with "No bank was inserted...". `image_name` names the base image in messages.
+// Both passes over a base image held in memory, with the merge's messages. Every line of the base
+// image is checked first: a damaged line, a missing S9 line or a data record after it gives
+// Failed. Each bank that was not inserted is named; with neither inserted the merge ends with
+// "No bank was inserted...". The new image is then read back and must hold exactly the banks in
+// their pages and the base image's bytes everywhere else; otherwise it is Failed too.
+// `image_name` names the base image in messages.
 MergedImage merge_image_text(std::string_view base, const std::string& image_name,
                              std::span<const std::uint8_t> bank1,
                              std::span<const std::uint8_t> bank2, MessageSink& sink,
@@ -77,9 +94,10 @@ MergeOutcome merge_all(const std::filesystem::path& base_image,
                        const std::filesystem::path& project_dir, const std::string& output_name,
                        MessageSink& sink, MergeProgress& progress);
 
-// Reads a whole file of at most `limit` bytes; nothing when it cannot be read or is larger.
+// Reads a whole file of at most `limit` bytes; nothing when it cannot be read or is larger, with
+// the reason in `why` (std::errc::file_too_large for a larger file) when it is given.
 std::optional<std::string> read_file_limited(const std::filesystem::path& path,
-                                             std::uintmax_t limit);
+                                             std::uintmax_t limit, std::error_code* why = nullptr);
 
 // Firmware images are a few hundred kilobytes; anything far larger is not one.
 inline constexpr std::uintmax_t kMaxImageSize = 256u * 1024u * 1024u;

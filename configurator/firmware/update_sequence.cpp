@@ -23,16 +23,14 @@ std::optional<ProjectLock> begin_project_build(const fs::path& project_dir, Mess
     // Earlier versions of the merge went through a record file in bin and stage files in the
     // project folder; a killed run left their hidden temporaries, often the size of an image.
     // The files themselves are left alone: a user's file may have such a name.
-    std::vector<std::string> bin_names = bank_output_names();
-    bin_names.push_back("Bin.sx");
-    clean_up_interrupted_outputs(project_dir / "bin", bin_names);
-    std::vector<std::string> project_names = {"New_" + base_image_name(0),
-                                              "New_" + base_image_name(1)};
+    std::vector<std::string> images = {"New_" + base_image_name(0), "New_" + base_image_name(1)};
     for (int stage = 1; stage <= kBankCount; ++stage)
-        project_names.push_back("\xC2\xB0"
-                                "B" +
-                                std::to_string(stage) + "\xC2\xB0.sx");
-    clean_up_interrupted_outputs(project_dir, project_names);
+        images.push_back("\xC2\xB0"
+                         "B" +
+                         std::to_string(stage) + "\xC2\xB0.sx");
+    std::vector<OutputFolder> folders = project_output_folders(project_dir, std::move(images));
+    folders[0].names.push_back("Bin.sx");
+    recover_interrupted_outputs(commit_record_path(project_dir), folders);
     return lock;
 }
 

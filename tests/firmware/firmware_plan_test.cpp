@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "firmware/firmware_plan.h"
@@ -77,7 +78,8 @@ TEST_F(FirmwarePlanTest, BaseImageComesFromTheFirstMasterThatHoldsItOrTheUserIsT
               std::vector<std::string>{
                   "Error file RZ41902_8_8.sx not found\nLooked for in:\n  " + beside.string() +
                   "\n  " + data.string() +
-                  "\nCopy RZ41902_8_8.sx, supplied with the device, into:\n  " + data.string()});
+                  "\nCopy RZ41902_8_8.sx, supplied with the device, into:\n  " + data.string() +
+                  "\n" + (beside / "RZ41902_8_8.sx").string() + " is a folder, not a file"});
     EXPECT_EQ(sink.entries[0].kind, MessageKind::Error);
 }
 
@@ -121,7 +123,9 @@ TEST_F(FirmwarePlanTest, ExecuteMergesAndStartsTheLoaderDetachedWithItsParameter
     // Without the loader the merged image is still made, and the message follows.
     execute_update(*plan, 2, dir.path(), sink, progress, starter);
     EXPECT_TRUE(fs::exists(project / "New_RZ41902_15_3.sx"));
-    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Progmule.exe Not Found, Procedure Aborted"});
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{
+                                "Progmule.exe Not Found, Procedure Aborted\nLooked for in:\n  " +
+                                dir.path().string()});
 
     sink.entries.clear();
     const fs::path record = dir.path() / "loader-args.txt";
@@ -142,9 +146,68 @@ TEST_F(FirmwarePlanTest, ExecuteMergesAndStartsTheLoaderDetachedWithItsParameter
     EXPECT_FALSE(fs::exists(record));
 }
 
+// A loader that is there but cannot run, or is not there at all, is reported with where it was
+// looked for and why; the merged image is made all the same.
+TEST_F(FirmwarePlanTest, ALoaderThatCannotBeStartedIsNamedWithTheReason) {
+    test::TempDir dir;
+    const fs::path master = dir.path() / "MASTER", project = dir.path() / "demo";
+    const fs::path loader = dir.path() / "Progmule.exe";
+    fs::create_directories(master);
+    fs::create_directories(project / "bin");
+    for (int n = 1; n <= 5; ++n)
+        test::write_text(project / "bin" / ("bank" + std::to_string(n) + ".bin"),
+                         std::string(16384, '\0'));
+    test::write_text(master / "RZ41902_15_3.sx", "S224388000" + std::string(64, '0') +
+                                                     "23\r\nS224398000" + std::string(64, '0') +
+                                                     "22\r\nS9030000FC\r\n");
+    struct Row {
+        const char* name;
+        std::function<void()> make;
+        std::string message;
+    };
+    const std::string not_started = "Progmule.exe Not Started, Procedure Aborted\n";
+    const std::vector<Row> rows = {
+        {"a folder", [&] { fs::create_directory(loader); },
+         not_started + loader.string() + " is a folder, not a file"},
+        {"not executable",
+         [&] {
+             test::write_text(loader, "#!/bin/sh\n");
+             fs::permissions(loader, fs::perms::owner_read | fs::perms::owner_write);
+         },
+         not_started + loader.string() + ": Permission denied (the file is not executable)"},
+        {"a Windows program",
+         [&] {
+             test::write_text(loader, "MZ\x90");
+             fs::permissions(loader, fs::perms::owner_all);
+         },
+         not_started + loader.string() + ": Exec format error"},
+        {"a dangling link", [&] { fs::create_symlink("/nowhere/Progmule.exe", loader); },
+         "Progmule.exe Not Found, Procedure Aborted\nLooked for in:\n  " + dir.path().string() +
+             "\n" + loader.string() +
+             " is a symbolic link to /nowhere/Progmule.exe, which does not exist"},
+    };
+    RecordingSink sink;
+    NoProgress progress;
+    DetachedProgramStarter starter;
+    const auto plan = prepare_firmware({master}, project, 0, sink, true);
+    ASSERT_TRUE(plan);
+    for (const Row& row : rows) {
+        fs::remove_all(loader);
+        fs::remove(project / "New_RZ41902_15_3.sx");
+        row.make();
+        sink.entries.clear();
+        execute_update(*plan, 0, dir.path(), sink, progress, starter);
+        EXPECT_EQ(sink.texts(), std::vector<std::string>{row.message}) << row.name;
+        EXPECT_TRUE(fs::exists(project / "New_RZ41902_15_3.sx")) << row.name;
+    }
+}
+
 // Counts the loader starts instead of starting anything.
 struct CountingStarter : ProgramStarter {
-    void start(const fs::path&, const std::string&) override { ++started; }
+    std::error_code start(const fs::path&, const std::string&) override {
+        ++started;
+        return {};
+    }
     int started = 0;
 };
 

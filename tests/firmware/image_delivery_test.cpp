@@ -3,15 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <sstream>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "firmware/build_command.h"
 #include "firmware/firmware_plan.h"
+#include "firmware/image_report_command.h"
 #include "firmware/output_set.h"
 #include "firmware/srecord_merge.h"
 #include "firmware/update_sequence.h"
@@ -29,9 +34,9 @@ const fs::path kAssets = MK_ASSETS_DIR;
 const std::string kNotCreate = "File New Sx Not Create,Abort Procedure";
 
 std::string s2(std::uint32_t address, std::uint8_t fill = 0xEE) {
-    unsigned sum = 0x05 + (address >> 16) + ((address >> 8) & 0xFF) + (address & 0xFF) + 2 * fill;
+    unsigned sum = 0x06 + (address >> 16) + ((address >> 8) & 0xFF) + (address & 0xFF) + 2 * fill;
     char line[32];
-    std::snprintf(line, sizeof line, "S205%06X%02X%02X%02X", address, fill, fill, ~sum & 0xFF);
+    std::snprintf(line, sizeof line, "S206%06X%02X%02X%02X", address, fill, fill, ~sum & 0xFF);
     return line;
 }
 
@@ -140,7 +145,9 @@ TEST_F(Delivery, APassThatStopsAfterAnS9LineMakesNoImage) {
     set_base(image(s2(0x388000) + "|" + s2(0x398000) + "|S2!!|S9030000FC"));
     sink.entries.clear();
     EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitFailed);
-    EXPECT_EQ(sink.texts(), std::vector<std::string>{kNotCreate});
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{kNotCreate + "\nRZ41902_15_3.sx, line 3: a "
+                                                                  "character that is not a "
+                                                                  "hexadecimal digit at column 3"});
     expect_old_outputs_kept();
 
     // Binary data that happens to hold an S9 line and a line starting with S2.
@@ -177,16 +184,15 @@ TEST_F(Delivery, RecordsAfterAnEndRecordMakeNoImage) {
                                        "(line 2),Abort Procedure"});
     expect_old_outputs_kept();
 
-    // Lines after the end record that carry no data (an empty line, a repeated end record) are
-    // harmless.
-    set_base(image(body + "|S9030000FC||S9030000FC"));
+    // Lines after the end record that carry no data (a repeated end record, an empty last line)
+    // are harmless.
+    set_base(image(body + "|S9030000FC|S9030000FC|"));
     EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitCompleted);
 }
 
 TEST_F(Delivery, ABaseImageWithoutRecordsInTheBankPagesSaysSoAndMakesNoImage) {
-    // Lower-case record types are not S2 records: neither bank has a place in this image.
-    set_base(image("S0030000FC|s224388000" + std::string(64, '0') + "23|s224398000" +
-                   std::string(64, '0') + "22|S9030000FC"));
+    // Records outside the bank pages only: neither bank has a place in this image.
+    set_base(image("S0030000FC|" + s2(0x208000) + "|" + s2(0x3A8000) + "|S9030000FC"));
     EXPECT_FALSE(window_merge());
     EXPECT_EQ(sink.texts(),
               (std::vector<std::string>{
@@ -213,7 +219,7 @@ TEST_F(Delivery, ABaseImageWithoutRecordsInTheBankPagesSaysSoAndMakesNoImage) {
 TEST_F(Delivery, ABaseImageWithoutAnS9LineIsNamedAsSuch) {
     // An S3-format image ends with S7; CR-only line ends leave the S9 inside one long line.
     for (const std::string& base :
-         {image("S0030000FC|S30900388000EEEEEEEE7F|S70500000000FA"),
+         {image("S0030000FC|S30900388000EEEEEEEE86|S70500000000FA"),
           std::string("S0030000FC\r") + s2(0x388000) + "\rS9030000FC\r"}) {
         set_base(base);
         sink.entries.clear();
@@ -280,7 +286,9 @@ TEST_F(Delivery, AWriteThatFailsPartWayKeepsEveryOldOutput) {
         const FileSizeLimit limit(200 * 1024);
         EXPECT_EQ(merge_firmware(*plan, sink, progress), MergeOutcome::Failed);
     }
-    EXPECT_EQ(sink.texts(), std::vector<std::string>{kNotCreate});
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{kNotCreate + "\n" +
+                                                     (project / "New_RZ41902_15_3.sx").string() +
+                                                     ": File too large"});
     EXPECT_TRUE(read_text(project / "New_RZ41902_15_3.sx") == "old New_RZ41902_15_3.sx");
     EXPECT_EQ(hidden_files(project), std::vector<std::string>{});
 }
@@ -390,6 +398,70 @@ TEST_F(Delivery, ASetWhoseReplacementWasCutOffIsPutBackByTheNextBuild) {
     EXPECT_TRUE(begin_project_build(project, sink));
 }
 
+std::size_t g_stop_after = 0;
+void stop_here(std::size_t renamed) {
+    if (renamed == g_stop_after)
+        ::raise(SIGKILL);
+}
+
+// A build stopped right after any of its renames, as by a power cut or a kill: until the next
+// build its folder is refused as a mixture, never called equal to either set, and the next start
+// of a build leaves the whole earlier set (commit record not yet in place) or the whole new one.
+TEST_F(Delivery, ABuildStoppedBetweenItsRenamesLeavesOneWholeSet) {
+    const std::vector<std::string> outputs = {
+        "bin/bank1.bin", "bin/bank2.bin", "bin/bank3.bin",       "bin/bank4.bin",
+        "bin/bank5.bin", "bin/bankg.c",   "New_RZ41902_15_3.sx", "bin/outputs.set"};
+    const auto snapshot = [&](const fs::path& root) {
+        std::vector<std::string> files;
+        for (const auto& f : outputs)
+            files.push_back(read_text(root / f));
+        return files;
+    };
+    ASSERT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitCompleted);
+    const auto earlier = snapshot(project);
+    // The new set: one SDO row changed and a later build time, built whole in a copy.
+    write_text(project / "sdo.xml", "<sdo>" + test::sdo_row("148", "0x4242") + "</sdo>");
+    BuildOptions later = options();
+    later.time = BuildStamp{2024, 3, 5, 15, 0, 0};
+    const fs::path whole = dir.path() / "whole";
+    fs::copy(project, whole, fs::copy_options::recursive);
+    later.project_dir = whole;
+    ASSERT_EQ(run_build_command(later, {"/nowhere"}, sink), kExitCompleted);
+    const auto renewed = snapshot(whole);
+    later.project_dir = project;
+
+    for (std::size_t stop = 1; stop <= outputs.size(); ++stop) {
+        SCOPED_TRACE("stopped after rename " + std::to_string(stop));
+        for (std::size_t i = 0; i < outputs.size(); ++i)
+            write_text(project / outputs[i], earlier[i]);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            g_stop_after = stop;
+            set_rename_observer(stop_here);
+            RecordingSink quiet;
+            run_build_command(later, {"/nowhere"}, quiet);
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+
+        InspectOptions diff;
+        diff.diff = true;
+        diff.sources = {whole, project};
+        std::ostringstream out, err;
+        const bool committed = stop == outputs.size();
+        EXPECT_EQ(run_inspect_command(diff, out, err), committed ? kInspectEqual : kInspectError)
+            << out.str() << err.str();
+
+        ASSERT_TRUE(begin_project_build(project, sink));
+        EXPECT_TRUE(snapshot(project) == (committed ? renewed : earlier));
+        EXPECT_EQ(hidden_files(project), std::vector<std::string>{});
+        EXPECT_EQ(hidden_files(project / "bin"), std::vector<std::string>{});
+    }
+}
+
 TEST_F(Delivery, AKilledBuildLeavesNoTemporaries) {
     // A large base image keeps the merge's temporary files on disk long enough to be seen.
     std::string big = image("S0030000FC|" + s2(0x388000) + "|" + s2(0x398000));
@@ -411,12 +483,22 @@ TEST_F(Delivery, AKilledBuildLeavesNoTemporaries) {
             ::_exit(127);
         }
         int status = 0;
-        for (int i = 0; i < 20000 && !seen; ++i) {
-            if (::waitpid(pid, &status, WNOHANG) == pid)
+        // The whole base image is checked before anything is written, which takes a while in a
+        // sanitizer build: wait until the program writes or ends, for two minutes at most.
+        bool ended = false;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+        while (!seen && std::chrono::steady_clock::now() < deadline) {
+            if (::waitpid(pid, &status, WNOHANG) == pid) {
+                ended = true;
                 break;
+            }
             seen = !hidden_files(project).empty();
             if (!seen)
                 ::usleep(200);
+        }
+        if (!seen && !ended) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
         }
         if (seen) {
             ::kill(pid, SIGTERM);
@@ -429,6 +511,142 @@ TEST_F(Delivery, AKilledBuildLeavesNoTemporaries) {
     ASSERT_TRUE(seen) << "no temporary file of the merge was ever seen";
     EXPECT_EQ(hidden_files(project), std::vector<std::string>{});
     EXPECT_EQ(hidden_files(project / "bin"), std::vector<std::string>{});
+}
+
+// Runs `f` as a user without privileges, as a user who meets file permissions would (the tests
+// may run as root, whom permissions do not stop); returns what `f` returns.
+std::string as_unprivileged(const std::function<std::string()>& f) {
+    if (::geteuid() != 0)
+        return f();
+    int out[2];
+    if (::pipe(out) != 0)
+        return "no pipe";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(out[0]);
+        std::string text = ::setgid(65534) == 0 && ::setuid(65534) == 0 ? f() : "no setuid";
+        for (std::size_t done = 0; done < text.size();) {
+            const ssize_t n = ::write(out[1], text.data() + done, text.size() - done);
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::_exit(0);
+    }
+    ::close(out[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    ::waitpid(pid, nullptr, 0);
+    return text;
+}
+
+// Every message that stops an update says what the file in the way really is, beside the
+// designed text.
+TEST_F(Delivery, TheTrueReasonStandsBesideTheDesignedMessage) {
+    const fs::path base = master / "RZ41902_15_3.sx", sdo = project / "sdo.xml";
+    const fs::path pargen = project / "pargen.xml", image = project / "New_RZ41902_15_3.sx";
+    const auto build = [&] {
+        RecordingSink run;
+        run_build_command(options(), {"/nowhere"}, run);
+        std::string all = "|";
+        for (const auto& t : run.texts())
+            all += t + "|";
+        return all;
+    };
+    const auto inspect = [&](const fs::path& source) {
+        InspectOptions o;
+        o.sources = {source};
+        std::ostringstream out, err;
+        run_inspect_command(o, out, err);
+        return err.str();
+    };
+    const fs::perms read_only = fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec;
+    struct Row {
+        const char* name;
+        std::function<void()> make;
+        std::function<std::string()> run;
+        std::string expected; // a part of what `run` gives
+    };
+    const std::vector<Row> rows = {
+        {"sdo.xml a dangling link",
+         [&] {
+             fs::remove(sdo);
+             fs::create_symlink("/nowhere/sdo.xml", sdo);
+         },
+         build,
+         "|File SDO xml not found\n" + sdo.string() +
+             " is a symbolic link to /nowhere/sdo.xml, which does not exist|"},
+        {"pargen.xml a loop of links",
+         [&] {
+             fs::remove(pargen);
+             fs::create_symlink("pargen.xml", pargen);
+         },
+         build,
+         "File Parametres xml not found\n" + pargen.string() + " is a loop of symbolic links|"},
+        {"base image a folder",
+         [&] {
+             fs::remove(base);
+             fs::create_directory(base);
+         },
+         build, "\n" + base.string() + " is a folder, not a file|"},
+        {"base image a FIFO",
+         [&] {
+             fs::remove(base);
+             ::mkfifo(base.c_str(), 0644);
+         },
+         build, "\n" + base.string() + " is a FIFO (named pipe), not a file|"},
+        {"base image a device",
+         [&] {
+             fs::remove(base);
+             fs::create_symlink("/dev/null", base);
+         },
+         build, "\n" + base.string() + " is a device, not a file|"},
+        {"read-only project folder",
+         [&] {
+             // Run as another user, the project folder is not the user's own; bin is.
+             for (const auto& e : fs::recursive_directory_iterator(dir.path()))
+                 ::lchown(e.path().c_str(), 65534, 65534);
+             ::lchown(project.c_str(), 0, 0);
+             fs::permissions(dir.path(), fs::perms::owner_all | read_only);
+             fs::permissions(project, read_only | fs::perms::owner_read | fs::perms::owner_exec);
+         },
+         [&] { return as_unprivileged(build); },
+         "|File New Sx Not Create,Abort Procedure\n" + image.string() +
+             ": Permission denied (no permission to write in " + project.string() + ")|"},
+        {"inspect an unreadable image",
+         [&] {
+             fs::copy_file(kAssets / "RZ41902_15_3.sx", image,
+                           fs::copy_options::overwrite_existing);
+             fs::permissions(dir.path(), fs::perms::owner_all | read_only);
+             fs::permissions(image, fs::perms::none);
+         },
+         [&] { return as_unprivileged([&] { return inspect(image); }); },
+         "mosaicor-inspect: Cannot read " + image.string() + ": Permission denied\n"},
+        {"inspect a FIFO",
+         [&] {
+             fs::remove(image);
+             ::mkfifo(image.c_str(), 0644);
+         },
+         [&] { return inspect(image); },
+         "mosaicor-inspect: " + image.string() + " is a FIFO (named pipe), not a file\n"},
+    };
+    for (const Row& row : rows) {
+        std::error_code ec;
+        fs::permissions(project, fs::perms::owner_all, ec);
+        fs::remove_all(dir.path() / "demo");
+        fs::remove_all(master);
+        make_project(dir.path());
+        row.make();
+        const std::string got = row.run();
+        EXPECT_NE(got.find(row.expected), std::string::npos)
+            << row.name << ": " << got << "\nexpected: " << row.expected;
+    }
+    std::error_code ec;
+    fs::permissions(project, fs::perms::owner_all, ec);
 }
 
 TEST_F(Delivery, TheProgramDocumentsAndGivesADistinctStatusForEachOutcome) {

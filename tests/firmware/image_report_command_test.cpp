@@ -87,6 +87,36 @@ TEST_F(InspectDemo, DiffReportsExactlyTheChangedSdoRowAndAddress) {
     EXPECT_NE(err.str().find("none.sx not found"), std::string::npos);
 }
 
+// Two project folders are compared file by file too: what no table shows still differs, and a
+// bankg.c of another build makes a folder no image at all.
+TEST_F(InspectDemo, DiffOfTwoFoldersComparesEveryBankFile) {
+    const fs::path a = project("a", "2024-03-05T14:37:09");
+    const fs::path b = project("b", "2025-01-02T08:00:00");
+    EXPECT_EQ(run({"--diff", a.string(), b.string()}), kInspectEqual) << out.str() << err.str();
+    // A project of an earlier version (no commit record) with a byte of bank 3 and a byte of bank
+    // 1 past its tables changed.
+    fs::remove(b / "bin" / "outputs.set");
+    fs::remove(b / "bin" / "bankg.c");
+    for (const auto& [file, offset] : {std::pair{"bank3.bin", 5}, std::pair{"bank1.bin", 16000}}) {
+        std::string bytes = test::read_text(b / "bin" / file);
+        bytes[static_cast<std::size_t>(offset)] = '\x7F';
+        test::write_text(b / "bin" / file, bytes);
+    }
+    EXPECT_EQ(run({"--diff", a.string(), b.string()}), kInspectDifferent);
+    EXPECT_NE(out.str().find("\nBank files\n  bank1.bin: 1 byte differs outside the tables, the "
+                             "first at offset 16000\n  bank3.bin: 1 byte differs, the first at "
+                             "offset 5\n\n2 differences.\n"),
+              std::string::npos)
+        << out.str();
+    // bankg.c of the other build beside these bank files.
+    fs::copy_file(a / "bin" / "bankg.c", b / "bin" / "bankg.c");
+    EXPECT_EQ(run({"--diff", a.string(), b.string()}), kInspectError);
+    EXPECT_EQ(err.str(), "mosaicor-inspect: " + (b / "bin" / "bankg.c").string() +
+                             " does not hold the bytes of bank1.bin and bank2.bin: the files come "
+                             "from two builds (a build was cut off while it replaced them; the "
+                             "next build of the project puts the earlier set back)\n");
+}
+
 TEST_F(InspectDemo, ShowsTheDemoInColumnsAndAsJsonForPython) {
     const fs::path a = project("a", "2024-03-05T14:37:09");
     const fs::path image = a / "New_RZ41902_15_3.sx";

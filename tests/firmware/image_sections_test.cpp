@@ -96,6 +96,46 @@ TEST_F(ImageSections, SlotsArePerEntryAndEntriesPairByPosition) {
     EXPECT_EQ(bytes_at(banks, 2, 16, 6), hex({0x64, 0x00, 0x01, 0x00, 0x00, 0x00}));
 }
 
+// Rows and groups beyond the shorter EMCY file stay out of the image, and the build says so.
+TEST_F(ImageSections, EmcyRowsOrGroupsWithoutAPartnerAreCounted) {
+    const std::string group = "<EMCY_ROW>" + dati(100, 0x21) + "</EMCY_ROW>";
+    struct Row {
+        const char* name;
+        int rows, groups;
+        std::string message;
+    };
+    const std::vector<Row> rows = {
+        {"more rows", 3, 2,
+         "EMCY tables of different length: emcydef.xml has 3 rows, emcyword.xml 2 groups. The "
+         "image holds the 2 EMCY entries paired by position; 1 row of emcydef.xml was left out."},
+        {"more groups", 1, 3,
+         "EMCY tables of different length: emcydef.xml has 1 row, emcyword.xml 3 groups. The "
+         "image holds the 1 EMCY entries paired by position; 2 groups of emcyword.xml were left "
+         "out."},
+        {"as many", 2, 2, ""},
+    };
+    for (const Row& row : rows) {
+        std::string defs = "<EMCY>", groups = "<EMCY_Word>";
+        for (int i = 0; i < row.rows; ++i)
+            defs += emcy_def(std::to_string(i + 1), "0x1000", "1");
+        for (int i = 0; i < row.groups; ++i)
+            groups += group;
+        file("emcydef.xml", defs + "</EMCY>");
+        file("emcyword.xml", groups + "</EMCY_Word>");
+        sink.entries.clear();
+        build();
+        EXPECT_EQ(word(6), std::min(row.rows, row.groups)) << row.name;
+        const auto t = sink.texts();
+        EXPECT_EQ(std::count_if(t.begin(), t.end(),
+                                [](const std::string& m) { return m.starts_with("EMCY tables"); }),
+                  row.message.empty() ? 0 : 1)
+            << row.name;
+        if (!row.message.empty()) {
+            EXPECT_EQ(count_of(row.message), 1) << row.name;
+        }
+    }
+}
+
 TEST_F(ImageSections, EmcyWordFileMissingGivesNoEntries) {
     file("emcydef.xml", "<EMCY>" + emcy_def("5", "0x1000", "0x01") + "</EMCY>");
     build();

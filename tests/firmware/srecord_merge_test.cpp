@@ -15,10 +15,37 @@ using test::read_text;
 using test::write_text;
 
 std::string s2(std::uint32_t address, std::uint8_t fill = 0xEE) {
-    unsigned sum = 0x05 + (address >> 16) + ((address >> 8) & 0xFF) + (address & 0xFF) + 2 * fill;
+    unsigned sum = 0x06 + (address >> 16) + ((address >> 8) & 0xFF) + (address & 0xFF) + 2 * fill;
     char line[32];
-    std::snprintf(line, sizeof line, "S205%06X%02X%02X%02X", address, fill, fill, ~sum & 0xFF);
+    std::snprintf(line, sizeof line, "S206%06X%02X%02X%02X", address, fill, fill, ~sum & 0xFF);
     return line;
+}
+
+// A record of any type with its own count and checksum, upper-case digits.
+std::string rec(char type, std::uint32_t address, const std::vector<std::uint8_t>& data) {
+    const int address_bytes = type == '3' ? 4 : type == '2' ? 3 : 2;
+    const unsigned count = static_cast<unsigned>(address_bytes + data.size() + 1);
+    unsigned sum = count;
+    std::string out = "S" + std::string(1, type);
+    char hex[12];
+    std::snprintf(hex, sizeof hex, "%02X", count);
+    out += hex;
+    for (int i = address_bytes - 1; i >= 0; --i) {
+        std::snprintf(hex, sizeof hex, "%02X", (address >> (8 * i)) & 0xFF);
+        out += hex;
+        sum += (address >> (8 * i)) & 0xFF;
+    }
+    for (const std::uint8_t b : data) {
+        std::snprintf(hex, sizeof hex, "%02X", b);
+        out += hex;
+        sum += b;
+    }
+    std::snprintf(hex, sizeof hex, "%02X", ~sum & 0xFF);
+    return out + hex;
+}
+
+std::vector<std::uint8_t> filled(std::size_t n, std::uint8_t byte) {
+    return std::vector<std::uint8_t>(n, byte);
 }
 
 std::vector<std::string> lines_of(const std::string& text) {
@@ -115,10 +142,10 @@ TEST(BankRecords, ChecksumsOfEmptyBanks) {
 }
 
 TEST_F(Merge, BankRecordsTakeThePlaceOfTheFirstRecordOfTheirPage) {
-    ASSERT_TRUE(merge("S00600004844521B|S1051000AABB8F|" + s2(0x208000) + "|" + s2(0x388000) + "|" +
+    ASSERT_TRUE(merge("S00600004844521B|S1051000AABB85|" + s2(0x208000) + "|" + s2(0x388000) + "|" +
                       s2(0x388020) + "|S5030004F8|" + s2(0x398000) + "|" + s2(0x39BFFE) + "|" +
                       s2(0x3A8000) + "|S9030000FC"));
-    std::vector<std::string> expected = {"S00600004844521B", "S1051000AABB8F", s2(0x208000)};
+    std::vector<std::string> expected = {"S00600004844521B", "S1051000AABB85", s2(0x208000)};
     const auto b1 = bank_lines(1), b2 = bank_lines(2);
     expected.insert(expected.end(), b1.begin(), b1.end());
     expected.push_back("S5030004F8");
@@ -145,23 +172,25 @@ TEST_F(Merge, ABank2RecordBeforeTheBank1RecordsIsReplacedAtItsOwnPlace) {
 }
 
 TEST_F(Merge, APageEndsAtItsLastAddressInclusive) {
-    // The last address of each page is replaced; the addresses just outside it are kept.
-    ASSERT_TRUE(merge("S0030000FC|" + s2(0x387FFF) + "|" + s2(0x388000) + "|" + s2(0x38BFFF) + "|" +
-                      s2(0x38C000) + "|" + s2(0x398000) + "|" + s2(0x39BFFF) + "|" + s2(0x39C000) +
-                      "|S9030000FC"));
-    std::vector<std::string> expected = {"S0030000FC", s2(0x387FFF)};
+    // The last address of each page is replaced; the addresses just outside it are kept. Each
+    // record holds one byte, so none of them runs over a page's edge.
+    const auto one = [](std::uint32_t address) { return rec('2', address, {0xEE}); };
+    ASSERT_TRUE(merge("S0030000FC|" + one(0x387FFF) + "|" + one(0x388000) + "|" + one(0x38BFFF) +
+                      "|" + one(0x38C000) + "|" + one(0x398000) + "|" + one(0x39BFFF) + "|" +
+                      one(0x39C000) + "|S9030000FC"));
+    std::vector<std::string> expected = {"S0030000FC", one(0x387FFF)};
     const auto b1 = bank_lines(1), b2 = bank_lines(2);
     expected.insert(expected.end(), b1.begin(), b1.end());
-    expected.push_back(s2(0x38C000));
+    expected.push_back(one(0x38C000));
     expected.insert(expected.end(), b2.begin(), b2.end());
-    expected.push_back(s2(0x39C000));
+    expected.push_back(one(0x39C000));
     expected.push_back("S9030000FC");
     const auto merged = lines_of(read_text(output()));
     ASSERT_EQ(merged.size(), expected.size());
     EXPECT_EQ(merged, expected);
 
     // A page's last address alone is enough for the bank to be inserted there.
-    ASSERT_TRUE(merge(s2(0x38BFFF) + "|" + s2(0x39BFFF) + "|S9030000FC"));
+    ASSERT_TRUE(merge(one(0x38BFFF) + "|" + one(0x39BFFF) + "|S9030000FC"));
     const auto lines = lines_of(read_text(output()));
     ASSERT_EQ(lines.size(), 1025u);
     EXPECT_EQ(lines[0], b1[0]);
@@ -195,13 +224,13 @@ TEST_F(Merge, PassResultsAndAPageMissingFromTheBase) {
     EXPECT_EQ(lines[512], s2(0x208000));
 }
 
-TEST_F(Merge, LfAndCrLfImagesGiveTheSameOutputAndEmptyLinesAreCopied) {
-    const std::string image = "S0030000FC||" + s2(0x388000) + "|S9030000FC";
+TEST_F(Merge, LfAndCrLfImagesGiveTheSameOutputAndAnEmptyLastLineIsCopied) {
+    const std::string image = "S0030000FC|" + s2(0x388000) + "|S9030000FC|";
     ASSERT_TRUE(merge(image, "\n"));
     const std::string from_lf = read_text(output());
     ASSERT_TRUE(merge(image, "\r\n"));
     EXPECT_EQ(read_text(output()), from_lf);
-    EXPECT_EQ(lines_of(from_lf)[1], "");
+    EXPECT_EQ(lines_of(from_lf).back(), "");
     // A last line without a line end is still a line.
     write_text(base(), "S0030000FC\n" + s2(0x388000) + "\n" + s2(0x398000) + "\nS9030000FC");
     ASSERT_EQ(merge_all(base(), bin(), dir.path(), "New_base.sx", sink, progress),
@@ -209,25 +238,178 @@ TEST_F(Merge, LfAndCrLfImagesGiveTheSameOutputAndEmptyLinesAreCopied) {
     EXPECT_EQ(lines_of(read_text(output())).back(), "S9030000FC");
 }
 
-TEST_F(Merge, FailuresStopTheChainAndLeaveAnEarlierOutputAsItWas) {
-    write_text(output(), "earlier");
-    struct Case {
-        std::string image;
-        std::vector<std::string> messages;
+// Every line of the base image is checked before anything is written: a damaged line anywhere
+// stops the merge, names the line and the fault, and leaves an earlier output as it was.
+TEST_F(Merge, ADamagedLineAnywhereStopsTheMergeAndIsNamed) {
+    struct Row {
+        const char* name;
+        std::string damaged; // stands between the header and the page records
+        std::string fault;
     };
-    const std::vector<Case> cases = {
-        {s2(0x388000), {"File base.sx has no S9 end record,Abort Procedure"}},
-        {"S0030000FC|S2053880|S9030000FC", {"File New Sx Not Create,Abort Procedure"}},
-        {"S2|S9030000FC", {"File New Sx Not Create,Abort Procedure"}},
-        {"S205388G00EEEE00|S9030000FC", {"File New Sx Not Create,Abort Procedure"}},
-        {"S1|S9030000FC", {"File New Sx Not Create,Abort Procedure"}},
+    const std::string ten_mb(10'000'000, '0');
+    const std::vector<Row> rows = {
+        {"bad checksum", "S206208000EEEE7E", "line 2: bad checksum 0x7E, the bytes give 0x7D"},
+        {"non-hex data byte", "S206208000EGEE7D",
+         "line 2: a character that is not a hexadecimal digit at column 12"},
+        {"NUL byte", std::string("S206208000EE\0E7D", 16),
+         "line 2: a character that is not a hexadecimal digit at column 13 (a NUL byte)"},
+        {"wrong byte count", "S205208000EEEE7D",
+         "line 2: the record's length does not match its byte count (the file may be cut short)"},
+        {"cut record", "S2053880",
+         "line 2: the record's length does not match its byte count (the file may be cut short)"},
+        {"type alone", "S1",
+         "line 2: the record's length does not match its byte count (the file may be cut short)"},
+        {"non-hex address", "S205388G00EEEE00",
+         "line 2: a character that is not a hexadecimal digit at column 8"},
+        {"no room for the address", "S2030000FC",
+         "line 2: the record is too short for its address"},
+        {"S4 record", "S4030000FC", "line 2: an S4 record, a type that S-record files do not use"},
+        {"blank line", "", "line 2: an empty line (only the last line may be empty)"},
+        {"garbage line", "hello", "line 2: not an S-record"},
+        {"lower-case record in a page", "s206388000EEEE19",
+         "line 2: not an S-record (a lower-case \"s\": records start with \"S\")"},
+        {"indented record in a page", " " + s2(0x388000),
+         "line 2: not an S-record (it starts with a space)"},
+        {"end-of-file character", "\x1A", "line 2: not an S-record (it starts with the byte 0x1A)"},
+        {"10 MB line", "S2" + ten_mb,
+         "line 2: the line is 10000002 characters long; an S-record has at most 514"},
     };
-    for (const Case& c : cases) {
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        write_text(output(), "earlier");
         sink.entries.clear();
-        EXPECT_FALSE(merge(c.image)) << c.image;
-        EXPECT_EQ(sink.texts(), c.messages) << c.image;
+        EXPECT_FALSE(merge("S0030000FC|" + row.damaged + "|" + s2(0x388000) + "|" + s2(0x398000) +
+                           "|S9030000FC"));
+        EXPECT_EQ(sink.texts(),
+                  std::vector<std::string>{"File New Sx Not Create,Abort Procedure\nbase.sx, " +
+                                           row.fault});
         EXPECT_EQ(read_text(output()), "earlier");
         expect_no_temporary_files();
+    }
+    // The first line and the last line are checked as well.
+    sink.entries.clear();
+    EXPECT_FALSE(merge("\xEF\xBB\xBFS0030000FC|" + s2(0x388000) + "|S9030000FC"));
+    EXPECT_EQ(sink.texts().back(), "File New Sx Not Create,Abort Procedure\nbase.sx, line 1: not "
+                                   "an S-record (it starts with a UTF-8 byte-order mark)");
+    sink.entries.clear();
+    EXPECT_FALSE(merge("S0030000FC|" + s2(0x388000) + "|S9030000"));
+    EXPECT_EQ(sink.texts().back(), "File New Sx Not Create,Abort Procedure\nbase.sx, line 3: the "
+                                   "record's length does not match its byte count (the file may be "
+                                   "cut short)");
+    sink.entries.clear();
+    EXPECT_FALSE(merge(s2(0x388000)));
+    EXPECT_EQ(sink.texts(),
+              std::vector<std::string>{"File base.sx has no S9 end record,Abort Procedure"});
+}
+
+// Old data never survives inside a page, whatever the record type; bytes outside a page are
+// kept, in a record of their own type when their record ran into the page.
+TEST_F(Merge, RecordsOverlappingAPageAreSplitAtItsEdge) {
+    struct Row {
+        const char* name;
+        std::vector<std::string> base;     // between the header and the end record
+        std::vector<std::string> expected; // "bank1" and "bank2" stand for the bank's records
+    };
+    const std::vector<Row> rows = {
+        {"S2 running into bank 1's page",
+         {rec('2', 0x387FF0, filled(32, 0xAA)), s2(0x398000)},
+         {rec('2', 0x387FF0, filled(16, 0xAA)), "bank1", "bank2"}},
+        {"S2 running out of bank 1's page",
+         {rec('2', 0x38BFF0, filled(32, 0xBB)), s2(0x398000)},
+         {"bank1", rec('2', 0x38C000, filled(16, 0xBB)), "bank2"}},
+        {"S3 inside bank 1's page",
+         {s2(0x208000), rec('3', 0x00388000, filled(4, 0xCC)), s2(0x398000)},
+         {s2(0x208000), "bank1", "bank2"}},
+        {"S3 across bank 2's first address",
+         {s2(0x388000), rec('3', 0x00397FF8, filled(16, 0xDD))},
+         {"bank1", rec('3', 0x00397FF8, filled(8, 0xDD)), "bank2"}},
+        {"S3 across bank 2's last address, after its page records",
+         {s2(0x388000), s2(0x398000), rec('3', 0x0039BFFC, filled(8, 0xEE))},
+         {"bank1", "bank2", rec('3', 0x0039C000, filled(4, 0xEE))}},
+        {"S1 records lie below every page",
+         {rec('1', 0x8000, filled(4, 0x11)), s2(0x388000), s2(0x398000)},
+         {rec('1', 0x8000, filled(4, 0x11)), "bank1", "bank2"}},
+        {"a record without data in a page",
+         {rec('2', 0x388000, {}), s2(0x398000)},
+         {"bank1", "bank2"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        sink.entries.clear();
+        std::string image = "S0030000FC";
+        for (const std::string& line : row.base)
+            image += "|" + line;
+        ASSERT_TRUE(merge(image + "|S9030000FC"));
+        std::vector<std::string> expected = {"S0030000FC"};
+        for (const std::string& line : row.expected) {
+            if (line == "bank1" || line == "bank2") {
+                const auto bank = bank_lines(line == "bank1" ? 1 : 2);
+                expected.insert(expected.end(), bank.begin(), bank.end());
+            } else {
+                expected.push_back(line);
+            }
+        }
+        expected.push_back("S9030000FC");
+        EXPECT_EQ(lines_of(read_text(output())), expected);
+        EXPECT_TRUE(sink.entries.empty()) << sink.texts().front();
+    }
+}
+
+// The read-back proof, on images a faulty merge could make from one base image: only the image
+// with the banks in their pages and every other byte and line of the base image passes.
+TEST(MergeProof, AnImageThatIsNotTheBaseWithTheBanksIsRefused) {
+    const std::vector<std::uint8_t> b1(kBankSize, 0x11), b2(kBankSize, 0x22), zero(kBankSize, 0);
+    const BankRecords bank1 = make_bank_records(b1, 1), bank2 = make_bank_records(b2, 2);
+    const auto line = [](const std::string& l) { return l + "\r\n"; };
+    const std::string head = line("S0030000FC"), count = line("S5030004F8"),
+                      end = line("S9030000FC");
+    const std::string into = line(rec('2', 0x387FF0, filled(32, 0xAA)));
+    const std::string out_of = line(rec('2', 0x38BFF0, filled(32, 0xBB)));
+    const std::string kept_before = line(rec('2', 0x387FF0, filled(16, 0xAA)));
+    const std::string kept_after = line(rec('2', 0x38C000, filled(16, 0xBB)));
+    const std::string base = head + into + out_of + count + line(s2(0x398000)) + end;
+    const std::string right =
+        head + kept_before + bank1.text + kept_after + count + bank2.text + end;
+    struct Row {
+        const char* name;
+        std::string image;
+        std::string wrong;
+        bool bank2_inserted = true;
+    };
+    const std::vector<Row> rows = {
+        {"the right image", right, ""},
+        {"old data kept beside the bank",
+         head + into + bank1.text + kept_after + count + bank2.text + end,
+         "address 0x388000 of the bank 1 page is written more than once"},
+        {"bytes outside the page dropped",
+         head + kept_before + bank1.text + count + bank2.text + end,
+         "outside the bank pages, the base image's byte at 0x38C000 is missing from the new image"},
+        {"an outside byte changed",
+         head + kept_before + bank1.text + line(rec('2', 0x38C000, filled(16, 0xBC))) + count +
+             bank2.text + end,
+         "outside the bank pages, address 0x38C000 holds 0xBC where the base image has 0xBB"},
+        {"a page byte that is not the bank's",
+         head + kept_before + make_bank_records(zero, 1).text + kept_after + count + bank2.text +
+             end,
+         "address 0x388000 holds 0x00 where bank 1 has 0x11"},
+        {"a line without data dropped",
+         head + kept_before + bank1.text + kept_after + bank2.text + end,
+         "the base image's line \"S5030004F8\" is not in its place in the new image"},
+        {"a damaged line", head + "S2!!\r\n" + right.substr(head.size()),
+         "line 2 of the new image: a character that is not a hexadecimal digit at column 3"},
+        {"data in the page of a bank that was not inserted", right,
+         "address 0x398000 of the bank 2 page holds 0x22, which is not the bank's", false},
+    };
+    std::vector<std::string_view> lines;
+    split_lines(base, lines);
+    std::vector<LineRecord> records;
+    ImageContent outside;
+    const int banks[] = {1, 2};
+    ASSERT_EQ(check_base_image(lines, banks, records, outside).result, 0);
+    MergeScratch scratch;
+    for (const Row& row : rows) {
+        const PageCheck checks[] = {{&bank1, true}, {&bank2, row.bank2_inserted}};
+        EXPECT_EQ(prove_merged_image(row.image, checks, outside, scratch), row.wrong) << row.name;
     }
 }
 

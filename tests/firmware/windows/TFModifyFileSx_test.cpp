@@ -115,7 +115,9 @@ TEST_F(FirmwareWindow, UpdateDeviceBuildsThenExecuteMergesAndStartsTheLoader) {
     window.BitBtnExecuteClick(); // no loader yet: the image is still made
     const fs::path merged = state.project_dir / "New_RZ41902_15_3.sx";
     EXPECT_TRUE(fs::exists(merged));
-    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Progmule.exe Not Found, Procedure Aborted"});
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{
+                                "Progmule.exe Not Found, Procedure Aborted\nLooked for in:\n  " +
+                                state.program_dir.string()});
     EXPECT_EQ(window.progressBar()->value(), window.progressBar()->maximum());
     EXPECT_GT(window.progressBar()->maximum(), 512);
 
@@ -146,7 +148,13 @@ TEST_F(FirmwareWindow, ADamagedBaseImageNeverReachesTheLoader) {
     const std::vector<Case> cases = {
         {"S9030000FC\r\n" + page1 + "S2!!\r\n" + page2 + "S9030000FC\r\n",
          "File RZ41902_15_3.sx has records after its S9 end record (line 1),Abort Procedure"},
-        {page1 + "S2!!\r\n" + page2 + "S9030000FC\r\n", "File New Sx Not Create,Abort Procedure"},
+        {page1 + "S2!!\r\n" + page2 + "S9030000FC\r\n",
+         "File New Sx Not Create,Abort Procedure\nRZ41902_15_3.sx, line 2: a character that is not "
+         "a hexadecimal digit at column 3"},
+        // Damage outside the bank pages would be copied into the image the loader writes.
+        {page1 + "S206208000EEEE7E\r\n" + page2 + "S9030000FC\r\n",
+         "File New Sx Not Create,Abort Procedure\nRZ41902_15_3.sx, line 2: bad checksum 0x7E, the "
+         "bytes give 0x7D"},
         {"S0030000FC\r\nS9030000FC\r\n",
          "No bank was inserted: no new image was made,Abort Procedure"},
         {"S0030000FC\r\n" + page1 + "S70500000000FA\r\n",
