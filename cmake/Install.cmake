@@ -49,7 +49,7 @@ if(MK_HELP2MAN)
       set(include_file mosaicor-build.h2m)
     else()
       set(summary "show or compare the configuration a Mosaicor_Kv firmware image carries")
-      set(include_file image-report.h2m)
+      set(include_file mosaicor-inspect.h2m)
     endif()
     add_custom_command(OUTPUT ${generated}/${tool}.1.gz
       COMMAND ${CMAKE_COMMAND} -E make_directory ${generated}

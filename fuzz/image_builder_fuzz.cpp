@@ -11,7 +11,7 @@
 #include <stdlib.h>
 
 #include "core/user_error.h"
-#include "firmware/image_builder.h"
+#include "image/image_builder.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <string_view>
 #include <vector>
 
-#include "firmware/image_layout.h"
-#include "firmware/image_reader.h"
-#include "firmware/image_report_command.h"
+#include "image/image_layout.h"
+#include "image/image_reader.h"
+#include "apps/inspect_command.h"
 #include "firmware/image_source.h"
-#include "firmware/image_tables.h"
+#include "image/image_tables.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "tables/sdo_transfer.h"
-#include "tables/workbook_stream.h"
+#include "transfer/sdo_transfer.h"
+#include "transfer/workbook_stream.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // Regprobe: a Modbus TCP master for testing the gateway's holding registers by hand.
 #include <QApplication>
 
-#include "regprobe/TfrmAbout.h"
-#include "regprobe/TfrmMain.h"
-#include "regprobe/qt_messages.h"
+#include "regprobe/windows/TfrmAbout.h"
+#include "regprobe/windows/TfrmMain.h"
+#include "regprobe/windows/qt_messages.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

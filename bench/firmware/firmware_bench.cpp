@@ -19,7 +19,7 @@
 
 #include <fcntl.h>
 
-#include "firmware/banks.h"
+#include "image/banks.h"
 #include "firmware/srecord_merge.h"
 #include "firmware/update_sequence.h"
 

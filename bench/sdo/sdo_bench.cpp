@@ -14,7 +14,7 @@
 #include "core/project_state.h"
 #include "tables/sdo_schema.h"
 #include "tables/sdo_table.h"
-#include "tables/sdo_transfer.h"
+#include "transfer/sdo_transfer.h"
 #include "tables/windows/TFSdoMB.h"
 #include "test_dir.h"
 

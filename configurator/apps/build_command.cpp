@@ -1,4 +1,4 @@
-#include "firmware/build_command.h"
+#include "apps/build_command.h"
 
 #include <chrono>
 #include <cstdio>
@@ -6,9 +6,9 @@
 
 #include "core/guard.h"
 #include "firmware/bank_outputs.h"
-#include "firmware/banks.h"
+#include "image/banks.h"
 #include "firmware/firmware_plan.h"
-#include "firmware/image_builder.h"
+#include "image/image_builder.h"
 #include "firmware/output_set.h"
 #include "firmware/update_sequence.h"
 #include "tables/emcy_schema.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/message_sink.h"
-#include "firmware/build_clock.h"
+#include "image/build_clock.h"
 
 namespace mk {
 

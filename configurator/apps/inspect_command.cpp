@@ -1,11 +1,11 @@
-#include "firmware/image_report_command.h"
+#include "apps/inspect_command.h"
 
 #include <algorithm>
 #include <optional>
 #include <string_view>
 
-#include "firmware/image_layout.h"
-#include "firmware/image_reader.h"
+#include "image/image_layout.h"
+#include "image/image_reader.h"
 #include "firmware/image_source.h"
 
 namespace mk {

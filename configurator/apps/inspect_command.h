@@ -7,8 +7,8 @@
 #include <variant>
 #include <vector>
 
-#include "firmware/build_command.h"
-#include "firmware/image_tables.h"
+#include "apps/build_command.h"
+#include "image/image_tables.h"
 
 namespace mk {
 

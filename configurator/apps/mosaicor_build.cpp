@@ -6,7 +6,7 @@
 #include <variant>
 
 #include "core/guard.h"
-#include "firmware/build_command.h"
+#include "apps/build_command.h"
 #include "firmware/output_set.h"
 #include "shell/directories.h"
 

@@ -3,7 +3,7 @@
 #include <iostream>
 #include <variant>
 
-#include "firmware/image_report_command.h"
+#include "apps/inspect_command.h"
 
 int main(int argc, char* argv[]) {
     const mk::InspectCommand command = mk::parse_inspect_command(argc, argv);

@@ -1,4 +1,4 @@
-#include "firmware/file_kind.h"
+#include "core/file_kind.h"
 
 #include <cerrno>
 #include <cstring>

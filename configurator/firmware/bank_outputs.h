@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/user_error.h"
-#include "firmware/banks.h"
+#include "image/banks.h"
 #include "firmware/output_set.h"
 
 namespace mk {

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "core/project_state.h"
-#include "firmware/file_kind.h"
+#include "core/file_kind.h"
 
 namespace mk {
 

@@ -9,9 +9,9 @@
 #include <system_error>
 
 #include "firmware/bank_outputs.h"
-#include "firmware/banks.h"
-#include "firmware/file_kind.h"
-#include "firmware/image_reader.h"
+#include "image/banks.h"
+#include "core/file_kind.h"
+#include "image/image_reader.h"
 #include "firmware/merge_core.h"
 #include "firmware/output_set.h"
 #include "firmware/srecord_merge.h"

@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include "firmware/bank_outputs.h"
-#include "firmware/banks.h"
-#include "firmware/file_kind.h"
+#include "image/banks.h"
+#include "core/file_kind.h"
 #include "firmware/output_set.h"
 
 namespace mk {

@@ -7,7 +7,7 @@
 #include "core/project_state.h"
 #include "firmware/bank_outputs.h"
 #include "firmware/firmware_plan.h"
-#include "firmware/image_builder.h"
+#include "image/image_builder.h"
 #include "firmware/output_set.h"
 
 namespace mk {

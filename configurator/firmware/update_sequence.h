@@ -4,8 +4,8 @@
 #include <optional>
 
 #include "core/message_sink.h"
-#include "firmware/banks.h"
-#include "firmware/build_clock.h"
+#include "image/banks.h"
+#include "image/build_clock.h"
 #include "firmware/output_set.h"
 
 namespace mk {

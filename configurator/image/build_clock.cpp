@@ -1,4 +1,4 @@
-#include "firmware/build_clock.h"
+#include "image/build_clock.h"
 
 #include <ctime>
 

@@ -1,10 +1,10 @@
-#include "firmware/capacity_check.h"
+#include "image/capacity_check.h"
 
 #include "core/message_sink.h"
-#include "firmware/banks.h"
-#include "firmware/build_clock.h"
-#include "firmware/image_builder.h"
-#include "firmware/image_writer.h"
+#include "image/banks.h"
+#include "image/build_clock.h"
+#include "image/image_builder.h"
+#include "image/image_writer.h"
 
 namespace mk {
 

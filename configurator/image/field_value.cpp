@@ -1,4 +1,4 @@
-#include "firmware/field_value.h"
+#include "image/field_value.h"
 
 #include "core/integer_text.h"
 

@@ -1,4 +1,4 @@
-#include "firmware/image_builder.h"
+#include "image/image_builder.h"
 
 #include <optional>
 #include <string>
@@ -7,9 +7,9 @@
 #include "core/integer_text.h"
 #include "core/table_file.h"
 #include "core/user_error.h"
-#include "firmware/field_value.h"
-#include "firmware/file_kind.h"
-#include "firmware/image_writer.h"
+#include "image/field_value.h"
+#include "core/file_kind.h"
+#include "image/image_writer.h"
 #include "tables/emcy_schema.h"
 #include "tables/emcy_word_schema.h"
 #include "tables/emcy_word_table.h"

@@ -8,9 +8,9 @@
 #include <string_view>
 
 #include "core/message_sink.h"
-#include "firmware/banks.h"
-#include "firmware/build_clock.h"
-#include "firmware/image_layout.h"
+#include "image/banks.h"
+#include "image/build_clock.h"
+#include "image/image_layout.h"
 
 namespace mk {
 

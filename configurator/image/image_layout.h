@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "firmware/banks.h"
+#include "image/banks.h"
 
 // Where the configuration image keeps what: the builder writes by these places and sizes, and
 // the image reader reads by the same ones.

@@ -1,4 +1,4 @@
-#include "firmware/image_reader.h"
+#include "image/image_reader.h"
 
 #include <algorithm>
 #include <optional>

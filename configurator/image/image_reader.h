@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "firmware/image_layout.h"
+#include "image/image_layout.h"
 
 namespace mk {
 

@@ -1,4 +1,4 @@
-#include "firmware/image_tables.h"
+#include "image/image_tables.h"
 
 #include <cstdio>
 

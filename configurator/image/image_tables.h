@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "firmware/image_reader.h"
+#include "image/image_reader.h"
 
 namespace mk {
 

@@ -1,4 +1,4 @@
-#include "firmware/image_writer.h"
+#include "image/image_writer.h"
 
 namespace mk {
 

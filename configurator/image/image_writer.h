@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/user_error.h"
-#include "firmware/banks.h"
+#include "image/banks.h"
 
 namespace mk {
 

@@ -1,4 +1,4 @@
-#include "shell/host_address.h"
+#include "ping/host_address.h"
 
 #include <arpa/inet.h>
 #include <condition_variable>
@@ -8,7 +8,7 @@
 #include <sys/socket.h>
 #include <thread>
 
-#include "shell/icmp_echo.h"
+#include "ping/icmp_echo.h"
 
 namespace mk {
 

@@ -1,11 +1,11 @@
-#include "shell/icmp_echo.h"
+#include "ping/icmp_echo.h"
 
 #include <arpa/inet.h>
 #include <unistd.h>
 
-#include "shell/host_address.h"
-#include "shell/icmp_socket.h"
-#include "shell/ping_tool.h"
+#include "ping/host_address.h"
+#include "ping/icmp_socket.h"
+#include "ping/ping_tool.h"
 
 namespace mk {
 

@@ -1,8 +1,8 @@
-#include "shell/icmp_packet.h"
+#include "ping/icmp_packet.h"
 
 #include <string>
 
-#include "shell/icmp_echo.h"
+#include "ping/icmp_echo.h"
 
 namespace mk {
 

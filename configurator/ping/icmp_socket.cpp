@@ -1,4 +1,4 @@
-#include "shell/icmp_socket.h"
+#include "ping/icmp_socket.h"
 
 #include <array>
 #include <atomic>
@@ -11,7 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "shell/icmp_packet.h"
+#include "ping/icmp_packet.h"
 
 namespace mk {
 

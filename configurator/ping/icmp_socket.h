@@ -4,7 +4,7 @@
 #include <netinet/in.h>
 #include <optional>
 
-#include "shell/icmp_echo.h"
+#include "ping/icmp_echo.h"
 
 namespace mk {
 

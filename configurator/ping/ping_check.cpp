@@ -1,4 +1,4 @@
-#include "shell/ping_check.h"
+#include "ping/ping_check.h"
 
 #include <atomic>
 #include <mutex>

@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "shell/icmp_echo.h"
+#include "ping/icmp_echo.h"
 
 namespace mk {
 

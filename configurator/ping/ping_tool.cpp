@@ -1,4 +1,4 @@
-#include "shell/ping_tool.h"
+#include "ping/ping_tool.h"
 
 #include <cerrno>
 #include <csignal>

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/icmp_echo.h"
+#include "ping/icmp_echo.h"
 
 namespace mk {
 

@@ -1,4 +1,4 @@
-#include "tables/csv_export.h"
+#include "transfer/csv_export.h"
 
 #include <array>
 #include <cstdint>

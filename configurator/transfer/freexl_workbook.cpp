@@ -1,4 +1,4 @@
-#include "tables/freexl_workbook.h"
+#include "transfer/freexl_workbook.h"
 
 #include <fcntl.h>
 #include <freexl.h>
@@ -15,7 +15,7 @@
 #include <cmath>
 #include <limits>
 
-#include "tables/workbook_stream.h"
+#include "transfer/workbook_stream.h"
 
 namespace mk {
 

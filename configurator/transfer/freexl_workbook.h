@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tables/workbook.h"
+#include "transfer/workbook.h"
 
 namespace mk {
 

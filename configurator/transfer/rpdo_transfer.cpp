@@ -1,9 +1,9 @@
-#include "tables/rpdo_transfer.h"
+#include "transfer/rpdo_transfer.h"
 
 #include <utility>
 
 #include "tables/rpdo_schema.h"
-#include "tables/sheet_import.h"
+#include "transfer/sheet_import.h"
 
 namespace mk {
 

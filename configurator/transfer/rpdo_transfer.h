@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "tables/csv_export.h"
+#include "transfer/csv_export.h"
 #include "tables/rpdo_table.h"
-#include "tables/workbook.h"
+#include "transfer/workbook.h"
 
 namespace mk {
 

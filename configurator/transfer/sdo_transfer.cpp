@@ -1,8 +1,8 @@
-#include "tables/sdo_transfer.h"
+#include "transfer/sdo_transfer.h"
 
 #include "core/integer_text.h"
 #include "tables/sdo_schema.h"
-#include "tables/sheet_import.h"
+#include "transfer/sheet_import.h"
 
 namespace mk {
 

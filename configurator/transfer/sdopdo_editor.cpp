@@ -1,8 +1,8 @@
-#include "tables/sdopdo_editor.h"
+#include "transfer/sdopdo_editor.h"
 
 #include "core/integer_text.h"
 #include "tables/sdopdo_schema.h"
-#include "tables/sdopdo_transfer.h"
+#include "transfer/sdopdo_transfer.h"
 
 namespace mk {
 

@@ -9,7 +9,7 @@
 #include "core/message_sink.h"
 #include "core/table_file.h"
 #include "tables/sdopdo_table.h"
-#include "tables/workbook.h"
+#include "transfer/workbook.h"
 
 namespace mk {
 

@@ -1,8 +1,8 @@
-#include "tables/sdopdo_transfer.h"
+#include "transfer/sdopdo_transfer.h"
 
 #include "core/integer_text.h"
 #include "tables/sdopdo_schema.h"
-#include "tables/sheet_import.h"
+#include "transfer/sheet_import.h"
 
 namespace mk {
 

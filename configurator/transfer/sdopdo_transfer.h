@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "tables/csv_export.h"
+#include "transfer/csv_export.h"
 #include "tables/sdopdo_table.h"
-#include "tables/workbook.h"
+#include "transfer/workbook.h"
 
 namespace mk {
 

@@ -1,4 +1,4 @@
-#include "tables/sheet_import.h"
+#include "transfer/sheet_import.h"
 
 #include <algorithm>
 #include <memory>

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tables/workbook.h"
+#include "transfer/workbook.h"
 
 namespace mk {
 

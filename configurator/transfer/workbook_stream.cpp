@@ -1,4 +1,4 @@
-#include "tables/workbook_stream.h"
+#include "transfer/workbook_stream.h"
 
 #include <stdexcept>
 

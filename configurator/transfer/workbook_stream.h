@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tables/workbook.h"
+#include "transfer/workbook.h"
 
 namespace mk {
 

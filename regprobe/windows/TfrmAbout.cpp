@@ -1,4 +1,4 @@
-#include "regprobe/TfrmAbout.h"
+#include "regprobe/windows/TfrmAbout.h"
 
 #include <QDesktopServices>
 #include <QHBoxLayout>

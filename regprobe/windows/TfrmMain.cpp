@@ -1,4 +1,4 @@
-#include "regprobe/TfrmMain.h"
+#include "regprobe/windows/TfrmMain.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -16,9 +16,9 @@
 #include <exception>
 #include <vector>
 
-#include "regprobe/TfrmAbout.h"
+#include "regprobe/windows/TfrmAbout.h"
 #include "regprobe/integer_text.h"
-#include "regprobe/qt_messages.h"
+#include "regprobe/windows/qt_messages.h"
 #include "regprobe/window_texts.h"
 
 namespace rp {

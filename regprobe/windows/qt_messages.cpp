@@ -1,4 +1,4 @@
-#include "regprobe/qt_messages.h"
+#include "regprobe/windows/qt_messages.h"
 
 #include <QApplication>
 #include <QFontMetrics>

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <sys/wait.h>
 
-#include "firmware/build_command.h"
+#include "apps/build_command.h"
 #include "firmware_test_support.h"
 #include "test_dir.h"
 

@@ -14,9 +14,9 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
-#include "firmware/build_command.h"
+#include "apps/build_command.h"
 #include "firmware/firmware_plan.h"
-#include "firmware/image_report_command.h"
+#include "apps/inspect_command.h"
 #include "firmware/output_set.h"
 #include "firmware/srecord_merge.h"
 #include "firmware/update_sequence.h"

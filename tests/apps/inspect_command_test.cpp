@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "firmware/image_report_command.h"
+#include "apps/inspect_command.h"
 #include "firmware_test_support.h"
 #include "test_dir.h"
 

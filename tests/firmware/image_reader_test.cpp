@@ -2,10 +2,10 @@
 
 #include <random>
 
-#include "firmware/image_builder.h"
-#include "firmware/image_reader.h"
+#include "image/image_builder.h"
+#include "image/image_reader.h"
 #include "firmware/image_source.h"
-#include "firmware/image_tables.h"
+#include "image/image_tables.h"
 #include "firmware/srecord_merge.h"
 #include "firmware_test_support.h"
 #include "test_dir.h"

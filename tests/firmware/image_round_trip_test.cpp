@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "firmware/image_builder.h"
-#include "firmware/image_reader.h"
+#include "image/image_builder.h"
+#include "image/image_reader.h"
 #include "firmware/image_source.h"
 #include "firmware/srecord_merge.h"
 #include "random_project.h"

@@ -12,9 +12,9 @@
 
 #include "core/integer_text.h"
 #include "core/message_sink.h"
-#include "firmware/build_clock.h"
-#include "firmware/field_value.h"
-#include "firmware/image_reader.h"
+#include "image/build_clock.h"
+#include "image/field_value.h"
+#include "image/image_reader.h"
 #include "firmware_test_support.h"
 #include "tables/emcy_schema.h"
 #include "tables/emcy_word_schema.h"

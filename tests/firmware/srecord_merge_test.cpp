@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "firmware/banks.h"
+#include "image/banks.h"
 #include "firmware/srecord_merge.h"
 #include "firmware_test_support.h"
 #include "test_dir.h"

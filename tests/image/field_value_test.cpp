@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "firmware/build_clock.h"
-#include "firmware/field_value.h"
+#include "image/build_clock.h"
+#include "image/field_value.h"
 
 namespace mk {
 namespace {

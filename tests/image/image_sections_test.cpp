@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/user_error.h"
-#include "firmware/image_builder.h"
+#include "image/image_builder.h"
 #include "firmware_test_support.h"
 #include "test_dir.h"
 

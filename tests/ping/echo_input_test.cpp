@@ -2,9 +2,9 @@
 
 #include <arpa/inet.h>
 
-#include "shell/host_address.h"
-#include "shell/icmp_echo.h"
-#include "shell/ping_tool.h"
+#include "ping/host_address.h"
+#include "ping/icmp_echo.h"
+#include "ping/ping_tool.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "shell/icmp_echo.h"
+#include "ping/icmp_echo.h"
 #include "test_dir.h"
 
 namespace {

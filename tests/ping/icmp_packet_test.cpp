@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "shell/icmp_echo.h"
-#include "shell/icmp_packet.h"
+#include "ping/icmp_echo.h"
+#include "ping/icmp_packet.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "shell/ping_check.h"
-#include "shell/scripted_echo.h"
+#include "ping/ping_check.h"
+#include "scripted_echo.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "firmware/banks.h"
+#include "image/banks.h"
 
 namespace mk::test {
 

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <string>
 
-#include "shell/icmp_echo.h"
+#include "ping/icmp_echo.h"
 
 namespace mk::test {
 

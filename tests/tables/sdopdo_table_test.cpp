@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "core/integer_text.h"
-#include "tables/sdopdo_editor.h"
+#include "transfer/sdopdo_editor.h"
 #include "tables/sdopdo_table.h"
 #include "test_dir.h"
 

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "core/user_error.h"
-#include "tables/csv_export.h"
+#include "transfer/csv_export.h"
 #include "tables/sdo_schema.h"
 #include "test_dir.h"
 

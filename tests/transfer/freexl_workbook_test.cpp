@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <limits>
 
-#include "tables/freexl_workbook.h"
-#include "tables/sdo_transfer.h"
+#include "transfer/freexl_workbook.h"
+#include "transfer/sdo_transfer.h"
 #include "test_dir.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "tables/workbook.h"
+#include "transfer/workbook.h"
 
 namespace mk::test {
 

@@ -6,10 +6,10 @@
 
 #include "core/integer_text.h"
 #include "memory_workbook.h"
-#include "tables/freexl_workbook.h"
-#include "tables/rpdo_transfer.h"
-#include "tables/sdopdo_editor.h"
-#include "tables/sdopdo_transfer.h"
+#include "transfer/freexl_workbook.h"
+#include "transfer/rpdo_transfer.h"
+#include "transfer/sdopdo_editor.h"
+#include "transfer/sdopdo_transfer.h"
 #include "test_dir.h"
 
 namespace {

@@ -6,8 +6,8 @@
 
 #include "core/integer_text.h"
 #include "memory_workbook.h"
-#include "tables/freexl_workbook.h"
-#include "tables/sdo_transfer.h"
+#include "transfer/freexl_workbook.h"
+#include "transfer/sdo_transfer.h"
 #include "test_dir.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include "core/integer_text.h"
 #include "memory_workbook.h"
-#include "tables/sheet_import.h"
+#include "transfer/sheet_import.h"
 
 namespace {
 

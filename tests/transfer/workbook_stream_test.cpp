@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tables/workbook_stream.h"
+#include "transfer/workbook_stream.h"
 
 namespace {
 

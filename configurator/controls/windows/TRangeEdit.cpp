@@ -1,4 +1,4 @@
-#include "controls/TRangeEdit.h"
+#include "controls/windows/TRangeEdit.h"
 
 #include <QApplication>
 #include <QFocusEvent>

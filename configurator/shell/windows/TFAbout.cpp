@@ -1,4 +1,4 @@
-#include "shell/TFAbout.h"
+#include "shell/windows/TFAbout.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -11,7 +11,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "shell/TFMosaicoreFirmWare.h"
+#include "shell/windows/TFMosaicoreFirmWare.h"
 #include "ui/link_label.h"
 
 namespace mk {

@@ -1,4 +1,4 @@
-#include "shell/TFMosaicoreFirmWare.h"
+#include "shell/windows/TFMosaicoreFirmWare.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -16,10 +16,10 @@
 
 #include "core/atomic_file.h"
 #include "core/guard.h"
-#include "shell/TFAbout.h"
-#include "shell/TFsaveproj.h"
+#include "shell/windows/TFAbout.h"
+#include "shell/windows/TFsaveproj.h"
 #include "shell/directories.h"
-#include "shell/project_folder_dialog.h"
+#include "shell/windows/project_folder_dialog.h"
 #include "shell/project_ops.h"
 #include "shell/settings_file.h"
 #include "ui/link_label.h"

@@ -1,4 +1,4 @@
-#include "shell/TFPing.h"
+#include "shell/windows/TFPing.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <string>
 
-#include "shell/ping_check.h"
+#include "ping/ping_check.h"
 
 class QLabel;
 

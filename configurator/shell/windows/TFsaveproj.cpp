@@ -1,4 +1,4 @@
-#include "shell/TFsaveproj.h"
+#include "shell/windows/TFsaveproj.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>

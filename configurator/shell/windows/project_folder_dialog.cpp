@@ -1,4 +1,4 @@
-#include "shell/project_folder_dialog.h"
+#include "shell/windows/project_folder_dialog.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

@@ -17,7 +17,7 @@
 
 #include "core/guard.h"
 #include "tables/sdopdo_schema.h"
-#include "tables/sdopdo_transfer.h"
+#include "transfer/sdopdo_transfer.h"
 #include "ui/qt_text.h"
 
 namespace mk {

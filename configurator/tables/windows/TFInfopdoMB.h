@@ -3,8 +3,8 @@
 #include <functional>
 
 #include "core/project_state.h"
-#include "tables/freexl_workbook.h"
-#include "tables/sdopdo_editor.h"
+#include "transfer/freexl_workbook.h"
+#include "transfer/sdopdo_editor.h"
 #include "ui/editor_dialog.h"
 
 class QButtonGroup;

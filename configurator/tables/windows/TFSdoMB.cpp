@@ -4,7 +4,7 @@
 #include <QTableView>
 
 #include "tables/sdo_schema.h"
-#include "tables/sdo_transfer.h"
+#include "transfer/sdo_transfer.h"
 
 namespace mk {
 

@@ -20,7 +20,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "controls/TRangeEdit.h"
+#include "controls/windows/TRangeEdit.h"
 #include "core/guard.h"
 #include "tables/pargen_check.h"
 #include "tables/pargen_schema.h"

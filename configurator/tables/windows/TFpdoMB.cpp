@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "tables/rpdo_schema.h"
-#include "tables/rpdo_transfer.h"
+#include "transfer/rpdo_transfer.h"
 #include "ui/integer_cell_delegate.h"
 
 namespace mk {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/project_state.h"
-#include "tables/freexl_workbook.h"
+#include "transfer/freexl_workbook.h"
 #include "tables/rpdo_table.h"
 #include "ui/editor_dialog.h"
 #include "ui/text_grid_model.h"

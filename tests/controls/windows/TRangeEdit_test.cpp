@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "controls/TRangeEdit.h"
+#include "controls/windows/TRangeEdit.h"
 #include "core/message_sink.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <sys/wait.h>
 
-#include "firmware/firmware_test_support.h"
+#include "firmware_test_support.h"
 #include "firmware/srecord_merge.h"
 #include "firmware/update_sequence.h"
 #include "test_dir.h"

@@ -11,7 +11,7 @@
 #include <chrono>
 #include <thread>
 
-#include "firmware/firmware_test_support.h"
+#include "firmware_test_support.h"
 #include "firmware/windows/TFModifyFileSx.h"
 #include "firmware/windows/update_device.h"
 #include "test_dir.h"

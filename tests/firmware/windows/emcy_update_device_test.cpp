@@ -9,12 +9,12 @@
 #include <sys/wait.h>
 
 #include "core/project_state.h"
-#include "firmware/firmware_test_support.h"
-#include "firmware/image_builder.h"
+#include "firmware_test_support.h"
+#include "image/image_builder.h"
 #include "firmware/windows/update_device.h"
 #include "tables/windows/TFWEmcyMB2.h"
 #include "tables/windows/TFemcyMB2.h"
-#include "tables/windows/emcy_window_support.h"
+#include "emcy_window_support.h"
 #include "test_dir.h"
 
 namespace mk {

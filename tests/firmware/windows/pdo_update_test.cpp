@@ -16,8 +16,8 @@
 
 #include "core/message_sink.h"
 #include "core/project_state.h"
-#include "firmware/banks.h"
-#include "firmware/build_clock.h"
+#include "image/banks.h"
+#include "image/build_clock.h"
 #include "firmware/windows/update_device.h"
 #include "tables/pargen_table.h"
 #include "tables/windows/TFInfopdoMB.h"

@@ -11,8 +11,8 @@
 #include <QPushButton>
 
 #include "fake_slave.h"
-#include "regprobe/TfrmMain.h"
-#include "regprobe/qt_messages.h"
+#include "regprobe/windows/TfrmMain.h"
+#include "regprobe/windows/qt_messages.h"
 #include "regprobe/window_texts.h"
 #include "test_dir.h"
 

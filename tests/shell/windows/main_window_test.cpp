@@ -8,10 +8,10 @@
 #include <sstream>
 
 #include "core/user_error.h"
-#include "shell/TFAbout.h"
-#include "shell/TFMosaicoreFirmWare.h"
-#include "shell/TFsaveproj.h"
-#include "shell/project_folder_dialog.h"
+#include "shell/windows/TFAbout.h"
+#include "shell/windows/TFMosaicoreFirmWare.h"
+#include "shell/windows/TFsaveproj.h"
+#include "shell/windows/project_folder_dialog.h"
 #include "test_dir.h"
 
 namespace {

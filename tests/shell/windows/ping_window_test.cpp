@@ -5,9 +5,9 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "shell/TFMosaicoreFirmWare.h"
-#include "shell/TFPing.h"
-#include "shell/scripted_echo.h"
+#include "shell/windows/TFMosaicoreFirmWare.h"
+#include "shell/windows/TFPing.h"
+#include "scripted_echo.h"
 #include "test_dir.h"
 
 namespace {

@@ -20,7 +20,7 @@
 #include "tables/emcy_word_schema.h"
 #include "tables/emcy_word_table.h"
 #include "tables/windows/TFWEmcyMB2.h"
-#include "tables/windows/emcy_window_support.h"
+#include "emcy_window_support.h"
 #include "test_dir.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "tables/emcy_schema.h"
 #include "tables/emcy_table.h"
 #include "tables/windows/TFemcyMB2.h"
-#include "tables/windows/emcy_window_support.h"
+#include "emcy_window_support.h"
 #include "test_dir.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "controls/TRangeEdit.h"
+#include "controls/windows/TRangeEdit.h"
 #include "core/edit_session.h"
 #include "core/project_state.h"
 #include "core/table_file.h"

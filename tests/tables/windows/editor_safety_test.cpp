@@ -18,8 +18,8 @@
 
 #include "core/edit_session.h"
 #include "core/project_state.h"
-#include "firmware/capacity_check.h"
-#include "firmware/image_builder.h"
+#include "image/capacity_check.h"
+#include "image/image_builder.h"
 #include "tables/emcy_table.h"
 #include "tables/pargen_table.h"
 #include "tables/windows/TFInfopdoMB.h"

@@ -9,10 +9,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "tables/freexl_workbook.h"
-#include "tables/rpdo_transfer.h"
-#include "tables/sdo_transfer.h"
-#include "tables/sdopdo_transfer.h"
+#include "transfer/freexl_workbook.h"
+#include "transfer/rpdo_transfer.h"
+#include "transfer/sdo_transfer.h"
+#include "transfer/sdopdo_transfer.h"
 #include "test_dir.h"
 
 namespace {
