@@ -14,6 +14,8 @@ function(mk_add_test)
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} mk_test_support GTest::gtest
                                             GTest::gtest_main)
   endif()
+  list(TRANSFORM T_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ OUTPUT_VARIABLE files)
+  mk_check_includes(${CMAKE_CURRENT_SOURCE_DIR} SIBLINGS FILES ${files})
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(${T_NAME}
     PROPERTIES LABELS ${T_LABEL} ENVIRONMENT "${env}"
