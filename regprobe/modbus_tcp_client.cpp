@@ -24,6 +24,17 @@ private:
     TModbusTcpClient& client_;
 };
 
+// Every request is one connection of its own: connect, send and read inside `exchange`, and
+// disconnect at the end, also when the exchange raised. No connection, no exchange: false.
+template <typename Exchange>
+bool over_own_connection(TModbusTcpClient& client, Exchange&& exchange) {
+    client.Connect();
+    DisconnectAtEnd end(client);
+    if (!client.Connected())
+        return false;
+    return exchange();
+}
+
 } // namespace
 
 TModbusTcpClient::TModbusTcpClient() : LogStamp([] { return local_date_time(); }) {}
@@ -46,28 +57,23 @@ bool TModbusTcpClient::ReadHoldingRegisters(std::uint16_t regNumber,
     ModBusFunction = 3;
     BlockLength = clamp_count(values.size());
     RegNumber = regNumber;
-    Connect();
-    DisconnectAtEnd end(*this);
-    if (!Connected())
-        return false;
-    buffer_.fill(0);
-    const bool ok = Transaction();
-    // Values past the transfer buffer have no source; they read as 0 like those past the 125th.
-    const std::size_t n = std::min(values.size(), buffer_.size());
-    std::copy_n(buffer_.begin(), n, values.begin());
-    std::fill(values.begin() + static_cast<std::ptrdiff_t>(n), values.end(), 0);
-    return ok;
+    return over_own_connection(*this, [&] {
+        buffer_.fill(0);
+        const bool ok = Transaction();
+        // Values past the transfer buffer have no source; they read as 0 like those past the
+        // 125th.
+        const std::size_t n = std::min(values.size(), buffer_.size());
+        std::copy_n(buffer_.begin(), n, values.begin());
+        std::fill(values.begin() + static_cast<std::ptrdiff_t>(n), values.end(), 0);
+        return ok;
+    });
 }
 
 bool TModbusTcpClient::WriteSingleRegister(std::uint16_t regNumber, std::uint16_t value) {
     ModBusFunction = 6;
     RegNumber = regNumber;
     buffer_[0] = value;
-    Connect();
-    DisconnectAtEnd end(*this);
-    if (!Connected())
-        return false;
-    return Transaction();
+    return over_own_connection(*this, [&] { return Transaction(); });
 }
 
 bool TModbusTcpClient::WriteMultipleRegisters(std::uint16_t regNumber,
@@ -75,13 +81,11 @@ bool TModbusTcpClient::WriteMultipleRegisters(std::uint16_t regNumber,
     ModBusFunction = 16;
     BlockLength = clamp_count(values.size());
     RegNumber = regNumber;
-    Connect();
-    DisconnectAtEnd end(*this);
-    if (!Connected())
-        return false;
-    std::copy_n(values.begin(), std::min<std::size_t>(values.size(), kMaxWriteRegisters),
-                buffer_.begin());
-    return Transaction();
+    return over_own_connection(*this, [&] {
+        std::copy_n(values.begin(), std::min<std::size_t>(values.size(), kMaxWriteRegisters),
+                    buffer_.begin());
+        return Transaction();
+    });
 }
 
 bool TModbusTcpClient::Transaction() {

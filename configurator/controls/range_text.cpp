@@ -5,6 +5,8 @@
 #include <cmath>
 #include <string>
 
+#include "core/integer_text.h"
+
 namespace mk::range {
 
 namespace {
@@ -14,16 +16,6 @@ bool is_digit(char c) {
 }
 bool is_separator(char c) {
     return c == '.' || c == ',';
-}
-
-int hex_value(char c) {
-    if (is_digit(c))
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 std::string strip_leading_zeros(std::string s) {
@@ -122,7 +114,7 @@ std::string bits_to_decimal(std::string_view bits) {
 std::string hex_to_bits(std::string_view hex) {
     std::string bits;
     for (char c : hex) {
-        const int v = hex_value(c);
+        const int v = hex_digit_value(c);
         if (v < 0)
             continue;
         for (int b = 3; b >= 0; --b)

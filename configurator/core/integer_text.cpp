@@ -6,16 +6,6 @@ namespace mk {
 
 namespace {
 
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Length of the hexadecimal prefix at the start of s, 0 when there is none.
 std::size_t hex_prefix_length(std::string_view s) {
     if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X'))
@@ -49,7 +39,7 @@ std::optional<std::int32_t> parse_integer_text(std::string_view text) {
             return std::nullopt;
         std::uint32_t pattern = 0;
         for (char c : s) {
-            const int d = hex_digit(c);
+            const int d = hex_digit_value(c);
             if (d < 0)
                 return std::nullopt;
             pattern = (pattern << 4) | static_cast<std::uint32_t>(d);

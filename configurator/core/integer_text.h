@@ -9,6 +9,18 @@
 
 namespace mk {
 
+// The value of one hexadecimal digit (either case), or -1 for any other character. The one
+// reading of a hexadecimal digit: integer text, S-record lines and the range field's texts.
+constexpr int hex_digit_value(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 // The one text form of a number in table files and grid cells: leading spaces, one optional sign,
 // then decimal digits within the signed 32-bit range, or one to eight hexadecimal digits after
 // "0x", "0X", "x", "X" or "$" taken as a 32-bit pattern. Nothing may follow the digits.

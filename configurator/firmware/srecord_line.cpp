@@ -1,5 +1,7 @@
 #include "firmware/srecord_line.h"
 
+#include "core/integer_text.h"
+
 #include <cstdio>
 
 #if defined(__SSE2__)
@@ -14,13 +16,9 @@ constexpr std::uint8_t kNotHex = 0xFF;
 
 constexpr std::array<std::uint8_t, 256> make_hex_table() {
     std::array<std::uint8_t, 256> t{};
-    for (auto& v : t)
-        v = kNotHex;
-    for (int c = 0; c < 10; ++c)
-        t['0' + c] = static_cast<std::uint8_t>(c);
-    for (int c = 0; c < 6; ++c) {
-        t['A' + c] = static_cast<std::uint8_t>(10 + c);
-        t['a' + c] = static_cast<std::uint8_t>(10 + c);
+    for (int c = 0; c < 256; ++c) {
+        const int v = hex_digit_value(static_cast<char>(c));
+        t[static_cast<std::size_t>(c)] = v < 0 ? kNotHex : static_cast<std::uint8_t>(v);
     }
     return t;
 }
@@ -70,11 +68,6 @@ std::string character(std::uint8_t c) {
 }
 
 } // namespace
-
-int hex_value(char c) {
-    const std::uint8_t v = kHexTable[static_cast<unsigned char>(c)];
-    return v == kNotHex ? -1 : v;
-}
 
 std::size_t address_size(char type) {
     switch (type) {

@@ -15,9 +15,6 @@ namespace mk {
 // The longest S-record line: "S", the type, the byte count and the 255 bytes it can count.
 inline constexpr std::size_t kMaxRecordLineLength = 4 + 2 * 255;
 
-// The value of one hexadecimal digit (either case), or -1.
-int hex_value(char c);
-
 // The address bytes of a record type: 2 for S0, S1, S5 and S9, 3 for S2, S6 and S8, 4 for S3 and
 // S7; 0 for S4, a type no S-record file uses.
 std::size_t address_size(char type);

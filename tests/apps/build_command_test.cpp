@@ -6,6 +6,7 @@
 #include "apps/build_command.h"
 #include "firmware_test_support.h"
 #include "test_dir.h"
+#include "test_files.h"
 
 namespace mk {
 namespace {
@@ -74,9 +75,9 @@ TEST_F(BuildCommand, DemoBuildsAndMergesWithTheImageOfItsLayout) {
     EXPECT_EQ(fs::file_size(project / "bin" / "bankg.c"), 235593u);
 
     // Layout 1 picks the other base image.
-    std::string pargen = test::read_text(project / "pargen.xml");
+    std::string pargen = test::read_file(project / "pargen.xml");
     pargen.replace(pargen.find("type_PDO=\"0\""), 12, "type_PDO=\"1\"");
-    test::write_text(project / "pargen.xml", pargen);
+    test::write_file(project / "pargen.xml", pargen);
     EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitCompleted);
     EXPECT_TRUE(fs::exists(project / "New_RZ41902_8_8.sx"));
 }
@@ -93,7 +94,7 @@ TEST_F(BuildCommand, StoppedBuildMissingImageAndNoMergeGiveTheirStatus) {
     o.merge = false;
     EXPECT_EQ(run_build_command(o, {"/nowhere"}, sink), kExitCompleted);
 
-    test::write_text(project / "sdo.xml", "<sdo><row conf=\"1\"/></sdo>");
+    test::write_file(project / "sdo.xml", "<sdo><row conf=\"1\"/></sdo>");
     EXPECT_EQ(run_build_command(o, {"/nowhere"}, sink), kExitFailed);
     EXPECT_EQ(sink.texts().back(), "Error in reading file XML (sdo.xml)");
 }
@@ -124,15 +125,15 @@ TEST_F(BuildCommand, TwoRunsOfTheProgramWithAFixedTimeAreByteIdentical) {
                              project.string() + "'";
     const fs::path log = dir.path() / "stderr.txt";
     ASSERT_EQ(run(program + args + " 2>'" + log.string() + "'"), 0);
-    EXPECT_EQ(test::read_text(log), "");
+    EXPECT_EQ(test::read_file(log), "");
     const std::vector<fs::path> outputs = {"bin/bank1.bin", "bin/bank2.bin", "bin/bankg.c",
                                            "New_RZ41902_15_3.sx"};
     std::vector<std::string> first;
     for (const auto& f : outputs)
-        first.push_back(test::read_text(project / f));
+        first.push_back(test::read_file(project / f));
     ASSERT_EQ(run(program + args + " 2>/dev/null"), 0);
     for (std::size_t i = 0; i < outputs.size(); ++i)
-        EXPECT_EQ(test::read_text(project / outputs[i]), first[i]) << outputs[i];
+        EXPECT_EQ(test::read_file(project / outputs[i]), first[i]) << outputs[i];
 
     EXPECT_EQ(run(program + " --help >/dev/null"), 0);
     EXPECT_EQ(run(program + " --time yesterday x 2>/dev/null"), 2);

@@ -15,20 +15,21 @@
 #include <sys/wait.h>
 
 #include "apps/build_command.h"
-#include "firmware/firmware_plan.h"
 #include "apps/inspect_command.h"
+#include "firmware/firmware_plan.h"
 #include "firmware/output_set.h"
 #include "firmware/srecord_merge.h"
 #include "firmware/update_sequence.h"
 #include "firmware_test_support.h"
 #include "test_dir.h"
+#include "test_files.h"
 
 namespace mk {
 namespace {
 
 namespace fs = std::filesystem;
-using test::read_text;
-using test::write_text;
+using test::read_file;
+using test::write_file;
 
 const fs::path kAssets = MK_ASSETS_DIR;
 const std::string kNotCreate = "File New Sx Not Create,Abort Procedure";
@@ -85,7 +86,7 @@ protected:
     }
     void write_old_outputs() const {
         for (const auto& f : old_outputs())
-            write_text(project / f, "old " + f);
+            write_file(project / f, "old " + f);
     }
     static std::vector<std::string> old_outputs() {
         return {"bin/bank1.bin", "bin/bank2.bin", "bin/bank3.bin",      "bin/bank4.bin",
@@ -94,13 +95,13 @@ protected:
     void expect_old_outputs_kept() const {
         for (const auto& f : old_outputs()) {
             if (fs::is_regular_file(project / f)) {
-                EXPECT_TRUE(read_text(project / f) == "old " + f) << f << " was replaced";
+                EXPECT_TRUE(read_file(project / f) == "old " + f) << f << " was replaced";
             }
         }
         EXPECT_EQ(hidden_files(project), std::vector<std::string>{});
         EXPECT_EQ(hidden_files(project / "bin"), std::vector<std::string>{});
     }
-    void set_base(const std::string& text) { write_text(master / "RZ41902_15_3.sx", text); }
+    void set_base(const std::string& text) { write_file(master / "RZ41902_15_3.sx", text); }
     BuildOptions options() const {
         BuildOptions o;
         o.project_dir = project;
@@ -120,7 +121,7 @@ protected:
         const bool made = plan && image_made(merge_firmware(*plan, sink, progress));
         for (const auto& f : old_outputs())
             if (f.starts_with("bin/"))
-                write_text(project / f, "old " + f);
+                write_file(project / f, "old " + f);
         return made;
     }
 
@@ -136,7 +137,7 @@ TEST_F(Delivery, APassThatStopsAfterAnS9LineMakesNoImage) {
     EXPECT_FALSE(window_merge());
     EXPECT_EQ(sink.texts(), std::vector<std::string>{"File RZ41902_15_3.sx has records after its "
                                                      "S9 end record (line 1),Abort Procedure"});
-    EXPECT_TRUE(read_text(project / "New_RZ41902_15_3.sx") == "old New_RZ41902_15_3.sx");
+    EXPECT_TRUE(read_file(project / "New_RZ41902_15_3.sx") == "old New_RZ41902_15_3.sx");
 
     EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitFailed);
     expect_old_outputs_kept();
@@ -169,7 +170,7 @@ TEST_F(Delivery, RecordsAfterAnEndRecordMakeNoImage) {
     set_base(image("S9030000FC|" + body + "|S9030000FC"));
     EXPECT_FALSE(window_merge());
     EXPECT_EQ(sink.texts(), std::vector<std::string>{expected});
-    EXPECT_TRUE(read_text(project / "New_RZ41902_15_3.sx") == "old New_RZ41902_15_3.sx");
+    EXPECT_TRUE(read_file(project / "New_RZ41902_15_3.sx") == "old New_RZ41902_15_3.sx");
     sink.entries.clear();
     EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitFailed);
     EXPECT_EQ(sink.texts(), std::vector<std::string>{expected});
@@ -213,7 +214,7 @@ TEST_F(Delivery, ABaseImageWithoutRecordsInTheBankPagesSaysSoAndMakesNoImage) {
     EXPECT_EQ(sink.texts().back(),
               "Bank 1 was not inserted: RZ41902_15_3.sx has no S2 records in its page (0x388000 "
               "to 0x38BFFF)");
-    EXPECT_NE(read_text(project / "New_RZ41902_15_3.sx"), "old New_RZ41902_15_3.sx");
+    EXPECT_NE(read_file(project / "New_RZ41902_15_3.sx"), "old New_RZ41902_15_3.sx");
 }
 
 TEST_F(Delivery, ABaseImageWithoutAnS9LineIsNamedAsSuch) {
@@ -227,7 +228,7 @@ TEST_F(Delivery, ABaseImageWithoutAnS9LineIsNamedAsSuch) {
         ASSERT_EQ(sink.texts().size(), 1u);
         EXPECT_TRUE(sink.texts()[0].starts_with("File RZ41902_15_3.sx has no S9 end record"))
             << sink.texts()[0];
-        EXPECT_TRUE(read_text(project / "New_RZ41902_15_3.sx") == "old New_RZ41902_15_3.sx");
+        EXPECT_TRUE(read_file(project / "New_RZ41902_15_3.sx") == "old New_RZ41902_15_3.sx");
     }
 }
 
@@ -289,7 +290,7 @@ TEST_F(Delivery, AWriteThatFailsPartWayKeepsEveryOldOutput) {
     EXPECT_EQ(sink.texts(), std::vector<std::string>{kNotCreate + "\n" +
                                                      (project / "New_RZ41902_15_3.sx").string() +
                                                      ": File too large"});
-    EXPECT_TRUE(read_text(project / "New_RZ41902_15_3.sx") == "old New_RZ41902_15_3.sx");
+    EXPECT_TRUE(read_file(project / "New_RZ41902_15_3.sx") == "old New_RZ41902_15_3.sx");
     EXPECT_EQ(hidden_files(project), std::vector<std::string>{});
 }
 
@@ -319,13 +320,13 @@ TEST_F(Delivery, AFullDiskKeepsEveryOldOutput) {
     fs::remove_all(master); // the base image is not needed here and would take half the disk
     // An old set as large as a real one: the new set cannot be written beside it.
     const std::string big_old(230 * 1024, 'o');
-    write_text(project / "bin" / "bankg.c", big_old);
+    write_file(project / "bin" / "bankg.c", big_old);
     Banks banks;
     EXPECT_FALSE(build_and_write_banks(project, banks, sink, FixedClock({2024, 3, 5})));
     EXPECT_TRUE(sink.texts().back().ends_with("No space left on device")) << sink.texts().back();
-    EXPECT_TRUE(read_text(project / "bin" / "bankg.c") == big_old);
+    EXPECT_TRUE(read_file(project / "bin" / "bankg.c") == big_old);
     for (int n = 1; n <= 5; ++n)
-        EXPECT_TRUE(read_text(project / "bin" / ("bank" + std::to_string(n) + ".bin")) ==
+        EXPECT_TRUE(read_file(project / "bin" / ("bank" + std::to_string(n) + ".bin")) ==
                     "old bin/bank" + std::to_string(n) + ".bin")
             << n;
     EXPECT_EQ(hidden_files(project / "bin"), std::vector<std::string>{});
@@ -334,39 +335,39 @@ TEST_F(Delivery, AFullDiskKeepsEveryOldOutput) {
 TEST_F(Delivery, AFolderThatHoldsNoTableFileIsNoProject) {
     const fs::path folder = dir.path() / "home";
     fs::create_directories(folder / "bin");
-    write_text(folder / "bin" / "Bin.sx", "a user's own file");
+    write_file(folder / "bin" / "Bin.sx", "a user's own file");
     BuildOptions o = options();
     o.project_dir = folder;
     EXPECT_EQ(run_build_command(o, {"/nowhere"}, sink), kExitNotAProject);
     EXPECT_TRUE(sink.texts().back().find("is not a project folder") != std::string::npos)
         << sink.texts().back();
-    EXPECT_EQ(read_text(folder / "bin" / "Bin.sx"), "a user's own file");
+    EXPECT_EQ(read_file(folder / "bin" / "Bin.sx"), "a user's own file");
     EXPECT_FALSE(fs::exists(folder / "bin" / "bank1.bin"));
     EXPECT_FALSE(fs::exists(folder / "New_RZ41902_15_3.sx"));
 }
 
 TEST_F(Delivery, FilesThisRunDidNotCreateAreNeverDeleted) {
-    write_text(project / "bin" / "Bin.sx", "kept");
+    write_file(project / "bin" / "Bin.sx", "kept");
     const std::string stage = "\xC2\xB0"
                               "B1\xC2\xB0.sx";
-    write_text(project / stage, "kept");
+    write_file(project / stage, "kept");
     EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitCompleted);
-    EXPECT_EQ(read_text(project / "bin" / "Bin.sx"), "kept");
-    EXPECT_EQ(read_text(project / stage), "kept");
+    EXPECT_EQ(read_file(project / "bin" / "Bin.sx"), "kept");
+    EXPECT_EQ(read_file(project / stage), "kept");
 }
 
 TEST_F(Delivery, TemporariesOfAnInterruptedBuildAreRemovedByTheNextOne) {
-    write_text(project / ".New_RZ41902_15_3.sx.a1B2c3", std::string(1000, 'x'));
-    write_text(project / ".New_RZ41902_8_8.sx.Q9w8E7", "x");
-    write_text(project / "bin" / ".bank3.bin.Zz9Yy8", "x");
-    write_text(project / "bin" / ".bankg.c.000000", "x");
+    write_file(project / ".New_RZ41902_15_3.sx.a1B2c3", std::string(1000, 'x'));
+    write_file(project / ".New_RZ41902_8_8.sx.Q9w8E7", "x");
+    write_file(project / "bin" / ".bank3.bin.Zz9Yy8", "x");
+    write_file(project / "bin" / ".bankg.c.000000", "x");
     // Hidden temporaries of the record and stage files earlier versions of the merge used.
-    write_text(project / "bin" / ".Bin.sx.Ab3dE5", "x");
-    write_text(project / ".\xC2\xB0"
+    write_file(project / "bin" / ".Bin.sx.Ab3dE5", "x");
+    write_file(project / ".\xC2\xB0"
                          "B2\xC2\xB0.sx.KjaT0U",
                std::string(1000, 'x'));
-    write_text(project / ".notes.txt.a1B2c3", "a user's own hidden file");
-    write_text(project / "bin" / ".bank3.bin.keep", "not a temporary of this program");
+    write_file(project / ".notes.txt.a1B2c3", "a user's own hidden file");
+    write_file(project / "bin" / ".bank3.bin.keep", "not a temporary of this program");
     EXPECT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitCompleted);
     EXPECT_EQ(hidden_files(project), std::vector<std::string>{".notes.txt.a1B2c3"});
     EXPECT_EQ(hidden_files(project / "bin"), std::vector<std::string>{".bank3.bin.keep"});
@@ -378,12 +379,12 @@ TEST_F(Delivery, ASetWhoseReplacementWasCutOffIsPutBackByTheNextBuild) {
     // one still a temporary), bankg.c new where there was none before.
     const fs::path bin = project / "bin";
     fs::rename(bin / "bank1.bin", bin / ".bank1.bin.mk-old");
-    write_text(bin / "bank1.bin", "new bank1");
+    write_file(bin / "bank1.bin", "new bank1");
     fs::create_hard_link(bin / "bank2.bin", bin / ".bank2.bin.mk-old");
-    write_text(bin / ".bank2.bin.Xy12Ab", "new bank2");
+    write_file(bin / ".bank2.bin.Xy12Ab", "new bank2");
     fs::remove(bin / "bankg.c");
-    write_text(bin / "bankg.c", "new bankg.c");
-    write_text(bin / ".bankg.c.mk-none", "");
+    write_file(bin / "bankg.c", "new bankg.c");
+    write_file(bin / ".bankg.c.mk-none", "");
     {
         const auto lock = begin_project_build(project, sink);
         ASSERT_TRUE(lock);
@@ -391,8 +392,8 @@ TEST_F(Delivery, ASetWhoseReplacementWasCutOffIsPutBackByTheNextBuild) {
         EXPECT_FALSE(begin_project_build(project, sink));
         EXPECT_EQ(sink.texts().back(), kMsgBuildRunning);
     }
-    EXPECT_EQ(read_text(bin / "bank1.bin"), "old bin/bank1.bin");
-    EXPECT_EQ(read_text(bin / "bank2.bin"), "old bin/bank2.bin");
+    EXPECT_EQ(read_file(bin / "bank1.bin"), "old bin/bank1.bin");
+    EXPECT_EQ(read_file(bin / "bank2.bin"), "old bin/bank2.bin");
     EXPECT_FALSE(fs::exists(bin / "bankg.c"));
     EXPECT_EQ(hidden_files(bin), std::vector<std::string>{});
     EXPECT_TRUE(begin_project_build(project, sink));
@@ -414,13 +415,13 @@ TEST_F(Delivery, ABuildStoppedBetweenItsRenamesLeavesOneWholeSet) {
     const auto snapshot = [&](const fs::path& root) {
         std::vector<std::string> files;
         for (const auto& f : outputs)
-            files.push_back(read_text(root / f));
+            files.push_back(read_file(root / f));
         return files;
     };
     ASSERT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitCompleted);
     const auto earlier = snapshot(project);
     // The new set: one SDO row changed and a later build time, built whole in a copy.
-    write_text(project / "sdo.xml", "<sdo>" + test::sdo_row("148", "0x4242") + "</sdo>");
+    write_file(project / "sdo.xml", "<sdo>" + test::sdo_row("148", "0x4242") + "</sdo>");
     BuildOptions later = options();
     later.time = BuildStamp{2024, 3, 5, 15, 0, 0};
     const fs::path whole = dir.path() / "whole";
@@ -433,7 +434,7 @@ TEST_F(Delivery, ABuildStoppedBetweenItsRenamesLeavesOneWholeSet) {
     for (std::size_t stop = 1; stop <= outputs.size(); ++stop) {
         SCOPED_TRACE("stopped after rename " + std::to_string(stop));
         for (std::size_t i = 0; i < outputs.size(); ++i)
-            write_text(project / outputs[i], earlier[i]);
+            write_file(project / outputs[i], earlier[i]);
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {

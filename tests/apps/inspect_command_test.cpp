@@ -6,6 +6,7 @@
 #include "apps/inspect_command.h"
 #include "firmware_test_support.h"
 #include "test_dir.h"
+#include "test_files.h"
 
 namespace mk {
 namespace {
@@ -55,9 +56,9 @@ protected:
 TEST_F(InspectDemo, DiffReportsExactlyTheChangedSdoRowAndAddress) {
     const fs::path a = project("a", "2024-03-05T14:37:09");
     edit = [](const fs::path& p) {
-        test::write_text(p / "pargen.xml",
-                         replaced(test::read_text(p / "pargen.xml"), "b4=\"50\"", "b4=\"51\""));
-        test::write_text(p / "sdo.xml", replaced(test::read_text(p / "sdo.xml"),
+        test::write_file(p / "pargen.xml",
+                         replaced(test::read_file(p / "pargen.xml"), "b4=\"50\"", "b4=\"51\""));
+        test::write_file(p / "sdo.xml", replaced(test::read_file(p / "sdo.xml"),
                                                  "IndexA=\"200\" SubindexA=\"0\" devIDB=\"3\"",
                                                  "IndexA=\"210\" SubindexA=\"0\" devIDB=\"4\""));
     };
@@ -98,9 +99,9 @@ TEST_F(InspectDemo, DiffOfTwoFoldersComparesEveryBankFile) {
     fs::remove(b / "bin" / "outputs.set");
     fs::remove(b / "bin" / "bankg.c");
     for (const auto& [file, offset] : {std::pair{"bank3.bin", 5}, std::pair{"bank1.bin", 16000}}) {
-        std::string bytes = test::read_text(b / "bin" / file);
+        std::string bytes = test::read_file(b / "bin" / file);
         bytes[static_cast<std::size_t>(offset)] = '\x7F';
-        test::write_text(b / "bin" / file, bytes);
+        test::write_file(b / "bin" / file, bytes);
     }
     EXPECT_EQ(run({"--diff", a.string(), b.string()}), kInspectDifferent);
     EXPECT_NE(out.str().find("\nBank files\n  bank1.bin: 1 byte differs outside the tables, the "
@@ -137,7 +138,7 @@ TEST_F(InspectDemo, ShowsTheDemoInColumnsAndAsJsonForPython) {
 
     ASSERT_EQ(run({"--json", image.string()}), kInspectShown);
     const fs::path json = dir.path() / "demo.json";
-    test::write_text(json, out.str());
+    test::write_file(json, out.str());
     // Python's own JSON reader checks the output, and a script reads values from it.
     const std::string check =
         "/usr/bin/python3 -c \"import json,sys; d=json.load(open(sys.argv[1])); "

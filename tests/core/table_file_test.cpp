@@ -10,6 +10,9 @@
 
 #include "core/table_file.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::read_file;
 
 namespace {
 
@@ -125,10 +128,7 @@ TEST(TableFile, FailedSaveLeavesThePreviousFile) {
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, old_handler);
 
-    std::ifstream in(kept);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(), "<keep/>");
+    EXPECT_EQ(read_file(kept), "<keep/>");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 

@@ -4,6 +4,7 @@
 #include "firmware/bank_outputs.h"
 #include "firmware_test_support.h"
 #include "test_dir.h"
+#include "test_files.h"
 
 namespace mk {
 namespace {
@@ -56,11 +57,11 @@ TEST(BankFiles, FiveFilesOfOneBankEachAndTheSource) {
     write_bank_outputs(dir.path(), banks);
     for (int n = 1; n <= 5; ++n) {
         const std::string bytes =
-            test::read_text(dir.path() / "bin" / ("bank" + std::to_string(n) + ".bin"));
+            test::read_file(dir.path() / "bin" / ("bank" + std::to_string(n) + ".bin"));
         ASSERT_EQ(bytes.size(), kBankSize);
         EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\0'), n == 2 ? 16383 : 16384);
     }
-    EXPECT_EQ(test::read_text(dir.path() / "bin" / "bankg.c"), bank_source_text(banks));
+    EXPECT_EQ(test::read_file(dir.path() / "bin" / "bankg.c"), bank_source_text(banks));
 }
 
 TEST(BankFiles, MissingBinFolderStopsWithTheCannotCreateMessage) {

@@ -7,6 +7,7 @@
 #include "firmware/firmware_plan.h"
 #include "firmware_test_support.h"
 #include "test_dir.h"
+#include "test_files.h"
 
 namespace mk {
 namespace {
@@ -25,7 +26,7 @@ TEST_F(FirmwarePlanTest, BaseImageFollowsTheLayoutAndMustBeInMaster) {
     test::TempDir dir;
     const fs::path master = dir.path() / "MASTER";
     fs::create_directories(master);
-    test::write_text(master / "RZ41902_15_3.sx", "S9030000FC\r\n");
+    test::write_file(master / "RZ41902_15_3.sx", "S9030000FC\r\n");
     RecordingSink sink;
 
     EXPECT_FALSE(prepare_firmware({master}, dir.path() / "p", 1, sink, true));
@@ -54,9 +55,9 @@ TEST_F(FirmwarePlanTest, BaseImageComesFromTheFirstMasterThatHoldsItOrTheUserIsT
     const fs::path data = dir.path() / "data" / "MASTER";
     fs::create_directories(beside);
     fs::create_directories(data);
-    test::write_text(beside / "RZ41902_15_3.sx", "S9030000FC\r\n");
-    test::write_text(data / "RZ41902_15_3.sx", "S9030000FC\r\n");
-    test::write_text(data / "RZ41902_8_8.sx", "S9030000FC\r\n");
+    test::write_file(beside / "RZ41902_15_3.sx", "S9030000FC\r\n");
+    test::write_file(data / "RZ41902_15_3.sx", "S9030000FC\r\n");
+    test::write_file(data / "RZ41902_8_8.sx", "S9030000FC\r\n");
     RecordingSink sink;
 
     const auto first = prepare_firmware({beside, data}, dir.path() / "p", 0, sink, true);
@@ -86,7 +87,7 @@ TEST_F(FirmwarePlanTest, BaseImageComesFromTheFirstMasterThatHoldsItOrTheUserIsT
 // A loader of the test's own: a script that writes its arguments and current folder to a file.
 void install_recording_loader(const fs::path& program_dir, const fs::path& record) {
     const fs::path loader = program_dir / "Progmule.exe";
-    test::write_text(loader, "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" \"$(pwd)\" > '" +
+    test::write_file(loader, "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" \"$(pwd)\" > '" +
                                  record.string() + ".tmp'\nmv '" + record.string() + ".tmp' '" +
                                  record.string() + "'\n");
     fs::permissions(loader, fs::perms::owner_all);
@@ -97,9 +98,9 @@ void make_project_and_master(const fs::path& project, const fs::path& master) {
     fs::create_directories(master);
     fs::create_directories(project / "bin");
     for (int n = 1; n <= 5; ++n)
-        test::write_text(project / "bin" / ("bank" + std::to_string(n) + ".bin"),
+        test::write_file(project / "bin" / ("bank" + std::to_string(n) + ".bin"),
                          std::string(16384, '\0'));
-    test::write_text(master / "RZ41902_15_3.sx", "S0030000FC\r\nS224388000" + std::string(64, '0') +
+    test::write_file(master / "RZ41902_15_3.sx", "S0030000FC\r\nS224388000" + std::string(64, '0') +
                                                      "23\r\nS224398000" + std::string(64, '0') +
                                                      "22\r\nS9030000FC\r\n");
 }
@@ -107,7 +108,7 @@ void make_project_and_master(const fs::path& project, const fs::path& master) {
 std::string wait_for(const fs::path& file) {
     for (int i = 0; i < 100 && !fs::exists(file); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    return test::read_text(file);
+    return test::read_file(file);
 }
 
 TEST_F(FirmwarePlanTest, ExecuteMergesAndStartsTheLoaderDetachedWithItsParameterString) {
@@ -155,9 +156,9 @@ TEST_F(FirmwarePlanTest, ALoaderThatCannotBeStartedIsNamedWithTheReason) {
     fs::create_directories(master);
     fs::create_directories(project / "bin");
     for (int n = 1; n <= 5; ++n)
-        test::write_text(project / "bin" / ("bank" + std::to_string(n) + ".bin"),
+        test::write_file(project / "bin" / ("bank" + std::to_string(n) + ".bin"),
                          std::string(16384, '\0'));
-    test::write_text(master / "RZ41902_15_3.sx", "S224388000" + std::string(64, '0') +
+    test::write_file(master / "RZ41902_15_3.sx", "S224388000" + std::string(64, '0') +
                                                      "23\r\nS224398000" + std::string(64, '0') +
                                                      "22\r\nS9030000FC\r\n");
     struct Row {
@@ -171,13 +172,13 @@ TEST_F(FirmwarePlanTest, ALoaderThatCannotBeStartedIsNamedWithTheReason) {
          not_started + loader.string() + " is a folder, not a file"},
         {"not executable",
          [&] {
-             test::write_text(loader, "#!/bin/sh\n");
+             test::write_file(loader, "#!/bin/sh\n");
              fs::permissions(loader, fs::perms::owner_read | fs::perms::owner_write);
          },
          not_started + loader.string() + ": Permission denied (the file is not executable)"},
         {"a Windows program",
          [&] {
-             test::write_text(loader, "MZ\x90");
+             test::write_file(loader, "MZ\x90");
              fs::permissions(loader, fs::perms::owner_all);
          },
          not_started + loader.string() + ": Exec format error"},
@@ -220,7 +221,7 @@ TEST_F(FirmwarePlanTest, TheLoaderIsNeverStartedWithAPathHoldingAQuoteOrAPilcrow
         test::TempDir dir;
         const fs::path project = dir.path() / name;
         make_project_and_master(project, dir.path() / "MASTER");
-        test::write_text(dir.path() / "Progmule.exe", "");
+        test::write_file(dir.path() / "Progmule.exe", "");
         RecordingSink sink;
         NoProgress progress;
         CountingStarter starter;

@@ -4,6 +4,7 @@
 #include "firmware/update_sequence.h"
 #include "firmware_test_support.h"
 #include "test_dir.h"
+#include "test_files.h"
 
 namespace mk {
 namespace {
@@ -18,8 +19,8 @@ TEST(GatheredMessages, AfterTenMessagesTheRestOfTheRunIsGatheredIntoOneList) {
     for (int i = 0; i < 1800; ++i)
         sdo += "<row conf=\"abc\" IndexA=\"abc\" SubindexA=\"abc\" devIDB=\"abc\" IndexB=\"abc\" "
                "SubindexB=\"abc\" nbyteB=\"abc\" mnemonico=\"m\"/>";
-    test::write_text(dir.path() / "sdo.xml", sdo + "</sdo>");
-    test::write_text(dir.path() / "pargen.xml", test::pargen_xml());
+    test::write_file(dir.path() / "sdo.xml", sdo + "</sdo>");
+    test::write_file(dir.path() / "pargen.xml", test::pargen_xml());
 
     RecordingSink boxes;
     GatheringSink run(boxes);

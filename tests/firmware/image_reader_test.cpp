@@ -2,25 +2,26 @@
 
 #include <random>
 
-#include "image/image_builder.h"
-#include "image/image_reader.h"
 #include "firmware/image_source.h"
-#include "image/image_tables.h"
 #include "firmware/srecord_merge.h"
 #include "firmware_test_support.h"
+#include "image/image_builder.h"
+#include "image/image_reader.h"
+#include "image/image_tables.h"
 #include "test_dir.h"
+#include "test_files.h"
 
 namespace mk {
 namespace {
 
 using test::pargen_xml;
 using test::sdo_row;
-using test::write_text;
+using test::write_file;
 
 class ImageReadBack : public ::testing::Test {
 protected:
     void SetUp() override { file("pargen.xml", pargen_xml()); }
-    void file(const char* name, const std::string& text) { write_text(dir.path() / name, text); }
+    void file(const char* name, const std::string& text) { write_file(dir.path() / name, text); }
     ConfigurationImage build() {
         build_image(dir.path(), banks, sink, clock);
         return read_image(banks.bank(1), banks.bank(2));
@@ -286,14 +287,14 @@ TEST(ImageSource, BankFoldersNeedBothFullBankFiles) {
     test::TempDir dir;
     const auto bin = dir.path() / "bin";
     std::filesystem::create_directory(bin);
-    write_text(bin / "bank1.bin", std::string(kBankSize, '\0'));
+    write_file(bin / "bank1.bin", std::string(kBankSize, '\0'));
     try {
         load_image_source(dir.path());
         FAIL() << "no error";
     } catch (const ImageError& e) {
         EXPECT_EQ(std::string(e.what()), "No bank2.bin in " + bin.string());
     }
-    write_text(bin / "bank2.bin", std::string(100, '\0'));
+    write_file(bin / "bank2.bin", std::string(100, '\0'));
     try {
         load_image_source(bin);
         FAIL() << "no error";
@@ -301,7 +302,7 @@ TEST(ImageSource, BankFoldersNeedBothFullBankFiles) {
         EXPECT_EQ(std::string(e.what()),
                   (bin / "bank2.bin").string() + " holds 100 bytes; a bank file holds 16384");
     }
-    write_text(bin / "bank2.bin", std::string(kBankSize, '\0'));
+    write_file(bin / "bank2.bin", std::string(kBankSize, '\0'));
     EXPECT_EQ(load_image_source(dir.path()).bank2.size(), kBankSize);
     EXPECT_THROW(load_image_source(dir.path() / "none.sx"), ImageError);
 }

@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "image/image_builder.h"
-#include "image/image_reader.h"
 #include "firmware/image_source.h"
 #include "firmware/srecord_merge.h"
+#include "image/image_builder.h"
+#include "image/image_reader.h"
 #include "random_project.h"
 #include "test_dir.h"
+#include "test_files.h"
 
 namespace mk {
 namespace {
@@ -44,7 +45,7 @@ TEST(ImageRoundTrip, RandomProjectsReadBackToTheirTables) {
         for (const auto& entry : fs::directory_iterator(dir.path()))
             fs::remove(entry.path());
         for (const auto& [name, text] : project.files)
-            test::write_text(dir.path() / name, text);
+            test::write_file(dir.path() / name, text);
         build_image(dir.path(), banks, sink, FixedClock(project.stamp));
 
         const ConfigurationImage image = read_image(banks.bank(1), banks.bank(2));

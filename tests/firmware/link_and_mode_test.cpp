@@ -11,13 +11,14 @@
 #include "firmware/output_set.h"
 #include "firmware_test_support.h"
 #include "test_dir.h"
+#include "test_files.h"
 
 namespace mk {
 namespace {
 
 namespace fs = std::filesystem;
-using test::read_text;
-using test::write_text;
+using test::read_file;
+using test::write_file;
 
 struct Writer {
     const char* name;
@@ -76,17 +77,17 @@ TEST_P(LinkAndMode, AChainOfLinksStaysAndItsFileIsMadeOrReplacedWithItsMode) {
     ::chmod((shared / "bank1.bin").c_str(), 0600);
     write("second");
     EXPECT_EQ(fs::read_symlink(bin / "bank1.bin"), "../shared/middle");
-    EXPECT_EQ(read_text(shared / "bank1.bin"), "second");
+    EXPECT_EQ(read_file(shared / "bank1.bin"), "second");
     EXPECT_EQ(mode_of(shared / "bank1.bin"), 0600u);
     EXPECT_EQ(hidden_in(shared) + hidden_in(bin), 0u);
 }
 
 TEST_P(LinkAndMode, APlainFileKeepsItsModeEvenReadOnly) {
     for (const unsigned mode : {0600u, 0444u}) {
-        write_text(bin / "bank1.bin", "old");
+        write_file(bin / "bank1.bin", "old");
         ::chmod((bin / "bank1.bin").c_str(), mode);
         write("new");
-        EXPECT_EQ(read_text(bin / "bank1.bin"), "new");
+        EXPECT_EQ(read_file(bin / "bank1.bin"), "new");
         EXPECT_EQ(mode_of(bin / "bank1.bin"), mode);
     }
 }
@@ -113,7 +114,7 @@ TEST_P(LinkAndMode, OnlyARegularFileIsReplaced) {
 TEST_P(LinkAndMode, AFileOfAnotherUserStaysTheirs) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "only root writes another user's file";
-    write_text(bin / "bank1.bin", "old");
+    write_file(bin / "bank1.bin", "old");
     ASSERT_EQ(::chown((bin / "bank1.bin").c_str(), 65534, 65534), 0);
     ::chmod((bin / "bank1.bin").c_str(), 0600);
     write("new");
@@ -130,12 +131,12 @@ INSTANTIATE_TEST_SUITE_P(Writers, LinkAndMode, ::testing::ValuesIn(kWriters),
 TEST_F(LinkedOutputs, ASetCutOffWhileReplacingALinkedFileIsPutBackBesideThatFile) {
     fs::create_symlink(shared / "bank1.bin", bin / "bank1.bin");
     // The linked file was replaced, its previous version kept beside it, and a temporary is left.
-    write_text(shared / ".bank1.bin.mk-old", "old");
-    write_text(shared / "bank1.bin", "new");
-    write_text(shared / ".bank1.bin.Ab12Cd", "temporary");
+    write_file(shared / ".bank1.bin.mk-old", "old");
+    write_file(shared / "bank1.bin", "new");
+    write_file(shared / ".bank1.bin.Ab12Cd", "temporary");
     const std::string names[] = {"bank1.bin"};
     clean_up_interrupted_outputs(bin, names);
-    EXPECT_EQ(read_text(shared / "bank1.bin"), "old");
+    EXPECT_EQ(read_file(shared / "bank1.bin"), "old");
     EXPECT_TRUE(fs::is_symlink(bin / "bank1.bin"));
     EXPECT_EQ(hidden_in(shared), 0u);
 }

@@ -2,17 +2,18 @@
 
 #include <cstdio>
 
-#include "image/banks.h"
 #include "firmware/srecord_merge.h"
 #include "firmware_test_support.h"
+#include "image/banks.h"
 #include "test_dir.h"
+#include "test_files.h"
 
 namespace mk {
 namespace {
 
 namespace fs = std::filesystem;
-using test::read_text;
-using test::write_text;
+using test::read_file;
+using test::write_file;
 
 std::string s2(std::uint32_t address, std::uint8_t fill = 0xEE) {
     unsigned sum = 0x06 + (address >> 16) + ((address >> 8) & 0xFF) + (address & 0xFF) + 2 * fill;
@@ -86,7 +87,7 @@ protected:
         banks.bank(2)[0] = 0x22;
         for (int n = 1; n <= 5; ++n) {
             const auto b = banks.bank(n);
-            write_text(bin() / ("bank" + std::to_string(n) + ".bin"),
+            write_file(bin() / ("bank" + std::to_string(n) + ".bin"),
                        std::string(reinterpret_cast<const char*>(b.data()), b.size()));
         }
     }
@@ -94,7 +95,7 @@ protected:
     fs::path base() const { return dir.path() / "base.sx"; }
     fs::path output() const { return dir.path() / "New_base.sx"; }
     bool merge(const std::string& image, const char* eol = "\r\n") {
-        write_text(base(), join(lines_from(image), eol));
+        write_file(base(), join(lines_from(image), eol));
         return image_made(merge_all(base(), bin(), dir.path(), "New_base.sx", sink, progress));
     }
     static std::vector<std::string> lines_from(const std::string& image) {
@@ -152,7 +153,7 @@ TEST_F(Merge, BankRecordsTakeThePlaceOfTheFirstRecordOfTheirPage) {
     expected.insert(expected.end(), b2.begin(), b2.end());
     expected.push_back(s2(0x3A8000)); // bank 3's page is left as the base image has it
     expected.push_back("S9030000FC");
-    EXPECT_EQ(lines_of(read_text(output())), expected);
+    EXPECT_EQ(lines_of(read_file(output())), expected);
     EXPECT_TRUE(sink.entries.empty());
     expect_no_temporary_files();
     EXPECT_EQ(progress.maximum, 512 + 520); // pass 2 reads the 520 lines pass 1 wrote
@@ -168,7 +169,7 @@ TEST_F(Merge, ABank2RecordBeforeTheBank1RecordsIsReplacedAtItsOwnPlace) {
     expected.push_back(s2(0x208000));
     expected.insert(expected.end(), b1.begin(), b1.end());
     expected.push_back("S9030000FC");
-    EXPECT_EQ(lines_of(read_text(output())), expected);
+    EXPECT_EQ(lines_of(read_file(output())), expected);
 }
 
 TEST_F(Merge, APageEndsAtItsLastAddressInclusive) {
@@ -185,24 +186,24 @@ TEST_F(Merge, APageEndsAtItsLastAddressInclusive) {
     expected.insert(expected.end(), b2.begin(), b2.end());
     expected.push_back(one(0x39C000));
     expected.push_back("S9030000FC");
-    const auto merged = lines_of(read_text(output()));
+    const auto merged = lines_of(read_file(output()));
     ASSERT_EQ(merged.size(), expected.size());
     EXPECT_EQ(merged, expected);
 
     // A page's last address alone is enough for the bank to be inserted there.
     ASSERT_TRUE(merge(one(0x38BFFF) + "|" + one(0x39BFFF) + "|S9030000FC"));
-    const auto lines = lines_of(read_text(output()));
+    const auto lines = lines_of(read_file(output()));
     ASSERT_EQ(lines.size(), 1025u);
     EXPECT_EQ(lines[0], b1[0]);
     EXPECT_EQ(lines[512], b2[0]);
 }
 
 TEST_F(Merge, PassResultsAndAPageMissingFromTheBase) {
-    write_text(base(), join({s2(0x398000), s2(0x388000), "S9030000FC"}));
+    write_file(base(), join({s2(0x398000), s2(0x388000), "S9030000FC"}));
     const fs::path stage = dir.path() / "stage.sx";
     EXPECT_EQ(merge_bank(1, base(), stage, bin(), sink, progress), 1);
     EXPECT_EQ(merge_bank(3, base(), stage, bin(), sink, progress), 0);
-    write_text(base(), join({s2(0x388000)}));
+    write_file(base(), join({s2(0x388000)}));
     EXPECT_TRUE(sink.entries.empty());
     fs::remove(stage);
     EXPECT_EQ(merge_bank(1, base(), stage, bin(), sink, progress), -1); // no S9 line
@@ -213,12 +214,12 @@ TEST_F(Merge, PassResultsAndAPageMissingFromTheBase) {
     // Without bank 1's page only bank 2 is inserted, at its own record's place, and the merge
     // says which bank is missing.
     sink.entries.clear();
-    write_text(base(), join({s2(0x398000), s2(0x208000), "S9030000FC"}));
+    write_file(base(), join({s2(0x398000), s2(0x208000), "S9030000FC"}));
     ASSERT_EQ(merge_all(base(), bin(), dir.path(), "New_base.sx", sink, progress),
               MergeOutcome::MergedWithoutABank);
     EXPECT_EQ(sink.texts(), std::vector<std::string>{"Bank 1 was not inserted: base.sx has no S2 "
                                                      "records in its page (0x388000 to 0x38BFFF)"});
-    const auto lines = lines_of(read_text(output()));
+    const auto lines = lines_of(read_file(output()));
     ASSERT_EQ(lines.size(), 514u);
     EXPECT_EQ(lines[0], bank_lines(2)[0]);
     EXPECT_EQ(lines[512], s2(0x208000));
@@ -227,15 +228,15 @@ TEST_F(Merge, PassResultsAndAPageMissingFromTheBase) {
 TEST_F(Merge, LfAndCrLfImagesGiveTheSameOutputAndAnEmptyLastLineIsCopied) {
     const std::string image = "S0030000FC|" + s2(0x388000) + "|S9030000FC|";
     ASSERT_TRUE(merge(image, "\n"));
-    const std::string from_lf = read_text(output());
+    const std::string from_lf = read_file(output());
     ASSERT_TRUE(merge(image, "\r\n"));
-    EXPECT_EQ(read_text(output()), from_lf);
+    EXPECT_EQ(read_file(output()), from_lf);
     EXPECT_EQ(lines_of(from_lf).back(), "");
     // A last line without a line end is still a line.
-    write_text(base(), "S0030000FC\n" + s2(0x388000) + "\n" + s2(0x398000) + "\nS9030000FC");
+    write_file(base(), "S0030000FC\n" + s2(0x388000) + "\n" + s2(0x398000) + "\nS9030000FC");
     ASSERT_EQ(merge_all(base(), bin(), dir.path(), "New_base.sx", sink, progress),
               MergeOutcome::Merged);
-    EXPECT_EQ(lines_of(read_text(output())).back(), "S9030000FC");
+    EXPECT_EQ(lines_of(read_file(output())).back(), "S9030000FC");
 }
 
 // Every line of the base image is checked before anything is written: a damaged line anywhere
@@ -276,14 +277,14 @@ TEST_F(Merge, ADamagedLineAnywhereStopsTheMergeAndIsNamed) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        write_text(output(), "earlier");
+        write_file(output(), "earlier");
         sink.entries.clear();
         EXPECT_FALSE(merge("S0030000FC|" + row.damaged + "|" + s2(0x388000) + "|" + s2(0x398000) +
                            "|S9030000FC"));
         EXPECT_EQ(sink.texts(),
                   std::vector<std::string>{"File New Sx Not Create,Abort Procedure\nbase.sx, " +
                                            row.fault});
-        EXPECT_EQ(read_text(output()), "earlier");
+        EXPECT_EQ(read_file(output()), "earlier");
         expect_no_temporary_files();
     }
     // The first line and the last line are checked as well.
@@ -350,7 +351,7 @@ TEST_F(Merge, RecordsOverlappingAPageAreSplitAtItsEdge) {
             }
         }
         expected.push_back("S9030000FC");
-        EXPECT_EQ(lines_of(read_text(output())), expected);
+        EXPECT_EQ(lines_of(read_file(output())), expected);
         EXPECT_TRUE(sink.entries.empty()) << sink.texts().front();
     }
 }
@@ -422,7 +423,7 @@ TEST_F(Merge, MissingInputsGiveTheirMessages) {
     expect_no_temporary_files();
 
     sink.entries.clear();
-    write_text(bin() / "bank2.bin", std::string(kBankSize - 1, '\0'));
+    write_file(bin() / "bank2.bin", std::string(kBankSize - 1, '\0'));
     EXPECT_FALSE(merge(image));
     EXPECT_EQ(sink.texts(),
               std::vector<std::string>{"File bank2.bin shorter than 16384 bytes,Abort Procedure"});

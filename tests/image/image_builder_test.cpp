@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "core/user_error.h"
-#include "image/image_builder.h"
 #include "firmware_test_support.h"
+#include "image/image_builder.h"
 #include "test_dir.h"
+#include "test_files.h"
 
 namespace mk {
 namespace {
@@ -12,11 +13,11 @@ using test::bytes_at;
 using test::hex;
 using test::pargen_xml;
 using test::sdo_row;
-using test::write_text;
+using test::write_file;
 
 class ImageBuilder : public ::testing::Test {
 protected:
-    void file(const char* name, const std::string& text) { write_text(dir.path() / name, text); }
+    void file(const char* name, const std::string& text) { write_file(dir.path() / name, text); }
     void build() { build_image(dir.path(), banks, sink, clock); }
     std::uint16_t word(int n) {
         return read_table_directory(banks)[static_cast<std::size_t>(n - 1)];

@@ -14,18 +14,14 @@
 #include "fake_slave.h"
 #include "regprobe/modbus_tcp_client.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::read_file;
 
 namespace rp::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string read_file(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // A slave that answers every request with the bytes the test gives.
 FakeSlave answering(Bytes answer) {

@@ -22,6 +22,9 @@
 
 #include "regprobe/modbus_tcp_client.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::read_file;
 
 extern char** environ;
 
@@ -204,11 +207,9 @@ TEST_F(ModbusPeerTest, ExceptionFromTheSlaveIsLogged) {
     // The slave holds 1000 registers: address 5000 answers "illegal data address".
     std::vector<std::uint16_t> values(2);
     EXPECT_FALSE(client.ReadHoldingRegisters(5001, values));
-    std::ifstream in(client.ErrorLogPath);
-    std::stringstream s;
-    s << in.rdbuf();
-    EXPECT_EQ(s.str(), "D T File di errore Modbus TCP Client\n"
-                       "D T ERR: Ricevuti 9 byte  0, 0, 0, 0, 0, 3, 7,83, 2,\n");
+    EXPECT_EQ(read_file(client.ErrorLogPath),
+              "D T File di errore Modbus TCP Client\n"
+              "D T ERR: Ricevuti 9 byte  0, 0, 0, 0, 0, 3, 7,83, 2,\n");
 }
 
 } // namespace

@@ -9,23 +9,16 @@
 #include "tables/pargen_table.h"
 #include "tables/tpdo_schema.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::read_file;
+using mk::test::write_file;
 
 namespace {
 
 namespace fs = std::filesystem;
 using mk::ProjectState;
 using mk::test::TempDir;
-
-std::string read_file(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void write_file(const fs::path& p, const std::string& text) {
-    std::ofstream(p, std::ios::binary) << text;
-}
 
 // A pargen.xml whose 22nd child carries the given type_PDO text.
 std::string pargen_with_type_pdo(const std::string& type_pdo, int children = 22) {

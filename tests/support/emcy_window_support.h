@@ -14,6 +14,8 @@
 #include <sstream>
 #include <string>
 
+#include "test_files.h"
+
 namespace mk::test {
 
 // What a user does in the EMCY windows: clicks on list rows, types into fields.
@@ -49,17 +51,6 @@ inline QString cellText(const QTreeView* view, int row, int column = 0) {
 inline int selectedLine(const QTreeView* view) {
     const QModelIndexList rows = view->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
-}
-
-inline std::string fileText(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-inline void writeFileText(const std::filesystem::path& p, const std::string& text) {
-    std::ofstream(p, std::ios::binary) << text;
 }
 
 // What Tab passes through, starting from `first` until the focus comes back to it: a button by

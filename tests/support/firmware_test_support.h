@@ -9,20 +9,9 @@
 #include <vector>
 
 #include "image/banks.h"
+#include "test_files.h"
 
 namespace mk::test {
-
-inline void write_text(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-inline std::string read_text(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 inline std::vector<std::uint8_t> bytes_at(const Banks& banks, int bank, std::size_t offset,
                                           std::size_t count) {

@@ -9,6 +9,10 @@
 #include "core/user_error.h"
 #include "tables/emcy_table.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::read_file;
+using mk::test::write_file;
 
 namespace {
 
@@ -16,17 +20,6 @@ namespace fs = std::filesystem;
 using mk::EmcyRow;
 using mk::EmcyTable;
 using mk::RecordingSink;
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const fs::path& p, const std::string& text) {
-    std::ofstream(p, std::ios::binary) << text;
-}
 
 std::string row(const std::string& id, const std::string& code, const std::string& reg) {
     return "<row ID_EMCY=\"" + id + "\" EMCY_Error_Code=\"" + code + "\" Error_Register=\"" + reg +
@@ -128,13 +121,13 @@ TEST(EmcyTableFile, SavingWritesListOrderAndKeepsReadTexts) {
     EXPECT_TRUE(sink.entries.empty());
     EXPECT_TRUE(t.rows().empty());
     mk::save_emcy_table(t, path);
-    EXPECT_EQ(readFile(path), "<EMCY/>");
+    EXPECT_EQ(read_file(path), "<EMCY/>");
 
-    writeFile(path, "<EMCY>" + row("5", "0x0a00", "abc") + "</EMCY>");
+    write_file(path, "<EMCY>" + row("5", "0x0a00", "abc") + "</EMCY>");
     t = mk::load_emcy_table(path, sink);
     ASSERT_EQ(t.add({"26", "1", "2"}), std::nullopt);
     mk::save_emcy_table(t, path);
-    EXPECT_EQ(readFile(path),
+    EXPECT_EQ(read_file(path),
               "<EMCY>" + row("5", "0x0a00", "abc") + row("26", "0x0001", "0x02") + "</EMCY>");
     EXPECT_TRUE(sink.entries.empty());
 }
@@ -158,7 +151,7 @@ TEST(EmcyTableFile, FaultsNameTheFileKeepEarlierRowsAndBlockSaving) {
         {"", 0, "Error in reading file XML (emcydef.xml: not a well-formed XML file)"},
     };
     for (const Case& c : cases) {
-        writeFile(path, c.content);
+        write_file(path, c.content);
         RecordingSink sink;
         EmcyTable t = mk::load_emcy_table(path, sink);
         EXPECT_EQ(sink.texts(), std::vector<std::string>{c.message}) << c.content;
@@ -172,7 +165,7 @@ TEST(EmcyTableFile, FaultsNameTheFileKeepEarlierRowsAndBlockSaving) {
         } catch (const mk::UserError& e) {
             EXPECT_EQ(std::string(e.what()), mk::incomplete_file_message("emcydef.xml"));
         }
-        EXPECT_EQ(readFile(path), c.content);
+        EXPECT_EQ(read_file(path), c.content);
     }
     EXPECT_EQ(mk::incomplete_file_message("emcydef.xml").rfind("Error!!! emcydef.xml ", 0), 0u);
 }
@@ -186,7 +179,7 @@ TEST(EmcyTableFile, TenThousandRowsLoadAndSaveQuickly) {
         std::snprintf(code, sizeof code, "0x%04X", i);
         xml += row(std::to_string(i % 127 + 1), code, "0x00");
     }
-    writeFile(path, xml + "</EMCY>");
+    write_file(path, xml + "</EMCY>");
     const auto start = std::chrono::steady_clock::now();
     RecordingSink sink;
     EmcyTable t = mk::load_emcy_table(path, sink);

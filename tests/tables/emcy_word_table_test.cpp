@@ -9,6 +9,10 @@
 #include "tables/emcy_table.h"
 #include "tables/emcy_word_table.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::read_file;
+using mk::test::write_file;
 
 namespace {
 
@@ -16,17 +20,6 @@ namespace fs = std::filesystem;
 using mk::EmcyWordTable;
 using mk::RecordingSink;
 using mk::TWordObj;
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const fs::path& p, const std::string& text) {
-    std::ofstream(p, std::ios::binary) << text;
-}
 
 std::string emcyRows(int count) {
     std::string xml = "<EMCY>";
@@ -143,10 +136,10 @@ TEST(EmcyWordFile, GroupsPairWithEmcyRowsByPosition) {
 
 TEST(EmcyWordFile, DeletingTheFirstEmcyRowShiftsTheMappings) {
     mk::test::TempDir dir;
-    writeFile(dir.path() / "emcydef.xml", emcyRows(3));
-    writeFile(dir.path() / "emcyword.xml", "<EMCY_Word>" + group(dati("10", "1")) +
-                                               group(dati("20", "2")) + group(dati("30", "3")) +
-                                               "</EMCY_Word>");
+    write_file(dir.path() / "emcydef.xml", emcyRows(3));
+    write_file(dir.path() / "emcyword.xml", "<EMCY_Word>" + group(dati("10", "1")) +
+                                                group(dati("20", "2")) + group(dati("30", "3")) +
+                                                "</EMCY_Word>");
     RecordingSink sink;
     mk::EmcyTable emcy = mk::load_emcy_table(dir.path() / "emcydef.xml", sink);
     emcy.remove(0);
@@ -158,7 +151,7 @@ TEST(EmcyWordFile, DeletingTheFirstEmcyRowShiftsTheMappings) {
     EXPECT_EQ(mappings(t, 0), (std::vector<TWordObj>{{10, 1}}));
     EXPECT_EQ(mappings(t, 1), (std::vector<TWordObj>{{20, 2}}));
     mk::save_emcy_word_table(t, dir.path() / "emcyword.xml");
-    EXPECT_EQ(readFile(dir.path() / "emcyword.xml"),
+    EXPECT_EQ(read_file(dir.path() / "emcyword.xml"),
               "<EMCY_Word>" + group(dati("10", "1")) + group(dati("20", "2")) + "</EMCY_Word>");
     EXPECT_EQ(sink.texts(), std::vector<std::string>{mk::groups_beyond_rows_message(3, 2)});
 }
@@ -182,7 +175,7 @@ TEST(EmcyWordFile, TextBetweenGroupsIsAReadingErrorAsInTheBuild) {
 TEST(EmcyWordFile, FaultsNameFileGroupAndMappingAndBlockSaving) {
     mk::test::TempDir dir;
     const fs::path word = dir.path() / "emcyword.xml";
-    writeFile(dir.path() / "emcydef.xml", emcyRows(3));
+    write_file(dir.path() / "emcydef.xml", emcyRows(3));
     struct Case {
         std::string second_group;
         std::string where;
@@ -200,7 +193,7 @@ TEST(EmcyWordFile, FaultsNameFileGroupAndMappingAndBlockSaving) {
     for (const Case& c : cases) {
         const std::string content = "<EMCY_Word>" + group(dati("1", "1")) + group(c.second_group) +
                                     group(dati("9", "9")) + "</EMCY_Word>";
-        writeFile(word, content);
+        write_file(word, content);
         RecordingSink sink;
         EmcyWordTable t = mk::load_emcy_word_table(dir.path(), sink);
         EXPECT_EQ(sink.texts(),
@@ -217,15 +210,15 @@ TEST(EmcyWordFile, FaultsNameFileGroupAndMappingAndBlockSaving) {
         } catch (const mk::UserError& e) {
             EXPECT_EQ(std::string(e.what()), mk::incomplete_file_message("emcyword.xml"));
         }
-        EXPECT_EQ(readFile(word), content);
+        EXPECT_EQ(read_file(word), content);
     }
 }
 
 TEST(EmcyWordFile, BrokenFilesOfEitherKindAreReportedAndKeptFromSaving) {
     mk::test::TempDir dir;
     RecordingSink sink;
-    writeFile(dir.path() / "emcydef.xml", emcyRows(2));
-    writeFile(dir.path() / "emcyword.xml", "<EMCY_Word><EMCY_ROW>");
+    write_file(dir.path() / "emcydef.xml", emcyRows(2));
+    write_file(dir.path() / "emcyword.xml", "<EMCY_Word><EMCY_ROW>");
     EmcyWordTable t = mk::load_emcy_word_table(dir.path(), sink);
     EXPECT_EQ(sink.texts(),
               std::vector<std::string>{
@@ -234,10 +227,11 @@ TEST(EmcyWordFile, BrokenFilesOfEitherKindAreReportedAndKeptFromSaving) {
     EXPECT_THROW(mk::save_emcy_word_table(t, dir.path() / "emcyword.xml"), mk::UserError);
 
     // A translation table read only in part would cut the word table's groups short.
-    writeFile(dir.path() / "emcydef.xml",
-              "<EMCY><row ID_EMCY=\"1\" EMCY_Error_Code=\"1\" Error_Register=\"1\"/><row/></EMCY>");
-    writeFile(dir.path() / "emcyword.xml",
-              "<EMCY_Word>" + group(dati("1", "1")) + group(dati("2", "2")) + "</EMCY_Word>");
+    write_file(
+        dir.path() / "emcydef.xml",
+        "<EMCY><row ID_EMCY=\"1\" EMCY_Error_Code=\"1\" Error_Register=\"1\"/><row/></EMCY>");
+    write_file(dir.path() / "emcyword.xml",
+               "<EMCY_Word>" + group(dati("1", "1")) + group(dati("2", "2")) + "</EMCY_Word>");
     sink.entries.clear();
     t = mk::load_emcy_word_table(dir.path(), sink);
     EXPECT_EQ(sink.texts(), std::vector<std::string>{"Error in reading file XML (emcydef.xml, "
@@ -256,16 +250,16 @@ TEST(EmcyWordFile, BrokenFilesOfEitherKindAreReportedAndKeptFromSaving) {
     t = mk::load_emcy_word_table(empty.path(), sink);
     EXPECT_TRUE(sink.entries.empty());
     mk::save_emcy_word_table(t, empty.path() / "emcyword.xml");
-    EXPECT_EQ(readFile(empty.path() / "emcyword.xml"), "<EMCY_Word/>");
+    EXPECT_EQ(read_file(empty.path() / "emcyword.xml"), "<EMCY_Word/>");
 }
 
 TEST(EmcyWordFile, TenThousandRowsWithMappingsLoadCheckAndSave) {
     mk::test::TempDir dir;
-    writeFile(dir.path() / "emcydef.xml", emcyRows(10000));
+    write_file(dir.path() / "emcydef.xml", emcyRows(10000));
     std::string word = "<EMCY_Word>";
     for (int i = 0; i < 10000; ++i)
         word += group(dati(std::to_string(2 * i), "1") + dati(std::to_string(2 * i + 1), "16"));
-    writeFile(dir.path() / "emcyword.xml", word + "</EMCY_Word>");
+    write_file(dir.path() / "emcyword.xml", word + "</EMCY_Word>");
     const auto start = std::chrono::steady_clock::now();
     RecordingSink sink;
     EmcyWordTable t = mk::load_emcy_word_table(dir.path(), sink);

@@ -8,6 +8,10 @@
 #include "core/user_error.h"
 #include "tables/pargen_table.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::read_file;
+using mk::test::write_file;
 
 namespace {
 
@@ -49,13 +53,8 @@ std::string first16(const std::string& ser = "0", const std::string& baud = "4",
 class ParGenFile : public ::testing::Test {
 protected:
     fs::path path() const { return dir.path() / "pargen.xml"; }
-    void write(const std::string& text) const { std::ofstream(path(), std::ios::binary) << text; }
-    std::string read() const {
-        std::ifstream in(path(), std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    void write(const std::string& text) const { write_file(path(), text); }
+    std::string read() const { return read_file(path()); }
     ParGenLoad load(TParGen& r) { return mk::load_pargen(path(), r, sink); }
 
     mk::test::TempDir dir;

@@ -9,6 +9,10 @@
 #include "core/table_file.h"
 #include "tables/rpdo_table.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::read_file;
+using mk::test::write_file;
 
 namespace {
 
@@ -19,17 +23,6 @@ using mk::RpdoTable;
 
 RpdoTable tableOf(std::size_t layoutRows, std::vector<RpdoRow> rows) {
     return RpdoTable(layoutRows, std::move(rows));
-}
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const fs::path& p, const std::string& text) {
-    std::ofstream(p, std::ios::binary) << text;
 }
 
 std::string row(const std::string& cobid, const std::string& id, const std::string& dim) {
@@ -82,7 +75,7 @@ TEST(RpdoLoad, MissingAndMalformedFiles) {
 
     for (const char* text :
          {"", "<rpdodef><row cobid=\"1\"", "not xml at all", "<rpdodef></other>"}) {
-        writeFile(dir.path() / "rpdodef.xml", text);
+        write_file(dir.path() / "rpdodef.xml", text);
         RecordingSink s;
         t = mk::load_rpdo_table(dir.path() / "rpdodef.xml", 8, s);
         EXPECT_EQ(s.texts(), std::vector<std::string>{"Error in reading file XML"}) << text;
@@ -136,7 +129,7 @@ TEST(RpdoSave, KeysAboveTheSearchStartStillEnd) {
 TEST(RpdoSave, BadCobidWritesNothingAndKeepsTheOldFile) {
     mk::test::TempDir dir;
     const fs::path file = dir.path() / "rpdodef.xml";
-    writeFile(file, "<rpdodef>" + row("1", "1", "1") + "</rpdodef>");
+    write_file(file, "<rpdodef>" + row("1", "1", "1") + "</rpdodef>");
     for (const char* bad : {"0x", "abc", "0x1G"}) {
         const RpdoTable t = tableOf(8, {{"0x181", "1", "8"}, {bad, "2", "8"}});
         try {
@@ -146,11 +139,11 @@ TEST(RpdoSave, BadCobidWritesNothingAndKeepsTheOldFile) {
             EXPECT_EQ(std::string(e.what()),
                       "'" + std::string(bad) + "' is not a valid integer value");
         }
-        EXPECT_EQ(readFile(file), "<rpdodef>" + row("1", "1", "1") + "</rpdodef>");
+        EXPECT_EQ(read_file(file), "<rpdodef>" + row("1", "1", "1") + "</rpdodef>");
     }
     // The other columns are written unchanged, even a lone prefix.
     mk::save_rpdo_table(tableOf(8, {{"0x181", "0x", "0x"}}), file);
-    EXPECT_EQ(readFile(file), "<rpdodef>" + row("0x181", "0x", "0x") + "</rpdodef>");
+    EXPECT_EQ(read_file(file), "<rpdodef>" + row("0x181", "0x", "0x") + "</rpdodef>");
 }
 
 TEST(RpdoSave, TenThousandRowFileRoundTripsQuickly) {
@@ -160,7 +153,7 @@ TEST(RpdoSave, TenThousandRowFileRoundTripsQuickly) {
     for (int i = 10000; i > 0; --i)
         xml += row(std::to_string(i), "1", "8");
     xml += "</rpdodef>";
-    writeFile(file, xml);
+    write_file(file, xml);
     const auto start = std::chrono::steady_clock::now();
     RecordingSink sink;
     const RpdoTable t = mk::load_rpdo_table(file, 15, sink);

@@ -8,6 +8,9 @@
 #include "core/table_file.h"
 #include "tables/sdo_table.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::read_file;
 
 namespace {
 
@@ -26,13 +29,6 @@ SdoTable tableOf(std::initializer_list<SdoRow> rows) {
     for (const SdoRow& r : rows)
         t.row(i++) = r;
     return t;
-}
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 std::string rowXml(const std::string& attrs) {
@@ -272,9 +268,9 @@ TEST(SdoSave, FullTableRoundTripsThroughTheFile) {
     for (std::size_t i = 0; i < SdoTable::kRows; ++i)
         EXPECT_EQ(back.row(i), t.row(SdoTable::kRows - 1 - i)) << i;
     // A second save of what was read gives the same bytes.
-    const std::string first = readFile(file);
+    const std::string first = read_file(file);
     mk::save_sdo_table(back, file);
-    EXPECT_EQ(readFile(file), first);
+    EXPECT_EQ(read_file(file), first);
 }
 
 TEST(SdoSave, BadCellWritesNothing) {
@@ -284,7 +280,7 @@ TEST(SdoSave, BadCellWritesNothing) {
     SdoTable t = tableOf({validRow("1"), validRow("2")});
     t.row(1).rw = "?";
     EXPECT_THROW(mk::save_sdo_table(t, file), mk::ConversionError);
-    EXPECT_EQ(readFile(file), "<sdo/>");
+    EXPECT_EQ(read_file(file), "<sdo/>");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 

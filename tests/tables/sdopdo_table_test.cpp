@@ -5,9 +5,13 @@
 #include <sstream>
 
 #include "core/integer_text.h"
-#include "transfer/sdopdo_editor.h"
 #include "tables/sdopdo_table.h"
 #include "test_dir.h"
+#include "test_files.h"
+#include "transfer/sdopdo_editor.h"
+
+using mk::test::read_file;
+using mk::test::write_file;
 
 namespace {
 
@@ -17,17 +21,6 @@ using mk::RecordingSink;
 using mk::StoredPdoEditor;
 using mk::TClIndMB;
 using Texts = std::vector<std::string>;
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const fs::path& p, const std::string& text) {
-    std::ofstream(p, std::ios::binary) << text;
-}
 
 std::string entryRow(const std::string& index, const std::string& nrpdo,
                      const std::string& poscomp) {
@@ -44,9 +37,9 @@ struct Project {
         for (int i = 0; i < pdos; ++i)
             rpdo += "<row cobid=\"" + std::to_string(0x181 + i) +
                     "\" id_dev_orig=\"1\" dimension=\"8\" posind=\"0\" n_tpdo=\"0\"/>";
-        writeFile(dir.path() / "rpdodef.xml", rpdo + "</rpdodef>");
-        writeFile(dir.path() / "sdopdo.xml", "<sdopdo>" + entries + "</sdopdo>");
-        writeFile(dir.path() / "sdo.xml", "<sdo>" + sdoIndexes + "</sdo>");
+        write_file(dir.path() / "rpdodef.xml", rpdo + "</rpdodef>");
+        write_file(dir.path() / "sdopdo.xml", "<sdopdo>" + entries + "</sdopdo>");
+        write_file(dir.path() / "sdo.xml", "<sdo>" + sdoIndexes + "</sdo>");
     }
     fs::path file(const char* name) const { return dir.path() / name; }
 };
@@ -79,9 +72,9 @@ TEST(StoredPdoLoad, EntriesGoToThePdoOfTheirNumberModulo128) {
     EXPECT_EQ(t.pdos[1].entries, (std::vector<TClIndMB>{{"0x20", "33"}}));
     // The row of PDO 3 is gone after saving; the others are written in index order.
     mk::save_stored_pdo_table(t, p.file("sdopdo.xml"));
-    EXPECT_EQ(readFile(p.file("sdopdo.xml")), "<sdopdo>" + entryRow("16", "1", "1") +
-                                                  entryRow("17", "1", "2") +
-                                                  entryRow("0x20", "2", "33") + "</sdopdo>");
+    EXPECT_EQ(read_file(p.file("sdopdo.xml")), "<sdopdo>" + entryRow("16", "1", "1") +
+                                                   entryRow("17", "1", "2") +
+                                                   entryRow("0x20", "2", "33") + "</sdopdo>");
 }
 
 TEST(StoredPdoLoad, BadRowsStopTheirOwnFileWithItsMessage) {
@@ -98,8 +91,8 @@ TEST(StoredPdoLoad, BadRowsStopTheirOwnFileWithItsMessage) {
 
 TEST(StoredPdoLoad, EachFileHasItsOwnMessages) {
     Project p(1);
-    writeFile(p.file("sdo.xml"), "<sdo>" + sdoRow("7") + "<row conf=\"0\"/></sdo>");
-    writeFile(p.file("rpdodef.xml"), "<rpdodef><row cobid=\"1\"/><row id_dev_orig=\"1\"/>");
+    write_file(p.file("sdo.xml"), "<sdo>" + sdoRow("7") + "<row conf=\"0\"/></sdo>");
+    write_file(p.file("rpdodef.xml"), "<rpdodef><row cobid=\"1\"/><row id_dev_orig=\"1\"/>");
     RecordingSink sink;
     mk::StoredPdoTable t = mk::load_stored_pdo_table(p.dir.path(), sink);
     EXPECT_EQ(sink.texts(),
@@ -123,10 +116,10 @@ TEST(StoredPdoSave, EqualIndexesLaterInTheScanFirstAndBadIndexWritesNothing) {
                                                      entryRow("16", "2", "3") +
                                                      entryRow("0x10", "1", "1") + "</sdopdo>");
     Project p(1);
-    writeFile(p.file("sdopdo.xml"), "old");
+    write_file(p.file("sdopdo.xml"), "old");
     t.pdos[2].entries.push_back({"0x", "0"});
     EXPECT_THROW(mk::save_stored_pdo_table(t, p.file("sdopdo.xml")), mk::ConversionError);
-    EXPECT_EQ(readFile(p.file("sdopdo.xml")), "old");
+    EXPECT_EQ(read_file(p.file("sdopdo.xml")), "old");
     // An index beyond the minimum search's start value still ends the save, last.
     t.pdos[2].entries.back().index = "0xA00000";
     const std::string text = mk::serialize_stored_pdo_table(t);
@@ -198,7 +191,7 @@ TEST(StoredPdoEditor, NewAndModifyFollowTheUniquenessRule) {
     EXPECT_EQ(e.table().pdos[1].entries[0], (TClIndMB{"20", "48"}));
     EXPECT_EQ(e.lines(), Texts{"Ind Mb 0"});
     e.save(p.dir.path());
-    EXPECT_EQ(readFile(p.file("sdopdo.xml")),
+    EXPECT_EQ(read_file(p.file("sdopdo.xml")),
               "<sdopdo>" + entryRow("10", "1", "1") + entryRow("20", "2", "48") + "</sdopdo>");
 }
 
@@ -250,7 +243,7 @@ TEST(StoredPdoLoad, TenThousandEntries) {
     const mk::StoredPdoTable t = mk::load_stored_pdo_table(p.dir.path(), sink);
     EXPECT_EQ(t.pdos[0].entries.size() + t.pdos[1].entries.size(), 6667u);
     mk::save_stored_pdo_table(t, p.file("sdopdo.xml"));
-    const std::string text = readFile(p.file("sdopdo.xml"));
+    const std::string text = read_file(p.file("sdopdo.xml"));
     const std::string last = entryRow("20000", "1", "33") + "</sdopdo>";
     ASSERT_GT(text.size(), last.size());
     EXPECT_EQ(text.substr(text.size() - last.size()), last);

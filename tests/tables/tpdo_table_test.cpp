@@ -7,6 +7,9 @@
 #include "core/table_file.h"
 #include "tables/tpdo_table.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::read_file;
 
 namespace {
 
@@ -15,13 +18,6 @@ using mk::RecordingSink;
 using mk::TpdoRow;
 using mk::TpdoTable;
 using Texts = std::vector<std::string>;
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string row(const std::string& cob, const std::string& dim, const std::string& sma) {
     return "<row COB-ID=\"" + cob + "\" Dimension=\"" + dim + "\" SMA=\"" + sma + "\"/>";
@@ -123,7 +119,7 @@ TEST(TpdoSave, GridOrderUpToTheFirstEmptyCobid) {
     const fs::path file = dir.path() / "Transmit_Pdo.xml";
     mk::save_tpdo_table(TpdoTable(3, {{"0x201", "8", "10"}, {"", "", ""}, {"0x181", "8", "9"}}),
                         file);
-    EXPECT_EQ(readFile(file), "<Trasmit_PDO>" + row("0x201", "8", "10") + "</Trasmit_PDO>");
+    EXPECT_EQ(read_file(file), "<Trasmit_PDO>" + row("0x201", "8", "10") + "</Trasmit_PDO>");
 }
 
 TEST(TpdoSave, FailedWriteShowsTheSaveMessage) {

@@ -5,20 +5,16 @@
 #include <sstream>
 
 #include "core/user_error.h"
-#include "transfer/csv_export.h"
 #include "tables/sdo_schema.h"
 #include "test_dir.h"
+#include "test_files.h"
+#include "transfer/csv_export.h"
+
+using mk::test::read_file;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 TEST(CsvExport, PlainFieldsAreWrittenAsTheyAreWithCrLf) {
     EXPECT_EQ(mk::csv_bytes({{"cobid", "id_dev_orig", "en_bypass", "posind", "n_tpdo "},
@@ -56,7 +52,7 @@ TEST(CsvExport, WritesReplacingTheFileAndKeepsItOnFailure) {
     const fs::path file = dir.path() / "sdo.csv";
     std::ofstream(file) << "old";
     mk::write_csv(file, {{"a", "b"}});
-    EXPECT_EQ(read(file), "a,b\r\n");
+    EXPECT_EQ(read_file(file), "a,b\r\n");
 
     // A folder in the file's place cannot be replaced: the error names the file, and nothing
     // else in the folder changes.
@@ -69,8 +65,8 @@ TEST(CsvExport, WritesReplacingTheFileAndKeepsItOnFailure) {
     } catch (const mk::UserError& e) {
         EXPECT_NE(std::string(e.what()).find("rpdodef.csv"), std::string::npos) << e.what();
     }
-    EXPECT_EQ(read(blocked / "keep"), "kept");
-    EXPECT_EQ(read(file), "a,b\r\n");
+    EXPECT_EQ(read_file(blocked / "keep"), "kept");
+    EXPECT_EQ(read_file(file), "a,b\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
 }
 

@@ -6,11 +6,14 @@
 
 #include "core/integer_text.h"
 #include "memory_workbook.h"
+#include "test_dir.h"
+#include "test_files.h"
 #include "transfer/freexl_workbook.h"
 #include "transfer/rpdo_transfer.h"
 #include "transfer/sdopdo_editor.h"
 #include "transfer/sdopdo_transfer.h"
-#include "test_dir.h"
+
+using mk::test::read_file;
 
 namespace {
 
@@ -20,13 +23,6 @@ using mk::TClIndMB;
 
 fs::path fixture(const char* name) {
     return fs::path(MK_WORKBOOKS_DIR) / name;
-}
-
-std::string read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 mk::RpdoTable rpdoTable(std::size_t layout, std::vector<RpdoRow> rows) {
@@ -67,7 +63,7 @@ TEST(RpdoTransfer, ExportWritesTheHeadingAndTheRowsInUseWithoutDimension) {
         rows.push_back({"0x" + std::to_string(281 - i), std::to_string(i + 1), "8"});
     mk::test::TempDir dir;
     mk::export_rpdo_csv(rpdoTable(15, rows), dir.path());
-    const std::string full = read(dir.path() / "rpdodef.csv");
+    const std::string full = read_file(dir.path() / "rpdodef.csv");
     EXPECT_EQ(std::count(full.begin(), full.end(), '\n'), 16);
     EXPECT_EQ(full.substr(0, 66), "cobid,id_dev_orig,en_bypass,posind,n_tpdo \r\n0x281,1,0,0,0\r\n"
                                   "0x280,2");
@@ -76,7 +72,7 @@ TEST(RpdoTransfer, ExportWritesTheHeadingAndTheRowsInUseWithoutDimension) {
     mk::export_rpdo_csv(
         rpdoTable(8, {{"0x201", "2", "8"}, {"0x181", "", ""}, {"", "9", "9"}, {"0x301", "3", "8"}}),
         dir.path());
-    EXPECT_EQ(read(dir.path() / "rpdodef.csv"),
+    EXPECT_EQ(read_file(dir.path() / "rpdodef.csv"),
               "cobid,id_dev_orig,en_bypass,posind,n_tpdo \r\n0x201,2,0,0,0\r\n0x181,,0,0,0\r\n");
 }
 
@@ -149,10 +145,10 @@ TEST(SdopdoTransfer, EditorImportClearsTheSelectionAndTheFields) {
 TEST(SdopdoTransfer, ExportHasNoHeadingAFinalCommaAndTheEntriesUnsorted) {
     mk::test::TempDir dir;
     mk::export_sdopdo_csv(twoPdos(), dir.path());
-    EXPECT_EQ(read(dir.path() / "sdopdo.csv"), "300,1,1,\r\n301,2,2,\r\n302,2,3,\r\n");
+    EXPECT_EQ(read_file(dir.path() / "sdopdo.csv"), "300,1,1,\r\n301,2,2,\r\n302,2,3,\r\n");
     mk::StoredPdoTable empty;
     mk::export_sdopdo_csv(empty, dir.path());
-    EXPECT_EQ(read(dir.path() / "sdopdo.csv"), "");
+    EXPECT_EQ(read_file(dir.path() / "sdopdo.csv"), "");
 }
 
 } // namespace

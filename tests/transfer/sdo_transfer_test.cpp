@@ -6,9 +6,12 @@
 
 #include "core/integer_text.h"
 #include "memory_workbook.h"
+#include "test_dir.h"
+#include "test_files.h"
 #include "transfer/freexl_workbook.h"
 #include "transfer/sdo_transfer.h"
-#include "test_dir.h"
+
+using mk::test::read_file;
 
 namespace {
 
@@ -17,13 +20,6 @@ using mk::SdoRow;
 
 fs::path fixture(const char* name) {
     return fs::path(MK_WORKBOOKS_DIR) / name;
-}
-
-std::string read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 // The rows of the sdo sheet in both fixture workbooks, as the grid takes them.
@@ -89,7 +85,7 @@ TEST(SdoTransfer, ExportWritesTheRowsInSavingOrder) {
     table.row(4) = {"1", "0", "0", "0", "1", "4096", "0", "1", "after the gap"};
     mk::test::TempDir dir;
     mk::export_sdo_csv(table, dir.path());
-    EXPECT_EQ(read(dir.path() / "sdo.csv"),
+    EXPECT_EQ(read_file(dir.path() / "sdo.csv"),
               "conf,IndexA,SubindexA,devIDB,IndexB,SubindexB,nbyteB,mnemonico\r\n"
               "148,16,0,1,4096,0,2,\"valve, outlet\"\r\n"
               "992,0x20,0,127,0x6000,1,4,pump\r\n"
@@ -108,7 +104,7 @@ TEST(SdoTransfer, ABadSelectorWritesNoFile) {
     } catch (const mk::ConversionError& e) {
         EXPECT_STREQ(e.what(), "'x' is not a valid integer value");
     }
-    EXPECT_EQ(read(dir.path() / "sdo.csv"), "previous");
+    EXPECT_EQ(read_file(dir.path() / "sdo.csv"), "previous");
 }
 
 } // namespace

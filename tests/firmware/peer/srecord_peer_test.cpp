@@ -5,10 +5,11 @@
 #include <cstdlib>
 #include <sys/wait.h>
 
-#include "firmware_test_support.h"
 #include "firmware/srecord_merge.h"
 #include "firmware/update_sequence.h"
+#include "firmware_test_support.h"
 #include "test_dir.h"
+#include "test_files.h"
 
 namespace mk {
 namespace {
@@ -35,7 +36,7 @@ TEST(SrecordPeer, MergedImageReadsBackAsBanksOneAndTwoOverTheBaseImage) {
     const fs::path project = dir.path() / "plant 3";
     fs::create_directories(project / "bin");
     fs::copy(fs::path(MK_ASSETS_DIR) / "demo", project, fs::copy_options::recursive);
-    test::write_text(project / "rpdodef.xml",
+    test::write_file(project / "rpdodef.xml",
                      "<rpdodef><row cobid=\"0x181\" id_dev_orig=\"1\" dimension=\"8\" "
                      "posind=\"0\" n_tpdo=\"0\"/></rpdodef>");
     Banks banks;
@@ -48,7 +49,7 @@ TEST(SrecordPeer, MergedImageReadsBackAsBanksOneAndTwoOverTheBaseImage) {
     const fs::path merged = project / "New_RZ41902_15_3.sx";
 
     EXPECT_EQ(run("srec_cat " + q(merged) + " -o /dev/null 2>" + q(dir.path() / "err.txt")), 0)
-        << test::read_text(dir.path() / "err.txt");
+        << test::read_file(dir.path() / "err.txt");
     for (int bank : {1, 2}) {
         const fs::path out = dir.path() / ("page" + std::to_string(bank) + ".bin");
         const std::uint32_t first = bank_first_address(bank);
@@ -56,8 +57,8 @@ TEST(SrecordPeer, MergedImageReadsBackAsBanksOneAndTwoOverTheBaseImage) {
                       std::to_string(first + kBankSize) + " -offset -" + std::to_string(first) +
                       " -o " + q(out) + " -binary"),
                   0);
-        EXPECT_EQ(test::read_text(out),
-                  test::read_text(project / "bin" / ("bank" + std::to_string(bank) + ".bin")))
+        EXPECT_EQ(test::read_file(out),
+                  test::read_file(project / "bin" / ("bank" + std::to_string(bank) + ".bin")))
             << "bank " << bank;
     }
     // Everything outside the two bank pages is the base image's, record for record.
@@ -90,8 +91,8 @@ TEST(SrecordPeer, TheImageOfTheBuildCommandHoldsTheBankFilesItWroteBesideIt) {
                       std::to_string(first + kBankSize) + " -offset -" + std::to_string(first) +
                       " -o " + q(out) + " -binary"),
                   0);
-        EXPECT_EQ(test::read_text(out),
-                  test::read_text(project / "bin" / ("bank" + std::to_string(bank) + ".bin")))
+        EXPECT_EQ(test::read_file(out),
+                  test::read_file(project / "bin" / ("bank" + std::to_string(bank) + ".bin")))
             << "bank " << bank;
     }
 }

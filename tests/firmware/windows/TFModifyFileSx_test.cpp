@@ -11,10 +11,11 @@
 #include <chrono>
 #include <thread>
 
-#include "firmware_test_support.h"
 #include "firmware/windows/TFModifyFileSx.h"
 #include "firmware/windows/update_device.h"
+#include "firmware_test_support.h"
 #include "test_dir.h"
+#include "test_files.h"
 #include "ui/qt_message_sink.h"
 
 namespace mk {
@@ -45,7 +46,7 @@ protected:
     fs::path install_loader() {
         const fs::path record = dir.path() / "loader-args.txt";
         const fs::path loader = dir.path() / "Progmule.exe";
-        test::write_text(loader, "#!/bin/sh\nprintf '%s\\n' \"$1\" > '" + record.string() +
+        test::write_file(loader, "#!/bin/sh\nprintf '%s\\n' \"$1\" > '" + record.string() +
                                      ".tmp'\nmv '" + record.string() + ".tmp' '" + record.string() +
                                      "'\n");
         fs::permissions(loader, fs::perms::owner_all);
@@ -127,7 +128,7 @@ TEST_F(FirmwareWindow, UpdateDeviceBuildsThenExecuteMergesAndStartsTheLoader) {
     window.BitBtnExecuteClick();
     for (int i = 0; i < 100 && !fs::exists(record); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(test::read_text(record), "\"" + merged.string() +
+    EXPECT_EQ(test::read_file(record), "\"" + merged.string() +
                                            "\"\xC2\xB6"
                                            "7\n");
     EXPECT_TRUE(sink.entries.empty());
@@ -137,7 +138,7 @@ TEST_F(FirmwareWindow, ADamagedBaseImageNeverReachesTheLoader) {
     ASSERT_TRUE(run_update_device_steps(state, banks, sink, clock));
     const fs::path record = install_loader();
     const fs::path merged = state.project_dir / "New_RZ41902_15_3.sx";
-    test::write_text(merged, "an image of an earlier run");
+    test::write_file(merged, "an image of an earlier run");
     const std::string page1 = "S224388000" + std::string(64, '0') + "23\r\n";
     const std::string page2 = "S224398000" + std::string(64, '0') + "22\r\n";
     const fs::path base = master() / "RZ41902_15_3.sx";
@@ -161,13 +162,13 @@ TEST_F(FirmwareWindow, ADamagedBaseImageNeverReachesTheLoader) {
          "File RZ41902_15_3.sx has no S9 end record,Abort Procedure"},
     };
     for (const Case& c : cases) {
-        test::write_text(base, c.base);
+        test::write_file(base, c.base);
         sink.entries.clear();
         window.FormShow();
         window.BitBtnExecuteClick();
         ASSERT_FALSE(sink.entries.empty());
         EXPECT_EQ(sink.texts().back(), c.last_message);
-        EXPECT_EQ(test::read_text(merged), "an image of an earlier run");
+        EXPECT_EQ(test::read_file(merged), "an image of an earlier run");
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_FALSE(fs::exists(record)) << "the loader was started";

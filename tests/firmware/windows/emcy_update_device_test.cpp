@@ -9,13 +9,14 @@
 #include <sys/wait.h>
 
 #include "core/project_state.h"
+#include "emcy_window_support.h"
+#include "firmware/windows/update_device.h"
 #include "firmware_test_support.h"
 #include "image/image_builder.h"
-#include "firmware/windows/update_device.h"
 #include "tables/windows/TFWEmcyMB2.h"
 #include "tables/windows/TFemcyMB2.h"
-#include "emcy_window_support.h"
 #include "test_dir.h"
+#include "test_files.h"
 
 namespace mk {
 namespace {
@@ -95,8 +96,8 @@ TEST_F(EmcyToDevice, EnteredTablesReachBankTwoAndTheCommandBuildsTheSameBytes) {
     EXPECT_TRUE(sink.entries.empty());
     // The demo project ships exactly these two files.
     for (const char* file : {"emcydef.xml", "emcyword.xml"})
-        EXPECT_EQ(test::read_text(state.project_dir / file),
-                  test::read_text(kAssets / "demo" / file))
+        EXPECT_EQ(test::read_file(state.project_dir / file),
+                  test::read_file(kAssets / "demo" / file))
             << file;
 
     ASSERT_TRUE(run_update_device_steps(state, banks, sink, clock));
@@ -123,7 +124,7 @@ TEST_F(EmcyToDevice, EnteredTablesReachBankTwoAndTheCommandBuildsTheSameBytes) {
                                            "bin/bank4.bin", "bin/bank5.bin", "bin/bankg.c"};
     std::vector<std::string> fromWindow;
     for (const fs::path& f : outputs)
-        fromWindow.push_back(test::read_text(state.project_dir / f));
+        fromWindow.push_back(test::read_file(state.project_dir / f));
     EXPECT_EQ(fromWindow[1].substr(0, 37),
               std::string(reinterpret_cast<const char*>(banks.bank(2).data()), 37));
     for (const fs::path& f : outputs)
@@ -132,7 +133,7 @@ TEST_F(EmcyToDevice, EnteredTablesReachBankTwoAndTheCommandBuildsTheSameBytes) {
                   state.project_dir.string() + "' 2>/dev/null"),
               0);
     for (std::size_t i = 0; i < outputs.size(); ++i)
-        EXPECT_EQ(test::read_text(state.project_dir / outputs[i]), fromWindow[i]) << outputs[i];
+        EXPECT_EQ(test::read_file(state.project_dir / outputs[i]), fromWindow[i]) << outputs[i];
 }
 
 } // namespace

@@ -16,15 +16,18 @@
 
 #include "core/message_sink.h"
 #include "core/project_state.h"
+#include "firmware/windows/update_device.h"
 #include "image/banks.h"
 #include "image/build_clock.h"
-#include "firmware/windows/update_device.h"
 #include "tables/pargen_table.h"
 #include "tables/windows/TFInfopdoMB.h"
 #include "tables/windows/TFTPdoMB.h"
 #include "tables/windows/TFpargen.h"
 #include "tables/windows/TFpdoMB.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::read_file;
 
 namespace {
 
@@ -34,10 +37,7 @@ using Bytes = std::vector<std::uint8_t>;
 const fs::path kAssets = fs::path(QT_TESTCASE_SOURCEDIR).parent_path() / "assets";
 
 Bytes readBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    const std::string text = s.str();
+    const std::string text = read_file(p);
     return {text.begin(), text.end()};
 }
 

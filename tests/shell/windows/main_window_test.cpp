@@ -13,19 +13,15 @@
 #include "shell/windows/TFsaveproj.h"
 #include "shell/windows/project_folder_dialog.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::read_file;
 
 namespace {
 
 namespace fs = std::filesystem;
 using mk::EditorButton;
 using mk::TFMosaicoreFirmWare;
-
-std::string read_file(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class MainWindow : public ::testing::Test {
 protected:

@@ -17,19 +17,15 @@
 #include "core/project_state.h"
 #include "tables/windows/TFInfopdoMB.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::read_file;
 
 namespace {
 
 namespace fs = std::filesystem;
 using mk::TFInfopdoMB;
 using Texts = std::vector<std::string>;
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string entryRow(const std::string& index, const std::string& nrpdo,
                      const std::string& poscomp) {
@@ -140,9 +136,9 @@ TEST_F(InfopdoWindow, SelectEditDeleteNewAndSave) {
     press("okButton");
     EXPECT_EQ(window->result(), QDialog::Accepted);
     // PDO 3's row is dropped: rpdodef.xml has two PDOs.
-    EXPECT_EQ(readFile(dir.path() / "sdopdo.xml"), "<sdopdo>" + entryRow("10", "1", "33") +
-                                                       entryRow("12", "1", "3") +
-                                                       entryRow("0x30", "1", "132") + "</sdopdo>");
+    EXPECT_EQ(read_file(dir.path() / "sdopdo.xml"), "<sdopdo>" + entryRow("10", "1", "33") +
+                                                        entryRow("12", "1", "3") +
+                                                        entryRow("0x30", "1", "132") + "</sdopdo>");
 }
 
 TEST_F(InfopdoWindow, CopyPasteAndModifyAcrossPdos) {
@@ -190,7 +186,7 @@ TEST_F(InfopdoWindow, MissingFilesAreEachReported) {
     window->FormShow();
     EXPECT_EQ(sink.texts(), (Texts{"File XML not found", "File XML not found"}));
     window->BitBtn1Click();
-    EXPECT_EQ(readFile(dir.path() / "sdopdo.xml"), "<sdopdo/>");
+    EXPECT_EQ(read_file(dir.path() / "sdopdo.xml"), "<sdopdo/>");
 }
 
 TEST_F(InfopdoWindow, ImportEmptiesTheFieldsAndReplacesTheEntries) {
@@ -221,7 +217,7 @@ TEST_F(InfopdoWindow, ImportEmptiesTheFieldsAndReplacesTheEntries) {
 
     press("exportButton");
     EXPECT_EQ(sink.texts(), ended);
-    EXPECT_EQ(readFile(dir.path() / "sdopdo.csv"), "200,1,33,\r\n0x10,2,18,\r\n203,2,4,\r\n");
+    EXPECT_EQ(read_file(dir.path() / "sdopdo.csv"), "200,1,33,\r\n0x10,2,18,\r\n203,2,4,\r\n");
 }
 
 } // namespace

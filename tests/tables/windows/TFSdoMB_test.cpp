@@ -21,6 +21,11 @@
 #include "tables/sdo_table.h"
 #include "tables/windows/TFSdoMB.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::write_file;
+
+using mk::test::read_file;
 
 namespace {
 
@@ -42,13 +47,6 @@ enum SdoTableModel {
     ColumnCount
 };
 
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class SdoWindow : public ::testing::Test {
 protected:
     SdoWindow() {
@@ -56,7 +54,7 @@ protected:
         window = std::make_unique<TFSdoMB>(state, sink);
     }
     fs::path file() const { return state.table_path(mk::sdo_file::schema); }
-    void writeFile(const std::string& xml) { std::ofstream(file(), std::ios::binary) << xml; }
+    void writeFile(const std::string& xml) { write_file(file(), xml); }
     // What the user types into a cell.
     void type(int row, int column, const QString& text) {
         ASSERT_TRUE(model()->setData(model()->index(row, column), text));
@@ -147,7 +145,7 @@ TEST_F(SdoWindow, MissingFileStartsEmptyAndOkCreatesIt) {
     EXPECT_EQ(sink.texts(), std::vector<std::string>{"File XML not found"});
     window->BitBtn1Click();
     EXPECT_EQ(window->result(), QDialog::Accepted);
-    EXPECT_EQ(readFile(file()), "<sdo/>");
+    EXPECT_EQ(read_file(file()), "<sdo/>");
 }
 
 TEST_F(SdoWindow, OkSavesSortedAndTheNextOpeningShowsTheRows) {
@@ -186,7 +184,7 @@ TEST_F(SdoWindow, BadValueShowsItsMessageAndWritesNothing) {
     window->BitBtn1Click();
     EXPECT_EQ(sink.texts(), std::vector<std::string>{"Value of range [1,2,4] column nByte row 4"});
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(readFile(file()), "<sdo/>");
+    EXPECT_EQ(read_file(file()), "<sdo/>");
     EXPECT_EQ(cell(3, SdoTableModel::NByte), "3");
 
     sink.entries.clear();
@@ -196,7 +194,7 @@ TEST_F(SdoWindow, BadValueShowsItsMessageAndWritesNothing) {
     EXPECT_EQ(sink.texts(), std::vector<std::string>{"'' is not a valid integer value"});
     EXPECT_EQ(sink.entries[0].kind, mk::MessageKind::Error);
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(readFile(file()), "<sdo/>");
+    EXPECT_EQ(read_file(file()), "<sdo/>");
     window->hide();
 }
 
@@ -216,7 +214,7 @@ TEST_F(SdoWindow, CellStillBeingEditedIsPartOfTheSave) {
     QTest::keyClicks(editor, "yped");
     window->BitBtn1Click();
     EXPECT_EQ(window->result(), QDialog::Accepted);
-    EXPECT_NE(readFile(file()).find("mnemonico=\"typed\""), std::string::npos);
+    EXPECT_NE(read_file(file()).find("mnemonico=\"typed\""), std::string::npos);
 }
 
 TEST_F(SdoWindow, ResizingGivesEveryColumnAnEleventhOfTheGrid) {
@@ -252,7 +250,7 @@ protected:
 
 TEST_F(SdoTransfer, ImportFillsTheGridSilentlyAndLeavesTheFileAlone) {
     ASSERT_TRUE(button("importButton")->isEnabled());
-    const std::string before = readFile(file());
+    const std::string before = read_file(file());
     answer = QStringLiteral(MK_WORKBOOKS_DIR "/sdo_doubles.xls");
     QTest::mouseClick(button("importButton"), Qt::LeftButton);
     EXPECT_EQ(startedIn, QString::fromStdString(dir.path().string()));
@@ -262,7 +260,7 @@ TEST_F(SdoTransfer, ImportFillsTheGridSilentlyAndLeavesTheFileAlone) {
     EXPECT_EQ(cell(1, SdoTableModel::HiWord), QStringLiteral("31"));
     EXPECT_EQ(cell(4, SdoTableModel::AddrWord), QStringLiteral("500"));
     EXPECT_EQ(cell(4, SdoTableModel::SubIndex), QStringLiteral("2.5"));
-    EXPECT_EQ(readFile(file()), before);
+    EXPECT_EQ(read_file(file()), before);
 
     // Cancelling the dialog changes nothing.
     answer.clear();
@@ -284,7 +282,7 @@ TEST_F(SdoTransfer, ExportWritesTheCsvQuietlyAndReportsAFileThatCannotBeWritten)
     ASSERT_TRUE(button("exportButton")->isEnabled());
     QTest::mouseClick(button("exportButton"), Qt::LeftButton);
     EXPECT_TRUE(sink.entries.empty());
-    EXPECT_EQ(readFile(dir.path() / "sdo.csv"),
+    EXPECT_EQ(read_file(dir.path() / "sdo.csv"),
               "conf,IndexA,SubindexA,devIDB,IndexB,SubindexB,nbyteB,mnemonico\r\n"
               "0,7,0,1,4096,0,1,from file\r\n");
 
@@ -322,7 +320,7 @@ TEST_F(SdoWindow, RowsCopiedFromASpreadsheetPasteAndDeleteClearsABlock) {
     EXPECT_EQ(cell(0, SdoTableModel::Mnemonico), "pompa");
     window->BitBtn1Click();
     EXPECT_EQ(window->result(), QDialog::Accepted);
-    const std::string saved = readFile(file());
+    const std::string saved = read_file(file());
     EXPECT_NE(saved.find("mnemonico=\"pompa\""), std::string::npos);
     EXPECT_EQ(saved.find("valvola"), std::string::npos);
 }

@@ -17,6 +17,11 @@
 #include "tables/tpdo_schema.h"
 #include "tables/windows/TFTPdoMB.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::write_file;
+
+using mk::test::read_file;
 
 namespace {
 
@@ -25,13 +30,6 @@ using mk::TFTPdoMB;
 using Texts = std::vector<std::string>;
 
 enum Column { N, CobId, Dimension, Sma };
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string row(const std::string& cob, const std::string& dim, const std::string& sma) {
     return "<row COB-ID=\"" + cob + "\" Dimension=\"" + dim + "\" SMA=\"" + sma + "\"/>";
@@ -45,7 +43,7 @@ protected:
     }
     ~TpdoWindow() override { window->hide(); }
     fs::path file() const { return state.table_path(mk::tpdo_file::schema); }
-    void writeFile(const std::string& xml) { std::ofstream(file(), std::ios::binary) << xml; }
+    void writeFile(const std::string& xml) { write_file(file(), xml); }
     void type(int r, int c, const QString& text) {
         ASSERT_TRUE(model()->setData(model()->index(r, c), text));
     }
@@ -82,7 +80,7 @@ TEST_F(TpdoWindow, LayoutGivesThreeOrEightRowsAndTwentyFileRowsAreAllShown) {
     EXPECT_TRUE(model()->data(model()->index(8, N), Qt::ToolTipRole).isValid());
     window->BitBtn1Click();
     EXPECT_EQ(window->result(), QDialog::Accepted);
-    EXPECT_EQ(readFile(file()), xml + "</Trasmit_PDO>");
+    EXPECT_EQ(read_file(file()), xml + "</Trasmit_PDO>");
 }
 
 TEST_F(TpdoWindow, TitleBandHeadingsAndFreeTextCells) {
@@ -128,7 +126,7 @@ TEST_F(TpdoWindow, FailingRowsAreAllReportedInRowOrderAndNothingIsSaved) {
                      "Error in row 5. Cob-id must be between 0x001 and 0x7FF",
                      "Error in row 5. Start Modbus Address must be between 0 and 65535"}));
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(readFile(file()), "<Trasmit_PDO/>");
+    EXPECT_EQ(read_file(file()), "<Trasmit_PDO/>");
 
     // Mended: rows 3 and 5 emptied; row 2 (5000 without a Dimension) passes and is saved.
     sink.entries.clear();
@@ -138,8 +136,8 @@ TEST_F(TpdoWindow, FailingRowsAreAllReportedInRowOrderAndNothingIsSaved) {
     }
     window->BitBtn1Click();
     EXPECT_TRUE(sink.entries.empty());
-    EXPECT_EQ(readFile(file()), "<Trasmit_PDO>" + row("0x7FF", "8", "65535") + row("5000", "", "") +
-                                    "</Trasmit_PDO>");
+    EXPECT_EQ(read_file(file()), "<Trasmit_PDO>" + row("0x7FF", "8", "65535") +
+                                     row("5000", "", "") + "</Trasmit_PDO>");
 }
 
 TEST_F(TpdoWindow, FailedSaveKeepsTheWindowOpenWithWhatWasTyped) {
@@ -161,7 +159,7 @@ TEST_F(TpdoWindow, FailedSaveKeepsTheWindowOpenWithWhatWasTyped) {
     sink.entries.clear();
     window->BitBtn1Click();
     EXPECT_TRUE(sink.entries.empty());
-    EXPECT_EQ(readFile(file()), "<Trasmit_PDO>" + row("0x181", "8", "100") + "</Trasmit_PDO>");
+    EXPECT_EQ(read_file(file()), "<Trasmit_PDO>" + row("0x181", "8", "100") + "</Trasmit_PDO>");
 }
 
 TEST_F(TpdoWindow, FreeTextCellsTakeAPastedBlockAsItIsAndDeleteClears) {

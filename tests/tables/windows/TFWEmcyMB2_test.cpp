@@ -15,13 +15,17 @@
 #include "core/edit_session.h"
 #include "core/message_sink.h"
 #include "core/project_state.h"
+#include "emcy_window_support.h"
 #include "tables/emcy_schema.h"
 #include "tables/emcy_table.h"
 #include "tables/emcy_word_schema.h"
 #include "tables/emcy_word_table.h"
 #include "tables/windows/TFWEmcyMB2.h"
-#include "emcy_window_support.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::read_file;
+using mk::test::write_file;
 
 namespace {
 
@@ -55,8 +59,8 @@ protected:
 
     fs::path wordFile() const { return state.table_path(mk::emcy_word_file::schema); }
     void open(const std::string& emcy, const std::string& word) {
-        mk::test::writeFileText(state.table_path(mk::emcy_file::schema), emcy);
-        mk::test::writeFileText(wordFile(), word);
+        write_file(state.table_path(mk::emcy_file::schema), emcy);
+        write_file(wordFile(), word);
         // Opening the window (not restoring it) reloads the files.
         window.hide();
         window.show();
@@ -193,9 +197,9 @@ TEST_F(WordWindow, NewTakesTheGroupsAndTheFieldAndOkWritesThem) {
     newMapping(3, 3, "100");
     window.BitBtn1Click();
     EXPECT_EQ(window.result(), QDialog::Accepted);
-    EXPECT_EQ(mk::test::fileText(wordFile()), "<EMCY_Word><EMCY_ROW>" + dati(0, 80) +
-                                                  dati(65535, 1) + "</EMCY_ROW><EMCY_ROW>" +
-                                                  dati(100, 0x33) + "</EMCY_ROW></EMCY_Word>");
+    EXPECT_EQ(read_file(wordFile()), "<EMCY_Word><EMCY_ROW>" + dati(0, 80) + dati(65535, 1) +
+                                         "</EMCY_ROW><EMCY_ROW>" + dati(100, 0x33) +
+                                         "</EMCY_ROW></EMCY_Word>");
     EXPECT_TRUE(sink.entries.empty());
 }
 
@@ -240,9 +244,9 @@ TEST_F(WordWindow, ModifyAndDeleteActOnTheSelectedMapping) {
     clickRow(emcyList, 0);
     EXPECT_EQ(registers(), (std::vector<int>{100, 101}));
     window.BitBtn1Click();
-    EXPECT_EQ(mk::test::fileText(wordFile()), "<EMCY_Word><EMCY_ROW>" + dati(100, 1) +
-                                                  dati(101, 2) + "</EMCY_ROW><EMCY_ROW>" +
-                                                  dati(200, 3) + "</EMCY_ROW></EMCY_Word>");
+    EXPECT_EQ(read_file(wordFile()), "<EMCY_Word><EMCY_ROW>" + dati(100, 1) + dati(101, 2) +
+                                         "</EMCY_ROW><EMCY_ROW>" + dati(200, 3) +
+                                         "</EMCY_ROW></EMCY_Word>");
 }
 
 TEST_F(WordWindow, WordFileReadInPartIsReportedAndOkLeavesItAlone) {
@@ -259,7 +263,7 @@ TEST_F(WordWindow, WordFileReadInPartIsReportedAndOkLeavesItAlone) {
     EXPECT_EQ(takeMessages(),
               std::vector<std::string>{mk::incomplete_file_message("emcyword.xml")});
     EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(mk::test::fileText(wordFile()), word);
+    EXPECT_EQ(read_file(wordFile()), word);
 }
 
 } // namespace

@@ -14,11 +14,15 @@
 #include "core/edit_session.h"
 #include "core/message_sink.h"
 #include "core/project_state.h"
+#include "emcy_window_support.h"
 #include "tables/emcy_schema.h"
 #include "tables/emcy_table.h"
 #include "tables/windows/TFemcyMB2.h"
-#include "emcy_window_support.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::read_file;
+using mk::test::write_file;
 
 namespace {
 
@@ -45,7 +49,7 @@ protected:
 
     fs::path file() const { return state.table_path(mk::emcy_file::schema); }
     void open(const std::string& xml) {
-        mk::test::writeFileText(file(), xml);
+        write_file(file(), xml);
         open();
     }
     void open() {
@@ -172,7 +176,7 @@ TEST_F(EmcyWindow, OkWritesTheListInOrderAndCancelDiscards) {
     window.BitBtn2Click();
     EXPECT_EQ(takeMessages(), std::vector<std::string>{mk::kMsgDiscardChanges.data()});
     EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(mk::test::fileText(file()), onDisk);
+    EXPECT_EQ(read_file(file()), onDisk);
 
     open();
     EXPECT_EQ(list->model()->rowCount(), 3);
@@ -186,9 +190,9 @@ TEST_F(EmcyWindow, OkWritesTheListInOrderAndCancelDiscards) {
     press("newEmcyButton");
     QTest::mouseClick(window.okButton(), Qt::LeftButton);
     EXPECT_EQ(window.result(), QDialog::Accepted);
-    EXPECT_EQ(mk::test::fileText(file()), "<EMCY>" + row("1", "0x0a00", "0x01") +
-                                              row("3", "0x0003", "0x03") +
-                                              row("4", "0x0004", "0x04") + "</EMCY>");
+    EXPECT_EQ(read_file(file()), "<EMCY>" + row("1", "0x0a00", "0x01") +
+                                     row("3", "0x0003", "0x03") + row("4", "0x0004", "0x04") +
+                                     "</EMCY>");
     EXPECT_TRUE(sink.entries.empty());
 
     // An empty list writes an empty root.
@@ -198,7 +202,7 @@ TEST_F(EmcyWindow, OkWritesTheListInOrderAndCancelDiscards) {
         press("deleteEmcyButton");
     }
     window.BitBtn1Click();
-    EXPECT_EQ(mk::test::fileText(file()), "<EMCY/>");
+    EXPECT_EQ(read_file(file()), "<EMCY/>");
 }
 
 TEST_F(EmcyWindow, FileReadInPartIsReportedAndOkLeavesItAlone) {
@@ -213,7 +217,7 @@ TEST_F(EmcyWindow, FileReadInPartIsReportedAndOkLeavesItAlone) {
     window.BitBtn1Click();
     EXPECT_EQ(takeMessages(), std::vector<std::string>{mk::incomplete_file_message("emcydef.xml")});
     EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(mk::test::fileText(file()), broken);
+    EXPECT_EQ(read_file(file()), broken);
 }
 
 TEST_F(EmcyWindow, TenThousandRowsOpenAndEditQuickly) {

@@ -23,6 +23,10 @@
 #include "core/table_file.h"
 #include "tables/windows/TFpargen.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::read_file;
+using mk::test::write_file;
 
 namespace {
 
@@ -39,13 +43,8 @@ protected:
     fs::path projectA() const { return dir.path() / "A"; }
     fs::path projectB() const { return dir.path() / "B"; }
     fs::path pargen() const { return state.project_dir / "pargen.xml"; }
-    void write(const std::string& text) const { std::ofstream(pargen(), std::ios::binary) << text; }
-    std::string read() const {
-        std::ifstream in(pargen(), std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    void write(const std::string& text) const { write_file(pargen(), text); }
+    std::string read() const { return read_file(pargen()); }
     static void setOctets(const TFpargen::OctetEdits& edits, std::array<const char*, 4> v) {
         for (std::size_t i = 0; i < 4; ++i)
             edits[i]->setText(QString::fromUtf8(v[i]));

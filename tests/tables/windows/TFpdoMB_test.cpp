@@ -20,6 +20,11 @@
 #include "tables/rpdo_schema.h"
 #include "tables/windows/TFpdoMB.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::write_file;
+
+using mk::test::read_file;
 
 namespace {
 
@@ -28,13 +33,6 @@ using mk::TFpdoMB;
 using Texts = std::vector<std::string>;
 
 enum Column { N, Cobid, IdDevOrig, Dimension };
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string row(const std::string& cobid, const std::string& id, const std::string& dim) {
     return "<row cobid=\"" + cobid + "\" id_dev_orig=\"" + id + "\" dimension=\"" + dim +
@@ -49,7 +47,7 @@ protected:
     }
     ~RpdoWindow() override { window->hide(); }
     fs::path file() const { return state.table_path(mk::rpdo_file::schema); }
-    void writeFile(const std::string& xml) { std::ofstream(file(), std::ios::binary) << xml; }
+    void writeFile(const std::string& xml) { write_file(file(), xml); }
     void type(int r, int c, const QString& text) {
         ASSERT_TRUE(model()->setData(model()->index(r, c), text));
     }
@@ -140,8 +138,8 @@ TEST_F(RpdoWindow, OkWritesAscendingCobidsWithTheTextsAsTyped) {
     ASSERT_NE(editor, nullptr);
     window->BitBtn1Click();
     EXPECT_EQ(window->result(), QDialog::Accepted);
-    EXPECT_EQ(readFile(file()), "<rpdodef>" + row("0x181", "", "") + row("0x201", "2", "8") +
-                                    row("0x281", "3", "") + "</rpdodef>");
+    EXPECT_EQ(read_file(file()), "<rpdodef>" + row("0x181", "", "") + row("0x201", "2", "8") +
+                                     row("0x281", "3", "") + "</rpdodef>");
 }
 
 TEST_F(RpdoWindow, BadCobidKeepsTheWindowOpenAndTheFile) {
@@ -152,7 +150,7 @@ TEST_F(RpdoWindow, BadCobidKeepsTheWindowOpenAndTheFile) {
     EXPECT_EQ(sink.texts(), Texts{"'0x' is not a valid integer value"});
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(cell(1, Cobid), "0x");
-    EXPECT_EQ(readFile(file()), "<rpdodef>" + row("1", "1", "1") + "</rpdodef>");
+    EXPECT_EQ(read_file(file()), "<rpdodef>" + row("1", "1", "1") + "</rpdodef>");
 }
 
 TEST_F(RpdoWindow, RowsBeyondTheLayoutAreShownMarkedAndSaved) {
@@ -172,7 +170,7 @@ TEST_F(RpdoWindow, RowsBeyondTheLayoutAreShownMarkedAndSaved) {
               model()->data(model()->index(7, N), Qt::BackgroundRole));
     window->BitBtn1Click();
     EXPECT_EQ(window->result(), QDialog::Accepted);
-    EXPECT_EQ(readFile(file()), xml + "</rpdodef>");
+    EXPECT_EQ(read_file(file()), xml + "</rpdodef>");
     // Back under the wider layout the same file fits without marks.
     state.pdo_layout = 0;
     window->FormShow();
@@ -212,11 +210,11 @@ TEST_F(RpdoWindow, ImportAndExportThroughTheButtons) {
 
     QTest::mouseClick(window->exportButton(), Qt::LeftButton);
     EXPECT_TRUE(sink.entries.empty());
-    EXPECT_EQ(readFile(dir.path() / "rpdodef.csv"),
+    EXPECT_EQ(read_file(dir.path() / "rpdodef.csv"),
               "cobid,id_dev_orig,en_bypass,posind,n_tpdo \r\n0x181,1,0,0,0\r\n641,2,0,0,0\r\n"
               "0x201,3,0,0,0\r\n");
     // Neither touched the table file.
-    EXPECT_EQ(readFile(file()), "<rpdodef>" + row("0x281", "9", "8") + "</rpdodef>");
+    EXPECT_EQ(read_file(file()), "<rpdodef>" + row("0x281", "9", "8") + "</rpdodef>");
 
     window->setWorkbookChooser(
         [](QWidget*, const QString&) { return QStringLiteral(MK_WORKBOOKS_DIR "/truncated.xls"); });
@@ -261,8 +259,8 @@ TEST_F(RpdoWindow, BlockPastedFromASpreadsheetKeepsIntegerTextOnlyAndDeleteClear
     EXPECT_EQ(QApplication::clipboard()->text(), "0x281\t2\n0x181\t");
     window->BitBtn1Click();
     EXPECT_TRUE(sink.texts().empty());
-    EXPECT_EQ(readFile(file()), "<rpdodef>" + row("0x181", "", "") + row("$201", "", "") +
-                                    row("0x281", "2", "8") + "</rpdodef>");
+    EXPECT_EQ(read_file(file()), "<rpdodef>" + row("0x181", "", "") + row("$201", "", "") +
+                                     row("0x281", "2", "8") + "</rpdodef>");
 }
 
 } // namespace

@@ -30,19 +30,15 @@
 #include "tables/windows/TFpargen.h"
 #include "tables/windows/TFpdoMB.h"
 #include "test_dir.h"
+#include "test_files.h"
+
+using mk::test::read_file;
 
 namespace {
 
 namespace fs = std::filesystem;
 using Texts = std::vector<std::string>;
 using Files = std::map<std::string, std::string>;
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 template <typename T> T* child(QWidget* window, const char* name) {
     T* found = window->findChild<T*>(QString::fromLatin1(name));
@@ -206,7 +202,7 @@ TEST_P(UnreadFile, OkRefusesNamingTheFileAndCancelCloses) {
     }
     writeProject(c->files);
     write(c->damaged, damaged);
-    const std::string written = readFile(path(c->written));
+    const std::string written = read_file(path(c->written));
     Editor e = c->make(state, sink);
     e.dialog->show(); // the opening reads the files
     EXPECT_EQ(sink.texts(),
@@ -216,8 +212,8 @@ TEST_P(UnreadFile, OkRefusesNamingTheFileAndCancelCloses) {
     e.ok();
     EXPECT_EQ(sink.texts(), Texts{std::string(c->voice) + mk::incomplete_file_text(c->damaged)});
     EXPECT_TRUE(e.dialog->isVisible());
-    EXPECT_EQ(readFile(path(c->written)), written);
-    EXPECT_EQ(readFile(path(c->damaged)), damaged);
+    EXPECT_EQ(read_file(path(c->written)), written);
+    EXPECT_EQ(read_file(path(c->damaged)), damaged);
 
     child<QPushButton>(e.dialog.get(), "cancelButton")->click();
     EXPECT_FALSE(e.dialog->isVisible());
@@ -264,11 +260,11 @@ TEST_P(ChangedElsewhere, OkAsksBeforeReplacingTheFile) {
     e.ok(); // "No"
     EXPECT_EQ(sink.questions, Texts{mk::changed_elsewhere_question(c.written)});
     EXPECT_TRUE(e.dialog->isVisible());
-    EXPECT_EQ(readFile(path(c.written)), elsewhere);
+    EXPECT_EQ(read_file(path(c.written)), elsewhere);
     sink.answers = {true};
     e.ok();
     EXPECT_FALSE(e.dialog->isVisible());
-    EXPECT_NE(readFile(path(c.written)), elsewhere);
+    EXPECT_NE(read_file(path(c.written)), elsewhere);
 }
 
 INSTANTIATE_TEST_SUITE_P(Editors, ChangedElsewhere,
@@ -316,7 +312,7 @@ TEST_P(UnsavedEdits, AreDiscardedOnlyAfterAskingOnce) {
     leave(e.dialog.get());
     EXPECT_EQ(sink.questions.size(), 2u);
     EXPECT_FALSE(e.dialog->isVisible());
-    EXPECT_EQ(readFile(path(c.written)), c.files.at(c.written));
+    EXPECT_EQ(read_file(path(c.written)), c.files.at(c.written));
 }
 
 std::string discardName(const ::testing::TestParamInfo<DiscardCase>& info) {
@@ -393,7 +389,7 @@ TEST_P(BuildWouldRefuse, OkWarnsWithTheBuildsReasonAndSavesOnlyWhenAskedTo) {
     w->BitBtn1Click(); // "No"
     ASSERT_EQ(sink.questions.size(), 1u);
     EXPECT_TRUE(w->isVisible());
-    EXPECT_EQ(readFile(path(c.written)), c.files.at(c.written));
+    EXPECT_EQ(read_file(path(c.written)), c.files.at(c.written));
 
     sink.answers = {true};
     w->BitBtn1Click();
@@ -423,7 +419,7 @@ TEST_F(NotUtf8, BytesAreKeptThroughTheWindowAndOk) {
     pargen.dialog->show();
     pargen.ok();
     EXPECT_FALSE(pargen.dialog->isVisible());
-    EXPECT_EQ(readFile(path("pargen.xml")), mk::serialize_pargen(r));
+    EXPECT_EQ(read_file(path("pargen.xml")), mk::serialize_pargen(r));
 
     // A cell editor opened and left without a change gives back the text it was shown.
     write("sdo.xml", std::string(kSdo).replace(kSdo.find("\"a\""), 3, "\"\xe0 \xff\""));
@@ -433,7 +429,7 @@ TEST_F(NotUtf8, BytesAreKeptThroughTheWindowAndOk) {
     sdo.model()->setData(cell, sdo.model()->data(cell, Qt::EditRole));
     sdo.BitBtn1Click();
     EXPECT_FALSE(sdo.isVisible());
-    EXPECT_NE(readFile(path("sdo.xml")).find("mnemonico=\"\xe0 \xff\""), std::string::npos);
+    EXPECT_NE(read_file(path("sdo.xml")).find("mnemonico=\"\xe0 \xff\""), std::string::npos);
 }
 
 } // namespace

@@ -9,11 +9,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "test_dir.h"
+#include "test_files.h"
 #include "transfer/freexl_workbook.h"
 #include "transfer/rpdo_transfer.h"
 #include "transfer/sdo_transfer.h"
 #include "transfer/sdopdo_transfer.h"
-#include "test_dir.h"
+
+using mk::test::read_file;
 
 namespace {
 
@@ -28,13 +31,6 @@ std::string quoted(const fs::path& p) {
 
 int run(const std::string& command) {
     return std::system(command.c_str());
-}
-
-std::string read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 class TransferPeer : public ::testing::Test {
@@ -88,7 +84,7 @@ TEST_F(TransferPeer, ConfOf1000ImportsAs31And0And0AndExportsAs992) {
     EXPECT_EQ(back.row(0).rw, "0");
     EXPECT_EQ(back.row(0).lo_word, "0");
     mk::export_sdo_csv(back, dir.path());
-    EXPECT_EQ(read(dir.path() / "sdo.csv"),
+    EXPECT_EQ(read_file(dir.path() / "sdo.csv"),
               "conf,IndexA,SubindexA,devIDB,IndexB,SubindexB,nbyteB,mnemonico\r\n"
               "992,100,0,1,4096,0,1,x\r\n");
 }
@@ -103,7 +99,7 @@ TEST_F(TransferPeer, PythonCsvReadsEightFieldsWithTheCommaKept) {
                   "str(len(r))+\"|\"+r[-1] for r in rows))' " +
                   quoted(dir.path() / "sdo.csv") + " " + quoted(out)),
               0);
-    EXPECT_EQ(read(out), "8|mnemonico\n8|valve, outlet\n8|pump \"A\"\n8|più\n8|");
+    EXPECT_EQ(read_file(out), "8|mnemonico\n8|valve, outlet\n8|pump \"A\"\n8|più\n8|");
 }
 
 TEST_F(TransferPeer, ReceivePdoTableComesBackWithDimensionZero) {

@@ -1,0 +1,20 @@
+#include "test_files.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace mk::test {
+
+std::string read_file(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return std::move(text).str();
+}
+
+void write_file(const std::filesystem::path& path, std::string_view bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+} // namespace mk::test
