@@ -29,6 +29,7 @@ constexpr std::string_view kNoPreviousSuffix = ".mk-none";
 constexpr std::string_view kRecordHeader = "Mosaicor_Kv output set ";
 
 void (*g_rename_observer)(std::size_t) = nullptr;
+void (*g_temporary_observer)(std::size_t) = nullptr;
 
 std::string hex16(std::uint64_t v) {
     static constexpr char kHex[] = "0123456789abcdef";
@@ -240,6 +241,10 @@ void set_rename_observer(void (*observer)(std::size_t renamed)) {
     g_rename_observer = observer;
 }
 
+void set_temporary_observer(void (*observer)(std::size_t written)) {
+    g_temporary_observer = observer;
+}
+
 OutputSet::~OutputSet() {
     remove_temporaries();
 }
@@ -284,6 +289,7 @@ void OutputSet::remove_temporaries() {
 }
 
 void OutputSet::write_temporaries() {
+    std::size_t written = 0;
     for (Entry& e : entries_) {
         try {
             e.target = replaced_file(e.named);
@@ -300,6 +306,8 @@ void OutputSet::write_temporaries() {
             remember_temporary(e.temp);
         }
         write_all(e.fd, e.bytes, e.named);
+        if (g_temporary_observer)
+            g_temporary_observer(++written);
     }
     // Every file is handed to the disk before the first wait, and all of them are on it before
     // the first flush, so one flush of the file system's journal covers the whole set instead of

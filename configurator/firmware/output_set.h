@@ -153,6 +153,10 @@ void recover_interrupted_outputs(const std::filesystem::path& record,
 // renamed so far, so that a test can stop the program exactly there.
 void set_rename_observer(void (*observer)(std::size_t renamed));
 
+// For tests: called after each temporary file of a commit has been written, with the number
+// written so far, so that a test can interrupt the program exactly while they are on disk.
+void set_temporary_observer(void (*observer)(std::size_t written));
+
 // For a program that may be interrupted: on SIGINT or SIGTERM the temporary files of a commit
 // in progress are removed, then the program ends by that signal as it would have without this.
 void remove_temporaries_on_interrupt();

@@ -21,9 +21,27 @@ const char* echo_path_name(EchoPath path) {
     return "?";
 }
 
+namespace {
+
+class SystemEchoClock : public EchoClock {
+public:
+    time_point now() override { return std::chrono::steady_clock::now(); }
+    int poll_until(pollfd& socket, time_point deadline) override {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now()).count();
+        return ::poll(&socket, 1, left > 0 ? static_cast<int>(left) : 0);
+    }
+};
+
+} // namespace
+
+EchoClock& system_echo_clock() {
+    static SystemEchoClock clock;
+    return clock;
+}
+
 SystemIcmpEcho::SystemIcmpEcho(std::chrono::milliseconds timeout, std::vector<EchoPath> paths,
-                               std::optional<std::filesystem::path> tool)
-    : timeout_(timeout), paths_(std::move(paths)), tool_(std::move(tool)) {}
+                               std::optional<std::filesystem::path> tool, EchoClock& clock)
+    : timeout_(timeout), paths_(std::move(paths)), tool_(std::move(tool)), clock_(clock) {}
 
 std::optional<std::filesystem::path> SystemIcmpEcho::find_ping_tool() {
     // Fixed places only: the search path of the environment does not choose what runs.
@@ -35,7 +53,7 @@ std::optional<std::filesystem::path> SystemIcmpEcho::find_ping_tool() {
 
 EchoReport SystemIcmpEcho::echo(const std::string& host) {
     // One time limit for the whole echo: resolving the name, sending and the answer.
-    const auto deadline = std::chrono::steady_clock::now() + timeout_;
+    const auto deadline = clock_.now() + timeout_;
     const in_addr address = resolve_host(host, deadline);
     for (EchoPath path : paths_) {
         if (path == EchoPath::SystemTool) {
@@ -47,7 +65,7 @@ EchoReport SystemIcmpEcho::echo(const std::string& host) {
             // again and never sees anything but digits and dots.
             return echo_by_tool(*tool_, dotted, deadline);
         }
-        if (auto report = echo_over_socket(path, address, deadline))
+        if (auto report = echo_over_socket(path, address, deadline, clock_))
             return *report;
     }
     throw EchoError("this system lets the program send no ICMP echo (no ICMP socket may be "

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <poll.h>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -51,6 +52,21 @@ public:
     virtual EchoReport echo(const std::string& host) = 0;
 };
 
+// The time of an echo over an ICMP socket: the clock its limit is counted on, and the wait for
+// the socket to have something to read. The system's is the steady clock and poll(); a test that
+// must not wait out a whole limit steps a clock of its own.
+class EchoClock {
+public:
+    using time_point = std::chrono::steady_clock::time_point;
+    virtual ~EchoClock() = default;
+    virtual time_point now() = 0;
+    // Waits until `socket` is ready or `deadline` has passed; returns as poll() does (0 when the
+    // deadline passed first).
+    virtual int poll_until(pollfd& socket, time_point deadline) = 0;
+};
+
+EchoClock& system_echo_clock();
+
 // The system's ICMP echo over IPv4. It tries the paths in the given order and uses the first
 // one this process may open: a path that the system refuses is passed over, not an error.
 class SystemIcmpEcho : public IcmpEcho {
@@ -61,7 +77,8 @@ public:
                             std::vector<EchoPath> paths = {EchoPath::DatagramSocket,
                                                            EchoPath::RawSocket,
                                                            EchoPath::SystemTool},
-                            std::optional<std::filesystem::path> tool = find_ping_tool());
+                            std::optional<std::filesystem::path> tool = find_ping_tool(),
+                            EchoClock& clock = system_echo_clock());
 
     EchoReport echo(const std::string& host) override;
 
@@ -72,6 +89,7 @@ private:
     std::chrono::milliseconds timeout_;
     std::vector<EchoPath> paths_;
     std::optional<std::filesystem::path> tool_;
+    EchoClock& clock_;
 };
 
 } // namespace mk

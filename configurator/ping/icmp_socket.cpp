@@ -57,11 +57,6 @@ std::uint16_t raw_identifier() {
     return id;
 }
 
-int remaining_ms(Clock::time_point deadline) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
 EchoAnswer answer_of(IcmpVerdict verdict) {
     switch (verdict) {
     case IcmpVerdict::Reply:
@@ -117,7 +112,7 @@ std::optional<EchoReport> read_error_queue(int fd, std::uint16_t sequence) {
 } // namespace
 
 std::optional<EchoReport> echo_over_socket(EchoPath path, in_addr address,
-                                           Clock::time_point deadline) {
+                                           Clock::time_point deadline, EchoClock& clock) {
     const bool raw = path == EchoPath::RawSocket;
     SocketFd fd(::socket(AF_INET, (raw ? SOCK_RAW : SOCK_DGRAM) | SOCK_CLOEXEC, IPPROTO_ICMP));
     if (fd.get() < 0) {
@@ -152,7 +147,7 @@ std::optional<EchoReport> echo_over_socket(EchoPath path, in_addr address,
     std::vector<std::uint8_t> buffer(65536);
     for (;;) {
         pollfd p{fd.get(), POLLIN, 0};
-        const int ready = ::poll(&p, 1, remaining_ms(deadline));
+        const int ready = clock.poll_until(p, deadline);
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready < 0)

@@ -12,15 +12,18 @@ using mk::EchoReport;
 using mk::PingOutcome;
 using mk::test::ScriptedEcho;
 
-// A clock that moves only when the wait sleeps; each pause also yields a real millisecond so
-// the worker thread gets its turn.
+// A clock that moves only when the wait sleeps. While the echo is held the worker has nothing to
+// do, so the clock sleeps no real time; once the echo answers, `real` lets each pause take its
+// time so that the worker gets its turn.
 class StepClock : public mk::PingClock {
 public:
     std::chrono::milliseconds now() override { return now_; }
     void sleep(std::chrono::milliseconds pause) override {
         now_ += pause;
-        std::this_thread::sleep_for(1ms);
+        if (real)
+            std::this_thread::sleep_for(pause);
     }
+    bool real = false;
 
 private:
     std::chrono::milliseconds now_{100000};
@@ -84,6 +87,7 @@ TEST(PingCheck, WaitEndsAfterTenSecondsPolledEveryTenMilliseconds) {
 
     // The held echo answers late; the next ping starts afresh and is not fooled by it.
     echo.release();
+    clock.real = true;
     const mk::PingRun next = ping.run("10.0.0.7", [] {});
     EXPECT_EQ(next.outcome, PingOutcome::Found);
     EXPECT_EQ(echo.calls, 2);

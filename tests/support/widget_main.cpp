@@ -2,9 +2,11 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "test_main.h"
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return mk::test::run_all_tests();
 }
