@@ -116,6 +116,7 @@ TEST_F(ImageSections, EmcyRowsOrGroupsWithoutAPartnerAreCounted) {
         {"as many", 2, 2, ""},
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
         std::string defs = "<EMCY>", groups = "<EMCY_Word>";
         for (int i = 0; i < row.rows; ++i)
             defs += emcy_def(std::to_string(i + 1), "0x1000", "1");

@@ -81,6 +81,7 @@ TEST(StartUp, TheRememberedNameIsTheFolderItMakes) {
         {"line1//cell2/", "line1/cell2"},
         {"./line1/cell2/.", "line1/cell2"}};
     for (const auto& [written, name] : cases) {
+        SCOPED_TRACE("written as \"" + std::string(written) + "\"");
         write_file(dir.path() / "Mosaicor_Kv.ini", "[lastproj]\nprojectname=" + written + "\n");
         ProjectState state;
         EXPECT_EQ(mk::start_up(state, dir.path()), mk::caption_for(name)) << written;
@@ -156,6 +157,7 @@ TEST(SettingsFile, ReadsAsIniFilesAreRead) {
         {"[lastproj]\n; projectname=commented\nprojectnames=other\n", ""},
     };
     for (const auto& [text, name] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(std::string(text)));
         write_file(ini, text);
         EXPECT_EQ(mk::read_last_project(ini), name) << text;
     }

@@ -151,6 +151,7 @@ TEST(EmcyTableFile, FaultsNameTheFileKeepEarlierRowsAndBlockSaving) {
         {"", 0, "Error in reading file XML (emcydef.xml: not a well-formed XML file)"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
         write_file(path, c.content);
         RecordingSink sink;
         EmcyTable t = mk::load_emcy_table(path, sink);

@@ -191,6 +191,7 @@ TEST(EmcyWordFile, FaultsNameFileGroupAndMappingAndBlockSaving) {
         {dati("5", "1") + dati("6", "-1"), "mapping 2: Dati_Byte -1 is outside 0 to 255"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.where);
         const std::string content = "<EMCY_Word>" + group(dati("1", "1")) + group(c.second_group) +
                                     group(dati("9", "9")) + "</EMCY_Word>";
         write_file(word, content);

@@ -170,6 +170,7 @@ TEST(SdoValidate, EachColumnHasItsRangeAndMessage) {
         {&SdoRow::nbyte, "3", "4", "Value of range [1,2,4] column nByte row 1"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
         SdoTable t = tableOf({validRow("1")});
         t.row(0).*c.field = c.bad;
         EXPECT_EQ(mk::validate_sdo_table(t), c.message) << c.bad;

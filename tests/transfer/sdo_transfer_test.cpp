@@ -57,6 +57,7 @@ TEST(SdoTransfer, FailedImportsLeaveTheTargetEmptyOrPartial) {
          "Import stopped: the file cannot be read as an Excel workbook (.xls)", 0},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
         mk::SdoTable table;
         table.row(0) = kImported[0];
         EXPECT_EQ(mk::import_sdo_workbook(table, reader, fixture(c.file)), c.message);

@@ -162,6 +162,7 @@ TEST_F(FirmwareWindow, ADamagedBaseImageNeverReachesTheLoader) {
          "File RZ41902_15_3.sx has no S9 end record,Abort Procedure"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.last_message);
         test::write_file(base, c.base);
         sink.entries.clear();
         window.FormShow();

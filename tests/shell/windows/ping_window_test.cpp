@@ -5,9 +5,9 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "scripted_echo.h"
 #include "shell/windows/TFMosaicoreFirmWare.h"
 #include "shell/windows/TFPing.h"
-#include "scripted_echo.h"
 #include "test_dir.h"
 
 namespace {
@@ -76,6 +76,7 @@ TEST(PingWindow, EachOutcomeFillsTheWindow) {
           Case{"10.0.0.99", "I_P_NF", "Ping! Device Not Found!", "Device Not Found!"},
           Case{"10.0.0.98", "I_P_NF", "Ping! Device Not Found!", "Device Not Found!"},
           Case{"abc.def", "I_P_E", "Ping! Error!!!", "Error!!! Check the Ip Address"}}) {
+        SCOPED_TRACE(c.host);
         mk::ping_device(ping, c.host, nullptr, w);
         EXPECT_EQ(shownPictures(w), QStringList{c.picture}) << c.host;
         EXPECT_EQ(w.windowTitle(), c.caption) << c.host;
