@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <system_error>
 #include <vector>
@@ -65,14 +66,16 @@ bool references_are_defined(std::string_view text) {
         const std::string_view name = text.substr(at + 1, end - at - 1);
         if (name == "amp" || name == "lt" || name == "gt" || name == "quot" || name == "apos")
             continue;
-        const bool hex = name.size() > 2 && name[0] == '#' && (name[1] == 'x');
+        // "&;" names nothing: the name is looked at only when there is one.
+        if (name.empty() || name[0] != '#')
+            return false;
+        const bool hex = name.size() > 2 && name[1] == 'x';
         const std::string_view digits = name.substr(hex ? 2 : 1);
         const auto is_digit = [hex](char c) {
             return std::isdigit(static_cast<unsigned char>(c)) ||
                    (hex && std::isxdigit(static_cast<unsigned char>(c)));
         };
-        if (name.empty() || name[0] != '#' || digits.empty() ||
-            !std::all_of(digits.begin(), digits.end(), is_digit))
+        if (digits.empty() || !std::all_of(digits.begin(), digits.end(), is_digit))
             return false;
     }
     return true;
@@ -85,38 +88,104 @@ bool is_blank(std::string_view text) {
 
 // pugixml reads more than XML allows: several root elements, text after the root, an attribute
 // given twice, undefined entities kept as literal text. A table file must be well-formed, or a
-// later save would write texts the user never had. The check reads the file once more as a
-// fragment, which keeps any text outside the root as a node of its own, with the references left
-// as written, and looks at every element without recursion, however deep.
-bool is_well_formed(std::string_view text) {
-    pugi::xml_document raw;
-    if (!raw.load_buffer(text.data(), text.size(),
-                         (kParseOptions & ~pugi::parse_escapes) | pugi::parse_fragment,
-                         pugi::encoding_auto))
-        return false;
+// later save would write texts the user never had.
+//
+// The tree is read as a fragment, which keeps any text outside the root as a node of its own:
+// it shows a second root, text outside the root and an attribute given twice. Text outside the
+// root becomes a node only when it holds more than blanks as written, so any such node is
+// refused (a CDATA section there is one only when it is blank). Every element is looked at
+// without recursion, however deep.
+bool tree_is_well_formed(const pugi::xml_document& doc) {
     int roots = 0;
-    for (pugi::xml_node n : raw.children()) {
+    for (pugi::xml_node n : doc.children()) {
         if (n.type() == pugi::node_element)
             ++roots;
-        else if (n.type() != pugi::node_declaration && !is_blank(n.value()))
+        else if (n.type() == pugi::node_pcdata ||
+                 (n.type() != pugi::node_declaration && !is_blank(n.value())))
             return false;
     }
     if (roots != 1)
         return false;
-    std::vector<pugi::xml_node> pending{raw.document_element()};
+    std::vector<pugi::xml_node> pending{doc.document_element()};
     std::vector<std::string_view> names;
     while (!pending.empty()) {
         const pugi::xml_node element = pending.back();
         pending.pop_back();
         names.clear();
-        for (pugi::xml_attribute a : element.attributes()) {
+        for (pugi::xml_attribute a : element.attributes())
             names.emplace_back(a.name());
-            if (!references_are_defined(a.value()))
-                return false;
-        }
         std::sort(names.begin(), names.end());
         if (std::adjacent_find(names.begin(), names.end()) != names.end())
             return false;
+        for (pugi::xml_node c : element.children())
+            if (c.type() == pugi::node_element)
+                pending.push_back(c);
+    }
+    return true;
+}
+
+// References are resolved while the tree is read, so they are checked in the file's own text:
+// every element text (what lies between two tags) and every attribute value (what a tag holds
+// in quotes), skipping comments, CDATA sections and processing instructions, whose "&" is no
+// reference. The text has been read as XML already, so its markup is whole. Nothing when the
+// file declares a document type, whose inside this reading does not follow.
+std::optional<bool> text_references_are_defined(std::string_view text) {
+    if (text.find('&') == std::string_view::npos)
+        return true;
+    const auto skip_to = [&](std::size_t from, std::string_view end) {
+        const std::size_t at = text.find(end, from);
+        return at == std::string_view::npos ? at : at + end.size();
+    };
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t tag = text.find('<', at);
+        if (!references_are_defined(text.substr(at, tag - at)))
+            return false;
+        if (tag == std::string_view::npos)
+            return true;
+        const std::string_view rest = text.substr(tag);
+        if (rest.starts_with("<!--")) {
+            at = skip_to(tag + 4, "-->");
+        } else if (rest.starts_with("<![CDATA[")) {
+            at = skip_to(tag + 9, "]]>");
+        } else if (rest.starts_with("<?")) {
+            at = skip_to(tag + 2, "?>");
+        } else if (rest.starts_with("<!")) {
+            return std::nullopt;
+        } else {
+            // A start or end tag: quotes enclose its attribute values, ">" ends it.
+            std::size_t i = tag + 1;
+            for (i = text.find_first_of("\"'>", i); i != std::string_view::npos && text[i] != '>';
+                 i = text.find_first_of("\"'>", i)) {
+                const std::size_t close = text.find(text[i], i + 1);
+                if (close == std::string_view::npos ||
+                    !references_are_defined(text.substr(i + 1, close - i - 1)))
+                    return false;
+                i = close + 1;
+            }
+            at = i == std::string_view::npos ? i : i + 1;
+        }
+        if (at == std::string_view::npos)
+            return false;
+    }
+    return true;
+}
+
+// The same check for a file with a document type: the file is read once more as a fragment with
+// the references left as written, and every attribute value and element text is looked at.
+bool references_are_defined_read_again(std::string_view text) {
+    pugi::xml_document raw;
+    if (!raw.load_buffer(text.data(), text.size(),
+                         (kParseOptions & ~pugi::parse_escapes) | pugi::parse_fragment,
+                         pugi::encoding_auto))
+        return false;
+    std::vector<pugi::xml_node> pending{raw.document_element()};
+    while (!pending.empty()) {
+        const pugi::xml_node element = pending.back();
+        pending.pop_back();
+        for (pugi::xml_attribute a : element.attributes())
+            if (!references_are_defined(a.value()))
+                return false;
         for (pugi::xml_node c : element.children()) {
             if (c.type() == pugi::node_element)
                 pending.push_back(c);
@@ -125,6 +194,13 @@ bool is_well_formed(std::string_view text) {
         }
     }
     return true;
+}
+
+bool is_well_formed(const pugi::xml_document& doc, std::string_view text) {
+    if (!tree_is_well_formed(doc))
+        return false;
+    const std::optional<bool> defined = text_references_are_defined(text);
+    return defined ? *defined : references_are_defined_read_again(text);
 }
 
 } // namespace
@@ -206,9 +282,9 @@ TableDocument TableDocument::load(const std::filesystem::path& path) {
 
 TableDocument TableDocument::parse(std::string_view text) {
     TableDocument d;
-    const pugi::xml_parse_result r =
-        d.doc_->load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_auto);
-    if (!r || !d.doc_->document_element() || !is_well_formed(text))
+    const pugi::xml_parse_result r = d.doc_->load_buffer(
+        text.data(), text.size(), kParseOptions | pugi::parse_fragment, pugi::encoding_auto);
+    if (!r || !d.doc_->document_element() || !is_well_formed(*d.doc_, text))
         throw TableReadError(std::string(kNotWellFormed));
     FieldLengthCheck check;
     d.doc_->traverse(check);
