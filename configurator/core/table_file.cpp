@@ -43,18 +43,6 @@ constexpr std::string_view kNotWellFormed = ": not a well-formed XML file";
 
 constexpr unsigned kParseOptions = pugi::parse_default;
 
-// Finds an attribute value or a text longer than kMaxFieldLength anywhere in the document.
-class FieldLengthCheck : public pugi::xml_tree_walker {
-public:
-    bool for_each(pugi::xml_node& node) override {
-        too_long = std::strlen(node.value()) > kMaxFieldLength;
-        for (const pugi::xml_attribute a : node.attributes())
-            too_long = too_long || std::strlen(a.value()) > kMaxFieldLength;
-        return !too_long; // stops the walk at the first field that is too long
-    }
-    bool too_long = false;
-};
-
 // True when every "&" of a text, as it stands in the file, starts one of XML's own references:
 // a table file has no document type, so no other entity is defined.
 bool references_are_defined(std::string_view text) {
@@ -91,11 +79,10 @@ bool is_blank(std::string_view text) {
 // later save would write texts the user never had.
 //
 // The tree is read as a fragment, which keeps any text outside the root as a node of its own:
-// it shows a second root, text outside the root and an attribute given twice. Text outside the
-// root becomes a node only when it holds more than blanks as written, so any such node is
-// refused (a CDATA section there is one only when it is blank). Every element is looked at
-// without recursion, however deep.
-bool tree_is_well_formed(const pugi::xml_document& doc) {
+// there must be one root and nothing else but blanks. Text outside the root becomes a node only
+// when it holds more than blanks as written, so any such node is refused (a CDATA section there
+// is one only when it is blank).
+bool one_root_alone(const pugi::xml_document& doc) {
     int roots = 0;
     for (pugi::xml_node n : doc.children()) {
         if (n.type() == pugi::node_element)
@@ -104,24 +91,50 @@ bool tree_is_well_formed(const pugi::xml_document& doc) {
                  (n.type() != pugi::node_declaration && !is_blank(n.value())))
             return false;
     }
-    if (roots != 1)
+    return roots == 1;
+}
+
+// Whether two of the names are the same. Elements have a handful of attributes, compared pair by
+// pair; a file with very many in one element is sorted instead, so no file makes this slow.
+bool has_repeated_name(std::vector<std::string_view>& names) {
+    if (names.size() <= 16) {
+        for (std::size_t i = 1; i < names.size(); ++i)
+            for (std::size_t j = 0; j < i; ++j)
+                if (names[i] == names[j])
+                    return true;
         return false;
-    std::vector<pugi::xml_node> pending{doc.document_element()};
-    std::vector<std::string_view> names;
-    while (!pending.empty()) {
-        const pugi::xml_node element = pending.back();
-        pending.pop_back();
-        names.clear();
-        for (pugi::xml_attribute a : element.attributes())
-            names.emplace_back(a.name());
-        std::sort(names.begin(), names.end());
-        if (std::adjacent_find(names.begin(), names.end()) != names.end())
-            return false;
-        for (pugi::xml_node c : element.children())
-            if (c.type() == pugi::node_element)
-                pending.push_back(c);
     }
-    return true;
+    std::sort(names.begin(), names.end());
+    return std::adjacent_find(names.begin(), names.end()) != names.end();
+}
+
+// What one walk over every node finds, without recursion however deep: an attribute given twice
+// in an element (the file is not well-formed), and a value or text longer than kMaxFieldLength.
+struct TreeFindings {
+    bool repeated_attribute = false;
+    bool too_long = false;
+};
+
+TreeFindings walk_tree(const pugi::xml_document& doc) {
+    TreeFindings found;
+    std::vector<pugi::xml_node> pending;
+    std::vector<std::string_view> names;
+    for (pugi::xml_node c = doc.first_child(); c; c = c.next_sibling())
+        pending.push_back(c);
+    while (!pending.empty() && !found.repeated_attribute) {
+        const pugi::xml_node node = pending.back();
+        pending.pop_back();
+        found.too_long = found.too_long || std::strlen(node.value()) > kMaxFieldLength;
+        names.clear();
+        for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+            names.emplace_back(a.name());
+            found.too_long = found.too_long || std::strlen(a.value()) > kMaxFieldLength;
+        }
+        found.repeated_attribute = has_repeated_name(names);
+        for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling())
+            pending.push_back(c);
+    }
+    return found;
 }
 
 // References are resolved while the tree is read, so they are checked in the file's own text:
@@ -132,41 +145,49 @@ bool tree_is_well_formed(const pugi::xml_document& doc) {
 std::optional<bool> text_references_are_defined(std::string_view text) {
     if (text.find('&') == std::string_view::npos)
         return true;
-    const auto skip_to = [&](std::size_t from, std::string_view end) {
-        const std::size_t at = text.find(end, from);
-        return at == std::string_view::npos ? at : at + end.size();
-    };
+    // Without comments, CDATA sections, processing instructions and a document type every "&"
+    // stands in an element text or an attribute value (anywhere else the file would not have
+    // been read), and a reference never reaches past the end of its text: a quote or "<" in
+    // its name makes it no reference. So the whole text is checked at once.
+    if (text.find("<!") == std::string_view::npos && text.find("<?") == std::string_view::npos)
+        return references_are_defined(text);
+    const std::size_t size = text.size();
     std::size_t at = 0;
-    while (at < text.size()) {
+    while (at < size) {
         const std::size_t tag = text.find('<', at);
         if (!references_are_defined(text.substr(at, tag - at)))
             return false;
         if (tag == std::string_view::npos)
             return true;
         const std::string_view rest = text.substr(tag);
-        if (rest.starts_with("<!--")) {
-            at = skip_to(tag + 4, "-->");
-        } else if (rest.starts_with("<![CDATA[")) {
-            at = skip_to(tag + 9, "]]>");
-        } else if (rest.starts_with("<?")) {
-            at = skip_to(tag + 2, "?>");
-        } else if (rest.starts_with("<!")) {
+        std::string_view end;
+        if (rest.starts_with("<!--"))
+            end = "-->";
+        else if (rest.starts_with("<![CDATA["))
+            end = "]]>";
+        else if (rest.starts_with("<?"))
+            end = "?>";
+        else if (rest.starts_with("<!"))
             return std::nullopt;
-        } else {
-            // A start or end tag: quotes enclose its attribute values, ">" ends it.
-            std::size_t i = tag + 1;
-            for (i = text.find_first_of("\"'>", i); i != std::string_view::npos && text[i] != '>';
-                 i = text.find_first_of("\"'>", i)) {
-                const std::size_t close = text.find(text[i], i + 1);
-                if (close == std::string_view::npos ||
-                    !references_are_defined(text.substr(i + 1, close - i - 1)))
-                    return false;
-                i = close + 1;
-            }
-            at = i == std::string_view::npos ? i : i + 1;
+        if (!end.empty()) {
+            const std::size_t close = text.find(end, tag + 2);
+            if (close == std::string_view::npos)
+                return false;
+            at = close + end.size();
+            continue;
         }
-        if (at == std::string_view::npos)
-            return false;
+        // A start or end tag: quotes enclose its attribute values, ">" ends it.
+        std::size_t i = tag + 1;
+        for (; i < size && text[i] != '>'; ++i) {
+            if (text[i] != '"' && text[i] != '\'')
+                continue;
+            const std::size_t close = text.find(text[i], i + 1);
+            if (close == std::string_view::npos ||
+                !references_are_defined(text.substr(i + 1, close - i - 1)))
+                return false;
+            i = close;
+        }
+        at = i + 1;
     }
     return true;
 }
@@ -196,9 +217,7 @@ bool references_are_defined_read_again(std::string_view text) {
     return true;
 }
 
-bool is_well_formed(const pugi::xml_document& doc, std::string_view text) {
-    if (!tree_is_well_formed(doc))
-        return false;
+bool references_are_defined_in(std::string_view text) {
     const std::optional<bool> defined = text_references_are_defined(text);
     return defined ? *defined : references_are_defined_read_again(text);
 }
@@ -284,11 +303,12 @@ TableDocument TableDocument::parse(std::string_view text) {
     TableDocument d;
     const pugi::xml_parse_result r = d.doc_->load_buffer(
         text.data(), text.size(), kParseOptions | pugi::parse_fragment, pugi::encoding_auto);
-    if (!r || !d.doc_->document_element() || !is_well_formed(*d.doc_, text))
+    if (!r || !d.doc_->document_element() || !one_root_alone(*d.doc_))
         throw TableReadError(std::string(kNotWellFormed));
-    FieldLengthCheck check;
-    d.doc_->traverse(check);
-    if (check.too_long)
+    const TreeFindings found = walk_tree(*d.doc_);
+    if (found.repeated_attribute || !references_are_defined_in(text))
+        throw TableReadError(std::string(kNotWellFormed));
+    if (found.too_long)
         throw TableReadError(": a value longer than " + std::to_string(kMaxFieldLength) + " bytes");
     return d;
 }
