@@ -5,10 +5,10 @@
 #include <string_view>
 #include <vector>
 
-#include "image/image_layout.h"
-#include "image/image_reader.h"
 #include "apps/inspect_command.h"
 #include "firmware/image_source.h"
+#include "image/image_layout.h"
+#include "image/image_reader.h"
 #include "image/image_tables.h"
 
 namespace {

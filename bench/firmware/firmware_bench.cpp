@@ -19,9 +19,9 @@
 
 #include <fcntl.h>
 
-#include "image/banks.h"
 #include "firmware/srecord_merge.h"
 #include "firmware/update_sequence.h"
+#include "image/banks.h"
 
 extern char** environ;
 

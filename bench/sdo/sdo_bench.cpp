@@ -14,9 +14,9 @@
 #include "core/project_state.h"
 #include "tables/sdo_schema.h"
 #include "tables/sdo_table.h"
-#include "transfer/sdo_transfer.h"
 #include "tables/windows/TFSdoMB.h"
 #include "test_dir.h"
+#include "transfer/sdo_transfer.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 
 #include "core/guard.h"
 #include "firmware/bank_outputs.h"
-#include "image/banks.h"
 #include "firmware/firmware_plan.h"
-#include "image/image_builder.h"
 #include "firmware/output_set.h"
 #include "firmware/update_sequence.h"
+#include "image/banks.h"
+#include "image/image_builder.h"
 #include "tables/emcy_schema.h"
 #include "tables/emcy_word_schema.h"
 #include "tables/pargen_schema.h"

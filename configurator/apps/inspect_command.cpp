@@ -4,9 +4,9 @@
 #include <optional>
 #include <string_view>
 
+#include "firmware/image_source.h"
 #include "image/image_layout.h"
 #include "image/image_reader.h"
-#include "firmware/image_source.h"
 
 namespace mk {
 

@@ -5,8 +5,8 @@
 #include <iostream>
 #include <variant>
 
-#include "core/guard.h"
 #include "apps/build_command.h"
+#include "core/guard.h"
 #include "firmware/output_set.h"
 #include "shell/directories.h"
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "core/user_error.h"
-#include "image/banks.h"
 #include "firmware/output_set.h"
+#include "image/banks.h"
 
 namespace mk {
 

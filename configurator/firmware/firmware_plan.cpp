@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
-#include "core/project_state.h"
 #include "core/file_kind.h"
+#include "core/project_state.h"
 
 namespace mk {
 

@@ -8,13 +8,13 @@
 #include <sstream>
 #include <system_error>
 
-#include "firmware/bank_outputs.h"
-#include "image/banks.h"
 #include "core/file_kind.h"
-#include "image/image_reader.h"
+#include "firmware/bank_outputs.h"
 #include "firmware/merge_core.h"
 #include "firmware/output_set.h"
 #include "firmware/srecord_merge.h"
+#include "image/banks.h"
+#include "image/image_reader.h"
 
 namespace mk {
 

@@ -10,10 +10,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "firmware/bank_outputs.h"
-#include "image/banks.h"
 #include "core/file_kind.h"
+#include "firmware/bank_outputs.h"
 #include "firmware/output_set.h"
+#include "image/banks.h"
 
 namespace mk {
 

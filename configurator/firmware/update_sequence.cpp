@@ -7,8 +7,8 @@
 #include "core/project_state.h"
 #include "firmware/bank_outputs.h"
 #include "firmware/firmware_plan.h"
-#include "image/image_builder.h"
 #include "firmware/output_set.h"
+#include "image/image_builder.h"
 
 namespace mk {
 

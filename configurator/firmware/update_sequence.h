@@ -4,9 +4,9 @@
 #include <optional>
 
 #include "core/message_sink.h"
+#include "firmware/output_set.h"
 #include "image/banks.h"
 #include "image/build_clock.h"
-#include "firmware/output_set.h"
 
 namespace mk {
 

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "core/file_kind.h"
 #include "core/integer_text.h"
 #include "core/table_file.h"
 #include "core/user_error.h"
 #include "image/field_value.h"
-#include "core/file_kind.h"
 #include "image/image_writer.h"
 #include "tables/emcy_schema.h"
 #include "tables/emcy_word_schema.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "transfer/csv_export.h"
 #include "tables/rpdo_table.h"
+#include "transfer/csv_export.h"
 #include "transfer/workbook.h"
 
 namespace mk {

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "transfer/csv_export.h"
 #include "tables/sdopdo_table.h"
+#include "transfer/csv_export.h"
 #include "transfer/workbook.h"
 
 namespace mk {

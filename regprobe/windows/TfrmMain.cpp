@@ -16,10 +16,10 @@
 #include <exception>
 #include <vector>
 
-#include "regprobe/windows/TfrmAbout.h"
 #include "regprobe/integer_text.h"
-#include "regprobe/windows/qt_messages.h"
 #include "regprobe/window_texts.h"
+#include "regprobe/windows/TfrmAbout.h"
+#include "regprobe/windows/qt_messages.h"
 
 namespace rp {
 

@@ -12,10 +12,10 @@
 
 #include "core/integer_text.h"
 #include "core/message_sink.h"
+#include "firmware_test_support.h"
 #include "image/build_clock.h"
 #include "image/field_value.h"
 #include "image/image_reader.h"
-#include "firmware_test_support.h"
 #include "tables/emcy_schema.h"
 #include "tables/emcy_word_schema.h"
 #include "tables/pargen_schema.h"

@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <limits>
 
+#include "test_dir.h"
 #include "transfer/freexl_workbook.h"
 #include "transfer/sdo_transfer.h"
-#include "test_dir.h"
 
 namespace {
 

@@ -16,12 +16,12 @@
 
 #include "core/atomic_file.h"
 #include "core/guard.h"
-#include "shell/windows/TFAbout.h"
-#include "shell/windows/TFsaveproj.h"
 #include "shell/directories.h"
-#include "shell/windows/project_folder_dialog.h"
 #include "shell/project_ops.h"
 #include "shell/settings_file.h"
+#include "shell/windows/TFAbout.h"
+#include "shell/windows/TFsaveproj.h"
+#include "shell/windows/project_folder_dialog.h"
 #include "ui/link_label.h"
 #include "ui/qt_text.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/project_state.h"
-#include "transfer/freexl_workbook.h"
 #include "tables/rpdo_table.h"
+#include "transfer/freexl_workbook.h"
 #include "ui/editor_dialog.h"
 #include "ui/text_grid_model.h"
 

@@ -11,9 +11,9 @@
 #include <QPushButton>
 
 #include "fake_slave.h"
+#include "regprobe/window_texts.h"
 #include "regprobe/windows/TfrmMain.h"
 #include "regprobe/windows/qt_messages.h"
-#include "regprobe/window_texts.h"
 #include "test_dir.h"
 
 namespace rp::test {
