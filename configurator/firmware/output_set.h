@@ -145,7 +145,9 @@ struct OutputFolder {
 
 // What a run that was cut off left among the outputs, put in order as one set: when every output
 // that still has its previous version beside it holds what the commit record `record` names, the
-// set was committed and stays; otherwise every output gets its previous version back.
+// set was committed and stays; otherwise every output gets its previous version back. When only
+// the record has its previous version beside it, the set stays when every output holds what the
+// record names.
 void recover_interrupted_outputs(const std::filesystem::path& record,
                                  std::span<const OutputFolder> folders);
 
