@@ -459,20 +459,21 @@ void clean_up_interrupted_outputs(const fs::path& folder, std::span<const std::s
     }
 }
 
+bool has_way_back(const fs::path& output) {
+    fs::path replaced = output;
+    try {
+        replaced = replaced_file(output);
+    } catch (const std::system_error&) {
+    }
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(beside(replaced, kPreviousSuffix), ec)) ||
+           fs::exists(fs::symlink_status(beside(replaced, kNoPreviousSuffix), ec));
+}
+
 void recover_interrupted_outputs(const fs::path& record, std::span<const OutputFolder> folders) {
     const auto committed_record = CommitRecord::read(record);
     const fs::path record_folder = folder_of(record);
     std::error_code ec;
-    // Whether an output, or the file it leads to, still has its way back beside it.
-    const auto has_way_back = [&](const fs::path& target) {
-        fs::path replaced = target;
-        try {
-            replaced = replaced_file(target);
-        } catch (const std::system_error&) {
-        }
-        return fs::exists(fs::symlink_status(beside(replaced, kPreviousSuffix), ec)) ||
-               fs::exists(fs::symlink_status(beside(replaced, kNoPreviousSuffix), ec));
-    };
     struct Output {
         fs::path target;
         std::string entry;

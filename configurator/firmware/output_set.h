@@ -143,6 +143,10 @@ struct OutputFolder {
     std::vector<std::string> names;
 };
 
+// Whether an output (or the file it leads to, for a link) still has beside it the previous
+// version that a replacement keeps until the set is in place: a run was cut off there.
+bool has_way_back(const std::filesystem::path& output);
+
 // What a run that was cut off left among the outputs, put in order as one set: when every output
 // that still has its previous version beside it holds what the commit record `record` names, the
 // set was committed and stays; otherwise every output gets its previous version back. When only
