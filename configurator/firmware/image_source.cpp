@@ -69,8 +69,11 @@ std::vector<std::uint8_t> read_bank_file(const fs::path& file) {
     if (size != kBankSize)
         throw ImageError(file.string() + " holds " + std::to_string(size) +
                          " bytes; a bank file holds " + std::to_string(kBankSize));
-    const auto content = read_file_limited(file, kBankSize);
-    if (!content || content->size() != kBankSize)
+    std::error_code why;
+    const auto content = read_file_limited(file, kBankSize, &why);
+    if (!content)
+        throw ImageError("Cannot read " + file.string() + ": " + why.message());
+    if (content->size() != kBankSize)
         throw ImageError("Cannot read " + file.string());
     return {content->begin(), content->end()};
 }

@@ -653,6 +653,15 @@ TEST_F(Delivery, TheTrueReasonStandsBesideTheDesignedMessage) {
          },
          [&] { return as_unprivileged([&] { return inspect(image); }); },
          "mosaicor-inspect: Cannot read " + image.string() + ": Permission denied\n"},
+        {"inspect a folder with an unreadable bank file",
+         [&] {
+             ASSERT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitCompleted);
+             fs::permissions(dir.path(), fs::perms::owner_all | read_only);
+             fs::permissions(project / "bin" / "bank1.bin", fs::perms::none);
+         },
+         [&] { return as_unprivileged([&] { return inspect(project); }); },
+         "mosaicor-inspect: Cannot read " + (project / "bin" / "bank1.bin").string() +
+             ": Permission denied\n"},
         {"inspect a FIFO",
          [&] {
              fs::remove(image);
