@@ -286,11 +286,15 @@ TableDocument::~TableDocument() = default;
 TableDocument TableDocument::load(const std::filesystem::path& path) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
-    if (!ec && size > kMaxTableFileSize)
+    // Only a plain file has a size. Anything else is not opened at all: a named pipe would
+    // hold the window until some program writes into it.
+    if (ec)
+        throw TableReadError(": the file cannot be read");
+    if (size > kMaxTableFileSize)
         throw TableReadError(": larger than the " + std::to_string(kMaxTableFileSize >> 20) +
                              " MB a table file may hold");
     std::ifstream in(path, std::ios::binary);
-    if (ec || !in)
+    if (!in)
         throw TableReadError(": the file cannot be read");
     std::ostringstream content;
     content << in.rdbuf();

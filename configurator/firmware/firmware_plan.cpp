@@ -1,6 +1,7 @@
 #include "firmware/firmware_plan.h"
 
 #include <algorithm>
+#include <fstream>
 #include <system_error>
 
 #include "core/file_kind.h"
@@ -34,12 +35,37 @@ std::string loader_not_found_message(const fs::path& program_dir) {
            not_a_file_note(program_dir / kLoaderFileName);
 }
 
+namespace {
+
+// The program a script's first line ("#!" and a path) names; empty for a file that is no script.
+std::string interpreter_of(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string line(256, '\0');
+    in.read(line.data(), static_cast<std::streamsize>(line.size()));
+    line.resize(static_cast<std::size_t>(in.gcount()));
+    if (!line.starts_with("#!"))
+        return "";
+    const std::size_t start = line.find_first_not_of(" \t", 2);
+    if (start == std::string::npos)
+        return "";
+    return line.substr(start, line.find_first_of(" \t\r\n", start) - start);
+}
+
+} // namespace
+
 std::string loader_not_started_message(const fs::path& loader, const std::error_code& why) {
     std::string note = not_a_file_note(loader);
     if (note.empty()) {
         note.append("\n").append(loader.string()).append(": ").append(why.message());
-        if (why == std::errc::permission_denied)
+        if (why == std::errc::permission_denied) {
             note += " (the file is not executable)";
+        } else if (why == std::errc::no_such_file_or_directory) {
+            // The loader is there: what is missing is the program that runs it.
+            const std::string interpreter = interpreter_of(loader);
+            note += interpreter.empty() ? " (a program it needs in order to run does not exist)"
+                                        : " (the program its first line names, " + interpreter +
+                                              ", does not exist)";
+        }
     }
     return std::string(kMsgLoaderNotStarted) + note;
 }

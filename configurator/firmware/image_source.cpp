@@ -69,8 +69,11 @@ std::vector<std::uint8_t> read_bank_file(const fs::path& file) {
     if (size != kBankSize)
         throw ImageError(file.string() + " holds " + std::to_string(size) +
                          " bytes; a bank file holds " + std::to_string(kBankSize));
-    const auto content = read_file_limited(file, kBankSize);
-    if (!content || content->size() != kBankSize)
+    std::error_code why;
+    const auto content = read_file_limited(file, kBankSize, &why);
+    if (!content)
+        throw ImageError("Cannot read " + file.string() + ": " + why.message());
+    if (content->size() != kBankSize)
         throw ImageError("Cannot read " + file.string());
     return {content->begin(), content->end()};
 }
@@ -78,10 +81,22 @@ std::vector<std::uint8_t> read_bank_file(const fs::path& file) {
 // A build that was cut off while it replaced its files leaves some of them new and some old,
 // until the next build puts the earlier set back. Such a mixture is no image.
 void check_one_set(const fs::path& dir, const ImageBanks& banks) {
-    const std::string cut_off = ": the files come from two builds (a build was cut off while it "
-                                "replaced them; the next build of the project puts the earlier "
-                                "set back)";
-    if (const auto record = CommitRecord::read(dir / kCommitRecordName)) {
+    const auto record = CommitRecord::read(dir / kCommitRecordName);
+    // A build cut off while it replaced the files leaves their previous versions beside them,
+    // which the next build puts back; without them a file was changed after its build.
+    std::vector<fs::path> outputs = {dir / "bankg.c", dir / kCommitRecordName};
+    for (int n = 1; n <= kBankCount; ++n)
+        outputs.push_back(dir / ("bank" + std::to_string(n) + ".bin"));
+    if (record)
+        for (const CommitRecord::Entry& e : record->entries)
+            outputs.push_back(dir / e.name);
+    const bool cut = std::any_of(outputs.begin(), outputs.end(), has_way_back);
+    const std::string cut_off =
+        cut ? ": the files come from two builds (a build was cut off while it replaced them; the "
+              "next build of the project puts the earlier set back)"
+            : ": the files come from two builds (a file was changed or copied in after its build; "
+              "the next build of the project writes a whole new set)";
+    if (record) {
         std::error_code ec;
         for (const CommitRecord::Entry& e : record->entries) {
             const fs::path file = dir / e.name;

@@ -467,35 +467,54 @@ void clean_up_interrupted_outputs(const fs::path& folder, std::span<const std::s
     }
 }
 
+bool has_way_back(const fs::path& output) {
+    fs::path replaced = output;
+    try {
+        replaced = replaced_file(output);
+    } catch (const std::system_error&) {
+    }
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(beside(replaced, kPreviousSuffix), ec)) ||
+           fs::exists(fs::symlink_status(beside(replaced, kNoPreviousSuffix), ec));
+}
+
 void recover_interrupted_outputs(const fs::path& record, std::span<const OutputFolder> folders) {
     const auto committed_record = CommitRecord::read(record);
     const fs::path record_folder = folder_of(record);
     std::error_code ec;
+    struct Output {
+        fs::path target;
+        std::string entry;
+        bool interrupted;
+    };
+    std::vector<Output> outputs; // the files of the set, the record not among them
     bool interrupted = false;
-    bool committed = committed_record.has_value();
-    for (const OutputFolder& f : folders) {
+    for (const OutputFolder& f : folders)
         for (const std::string& name : f.names) {
             const fs::path target = f.folder / name;
-            // The way back of an output that is a link lies beside the file it leads to.
-            fs::path replaced = target;
-            try {
-                replaced = replaced_file(target);
-            } catch (const std::system_error&) {
-            }
-            if (!fs::exists(fs::symlink_status(beside(replaced, kPreviousSuffix), ec)) &&
-                !fs::exists(fs::symlink_status(beside(replaced, kNoPreviousSuffix), ec)))
-                continue;
             const std::string entry = record_name(target, record_folder);
             if (entry == record_name(record, record_folder))
-                continue; // the record is the commit point, not a file of the set
-            interrupted = true;
-            const CommitRecord::Entry* e =
-                committed_record ? committed_record->find(entry) : nullptr;
-            committed = committed && e && holds(target, *e);
+                continue;
+            outputs.push_back({target, entry, has_way_back(target)});
+            interrupted = interrupted || outputs.back().interrupted;
         }
+    // With files of the set still holding their ways back, the set was committed when each of
+    // them holds what the record names. With only the record's way back left, either every
+    // rename was done and the ways back were being removed in the order of the set (the record's
+    // is the last), or a roll-back had put every file back but not yet the record: the files
+    // tell which, by holding what the record names or not.
+    const bool record_only = !interrupted && has_way_back(record);
+    bool committed = committed_record.has_value();
+    for (const Output& o : outputs) {
+        if (!committed || !(o.interrupted || record_only))
+            continue;
+        const CommitRecord::Entry* e = committed_record->find(o.entry);
+        if (o.interrupted ? !e || !holds(o.target, *e)
+                          : e && fs::exists(o.target, ec) && !holds(o.target, *e))
+            committed = false;
     }
     for (const OutputFolder& f : folders)
-        clean_up_interrupted_outputs(f.folder, f.names, interrupted && committed);
+        clean_up_interrupted_outputs(f.folder, f.names, committed);
 }
 
 void remove_temporaries_on_interrupt() {

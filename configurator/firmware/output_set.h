@@ -143,9 +143,15 @@ struct OutputFolder {
     std::vector<std::string> names;
 };
 
+// Whether an output (or the file it leads to, for a link) still has beside it the previous
+// version that a replacement keeps until the set is in place: a run was cut off there.
+bool has_way_back(const std::filesystem::path& output);
+
 // What a run that was cut off left among the outputs, put in order as one set: when every output
 // that still has its previous version beside it holds what the commit record `record` names, the
-// set was committed and stays; otherwise every output gets its previous version back.
+// set was committed and stays; otherwise every output gets its previous version back. When only
+// the record has its previous version beside it, the set stays when every output holds what the
+// record names.
 void recover_interrupted_outputs(const std::filesystem::path& record,
                                  std::span<const OutputFolder> folders);
 

@@ -147,6 +147,10 @@ LineFault read_srecord(std::string_view line, SRecord& record) {
         record.bytes[k] = static_cast<std::uint8_t>(v);
         sum += static_cast<std::uint8_t>(v);
     }
+    // The odd character of a line of odd length is in no pair: a space or a CR left at the end
+    // of a record is named as such, not as a length that does not match.
+    if (line.size() % 2 != 0 && kHexTable[chars[line.size() - 1]] == kNotHex)
+        bad |= 0x100;
     if (bad & 0x100) {
         // The first character that is not a digit, for the message.
         std::size_t at = 2;

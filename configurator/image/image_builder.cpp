@@ -431,9 +431,11 @@ std::string emcy_left_out_message(std::size_t paired, std::size_t rows_left,
         rows_left > 0
             ? count_of(rows_left, "row of emcydef.xml was", "rows of emcydef.xml were")
             : count_of(groups_left, "group of emcyword.xml was", "groups of emcyword.xml were");
+    const std::string held = paired == 0 ? "no EMCY entries"
+                                         : "the " + count_of(paired, "EMCY entry", "EMCY entries") +
+                                               " paired by position";
     return "EMCY tables of different length: emcydef.xml has " + rows + ", emcyword.xml " + groups +
-           ". The image holds the " + std::to_string(paired) +
-           " EMCY entries paired by position; " + left + " left out.";
+           ". The image holds " + held + "; " + left + " left out.";
 }
 
 void build_image(const std::filesystem::path& project_dir, Banks& banks, MessageSink& sink,

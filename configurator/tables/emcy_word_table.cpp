@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/counted.h"
 #include "core/integer_text.h"
 #include "core/table_file.h"
 #include "tables/emcy_schema.h"
@@ -118,10 +119,12 @@ WordGroups word_groups(const TableDocument& doc, std::size_t rows) {
 }
 
 std::string groups_beyond_rows_message(std::size_t groups, std::size_t rows) {
-    return std::string(emcy_word_file::schema.file_name) + " holds " + std::to_string(groups) +
-           " groups but " + emcy_file::schema.file_name + " has " + std::to_string(rows) +
-           " EMCY rows: the last " + std::to_string(groups - rows) +
-           " groups are not shown and will not be kept when the table is saved";
+    const std::size_t surplus = groups - rows;
+    return std::string(emcy_word_file::schema.file_name) + " holds " +
+           counted(groups, "group", "groups") + " but " + emcy_file::schema.file_name + " has " +
+           counted(rows, "EMCY row", "EMCY rows") + ": " +
+           the_last(surplus, "group is", "groups are") +
+           " not shown and will not be kept when the table is saved";
 }
 
 namespace {

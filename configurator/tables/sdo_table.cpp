@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "core/counted.h"
 #include "core/integer_text.h"
 #include "core/table_file.h"
 #include "tables/sdo_schema.h"
@@ -79,9 +80,10 @@ std::function<void(const TableDocument&)> fill(SdoTable& table, MessageSink& sin
 } // namespace
 
 std::string rows_not_kept_message(std::size_t held, std::size_t shown) {
-    return "The file holds " + std::to_string(held) + " rows but the table shows " +
-           std::to_string(shown) + ": the last " + std::to_string(held - shown) +
-           " rows are not loaded and will not be kept when the table is saved";
+    const std::size_t lost = held - shown;
+    return "The file holds " + counted(held, "row", "rows") + " but the table shows " +
+           std::to_string(shown) + ": " + the_last(lost, "row is", "rows are") +
+           " not loaded and will not be kept when the table is saved";
 }
 
 std::int32_t pack_conf(const SdoConf& conf) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/counted.h"
 #include "core/integer_text.h"
 #include "core/table_file.h"
 #include "tables/ordered_write.h"
@@ -76,10 +77,11 @@ std::size_t read_entries(const std::filesystem::path& dir, StoredPdoTable& table
 } // namespace
 
 std::string entries_beyond_pdos_message(std::size_t entries, std::size_t pdos) {
-    return std::string(sdopdo_file::schema.file_name) + " holds " + std::to_string(entries) +
-           " entries for PDOs beyond the " + std::to_string(pdos) + " rows of " +
-           rpdo_file::schema.file_name +
-           ": they are not shown and will not be kept when the table is saved";
+    const bool one = entries == 1;
+    return std::string(sdopdo_file::schema.file_name) + " holds " +
+           counted(entries, "entry for a PDO", "entries for PDOs") + " beyond the " +
+           counted(pdos, "row", "rows") + " of " + rpdo_file::schema.file_name + ": " +
+           (one ? "it is" : "they are") + " not shown and will not be kept when the table is saved";
 }
 
 StoredPdoTable load_stored_pdo_table(const std::filesystem::path& project_dir, MessageSink& sink,

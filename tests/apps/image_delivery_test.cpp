@@ -461,6 +461,33 @@ TEST_F(Delivery, ABuildStoppedBetweenItsRenamesLeavesOneWholeSet) {
         EXPECT_EQ(hidden_files(project), std::vector<std::string>{});
         EXPECT_EQ(hidden_files(project / "bin"), std::vector<std::string>{});
     }
+
+    // Only the commit record's way back is left: stopped after the last rename while the ways
+    // back were being removed in the order of the set (the new set is whole and stays), or while
+    // a roll-back that had put every file back was about to put the record back (the earlier set
+    // is whole once the record is back too).
+    struct Row {
+        const char* name;
+        const std::vector<std::string>& files; // with the new record
+        const char* way_back;
+        std::string bytes;
+        const std::vector<std::string>& expected;
+    };
+    const std::vector<Row> rows = {
+        {"ways back being removed", renewed, ".outputs.set.mk-old", earlier.back(), renewed},
+        {"ways back being removed, first build", renewed, ".outputs.set.mk-none", "", renewed},
+        {"roll-back before the record", earlier, ".outputs.set.mk-old", earlier.back(), earlier},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (std::size_t i = 0; i < outputs.size(); ++i)
+            write_text(project / outputs[i], row.files[i]);
+        write_text(project / "bin/outputs.set", renewed.back());
+        write_text(project / "bin" / row.way_back, row.bytes);
+        ASSERT_TRUE(begin_project_build(project, sink));
+        EXPECT_TRUE(snapshot(project) == row.expected);
+        EXPECT_EQ(hidden_files(project / "bin"), std::vector<std::string>{});
+    }
 }
 
 std::size_t g_interrupt_after = 0;
@@ -605,6 +632,15 @@ TEST_F(Delivery, TheTrueReasonStandsBesideTheDesignedMessage) {
          },
          [&] { return as_unprivileged([&] { return inspect(image); }); },
          "mosaicor-inspect: Cannot read " + image.string() + ": Permission denied\n"},
+        {"inspect a folder with an unreadable bank file",
+         [&] {
+             ASSERT_EQ(run_build_command(options(), {"/nowhere"}, sink), kExitCompleted);
+             fs::permissions(dir.path(), fs::perms::owner_all | read_only);
+             fs::permissions(project / "bin" / "bank1.bin", fs::perms::none);
+         },
+         [&] { return as_unprivileged([&] { return inspect(project); }); },
+         "mosaicor-inspect: Cannot read " + (project / "bin" / "bank1.bin").string() +
+             ": Permission denied\n"},
         {"inspect a FIFO",
          [&] {
              fs::remove(image);

@@ -109,13 +109,22 @@ TEST_F(InspectDemo, DiffOfTwoFoldersComparesEveryBankFile) {
                              "offset 5\n\n2 differences.\n"),
               std::string::npos)
         << out.str();
-    // bankg.c of the other build beside these bank files.
+    // bankg.c of the other build beside these bank files, copied in by hand, then as a build cut
+    // off while it replaced the files leaves it (the previous version kept beside it).
     fs::copy_file(a / "bin" / "bankg.c", b / "bin" / "bankg.c");
-    EXPECT_EQ(run({"--diff", a.string(), b.string()}), kInspectError);
-    EXPECT_EQ(err.str(), "mosaicor-inspect: " + (b / "bin" / "bankg.c").string() +
-                             " does not hold the bytes of bank1.bin and bank2.bin: the files come "
-                             "from two builds (a build was cut off while it replaced them; the "
-                             "next build of the project puts the earlier set back)\n");
+    const std::string mixed = "mosaicor-inspect: " + (b / "bin" / "bankg.c").string() +
+                              " does not hold the bytes of bank1.bin and bank2.bin: the files come "
+                              "from two builds (";
+    for (const auto& [way_back, why] :
+         {std::pair{false, "a file was changed or copied in after its build; the next build of the "
+                           "project writes a whole new set)\n"},
+          std::pair{true, "a build was cut off while it replaced them; the next build of the "
+                          "project puts the earlier set back)\n"}}) {
+        if (way_back)
+            fs::copy_file(b / "bin" / "bankg.c", b / "bin" / ".bankg.c.mk-old");
+        EXPECT_EQ(run({"--diff", a.string(), b.string()}), kInspectError);
+        EXPECT_EQ(err.str(), mixed + why);
+    }
 }
 
 TEST_F(InspectDemo, ShowsTheDemoInColumnsAndAsJsonForPython) {

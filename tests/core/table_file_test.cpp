@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sstream>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/table_file.h"
@@ -159,6 +163,32 @@ TEST(TableFile, MissingAndOversizedFilesAreReadingErrors) {
         out.put('x');
     }
     EXPECT_THROW(TableDocument::load(big), TableReadError);
+}
+
+// What another program may leave in a table file's place: a folder, a named pipe, a device.
+TEST(TableFile, WhatIsNoPlainFileIsAReadingErrorWithoutWaitingForAWriter) {
+    mk::test::TempDir dir;
+    const fs::path folder = dir.path() / "folder.xml";
+    const fs::path pipe = dir.path() / "pipe.xml";
+    const fs::path device = dir.path() / "device.xml";
+    fs::create_directory(folder);
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    fs::create_symlink("/dev/null", device);
+    for (const fs::path& p : {folder, pipe, device}) {
+        auto reading = std::async(std::launch::async, [&p] {
+            try {
+                TableDocument::load(p);
+                return std::string("read");
+            } catch (const TableReadError& e) {
+                return e.where();
+            }
+        });
+        if (reading.wait_for(std::chrono::seconds(2)) == std::future_status::timeout) {
+            ADD_FAILURE() << p.filename() << ": reading waits for a writer";
+            ::close(::open(p.c_str(), O_WRONLY | O_NONBLOCK)); // lets the reader go on
+        }
+        EXPECT_EQ(reading.get(), ": the file cannot be read") << p.filename();
+    }
 }
 
 TEST(TableFile, OnlyTablesOfAPlausibleSizeAreRead) {

@@ -182,6 +182,14 @@ TEST_F(FirmwarePlanTest, ALoaderThatCannotBeStartedIsNamedWithTheReason) {
              fs::permissions(loader, fs::perms::owner_all);
          },
          not_started + loader.string() + ": Exec format error"},
+        {"a script for a missing interpreter",
+         [&] {
+             test::write_text(loader, "#! /nowhere/sh -e\n");
+             fs::permissions(loader, fs::perms::owner_all);
+         },
+         not_started + loader.string() +
+             ": No such file or directory (the program its first line names, /nowhere/sh, does "
+             "not exist)"},
         {"a dangling link", [&] { fs::create_symlink("/nowhere/Progmule.exe", loader); },
          "Progmule.exe Not Found, Procedure Aborted\nLooked for in:\n  " + dir.path().string() +
              "\n" + loader.string() +

@@ -2,6 +2,7 @@
 
 #include "core/user_error.h"
 #include "firmware_test_support.h"
+#include "image/capacity_check.h"
 #include "image/image_builder.h"
 #include "test_dir.h"
 #include "test_files.h"
@@ -202,6 +203,30 @@ TEST_F(ImageBuilder, TablesThatDoNotFitStopTheBuildNamingTableAndLimit) {
     file("Transmit_Pdo.xml", "<Trasmit_PDO>" + rows(tpdo, 19) + "</Trasmit_PDO>");
     EXPECT_NE(thrown_text([&] { build(); }).find("transmit-PDO table does not fit in bank 2"),
               std::string::npos);
+}
+
+// An editor's "OK" asks whether the table it is about to save would stop the build for lack of
+// room: the table in the window counts, not the file it replaces.
+TEST_F(ImageBuilder, CapacityRefusalJudgesTheTableAboutToBeSaved) {
+    file("pargen.xml", pargen_xml());
+    const std::filesystem::path tpdo_file = dir.path() / "Transmit_Pdo.xml";
+    const std::string tpdo = "<row COB-ID=\"1\" Dimension=\"8\" SMA=\"1\"/>";
+    const std::string fits = "<Trasmit_PDO>" + rows(tpdo, 18) + "</Trasmit_PDO>";
+    const std::string too_large = "<Trasmit_PDO>" + rows(tpdo, 19) + "</Trasmit_PDO>";
+
+    file("Transmit_Pdo.xml", too_large);
+    const std::string refused = thrown_text([&] { build(); });
+    ASSERT_NE(refused, "");
+    EXPECT_EQ(capacity_refusal(tpdo_file, too_large), refused);
+    EXPECT_EQ(capacity_refusal(tpdo_file, fits), std::nullopt); // rows removed in the window
+
+    file("Transmit_Pdo.xml", fits);
+    EXPECT_EQ(capacity_refusal(tpdo_file, too_large), refused); // rows added in the window
+    EXPECT_EQ(capacity_refusal(tpdo_file, fits), std::nullopt);
+
+    // A build stopped by an unreadable file is that file's to report, at "Up date Device".
+    file("sdo.xml", "<sdo><row");
+    EXPECT_EQ(capacity_refusal(tpdo_file, too_large), std::nullopt);
 }
 
 TEST_F(ImageBuilder, EachBuildStartsFromClearedBanks) {

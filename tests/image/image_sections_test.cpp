@@ -111,8 +111,11 @@ TEST_F(ImageSections, EmcyRowsOrGroupsWithoutAPartnerAreCounted) {
          "image holds the 2 EMCY entries paired by position; 1 row of emcydef.xml was left out."},
         {"more groups", 1, 3,
          "EMCY tables of different length: emcydef.xml has 1 row, emcyword.xml 3 groups. The "
-         "image holds the 1 EMCY entries paired by position; 2 groups of emcyword.xml were left "
+         "image holds the 1 EMCY entry paired by position; 2 groups of emcyword.xml were left "
          "out."},
+        {"no groups", 2, 0,
+         "EMCY tables of different length: emcydef.xml has 2 rows, emcyword.xml 0 groups. The "
+         "image holds no EMCY entries; 2 rows of emcydef.xml were left out."},
         {"as many", 2, 2, ""},
     };
     for (const Row& row : rows) {
