@@ -481,9 +481,9 @@ TEST_F(Delivery, ABuildStoppedBetweenItsRenamesLeavesOneWholeSet) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         for (std::size_t i = 0; i < outputs.size(); ++i)
-            write_text(project / outputs[i], row.files[i]);
-        write_text(project / "bin/outputs.set", renewed.back());
-        write_text(project / "bin" / row.way_back, row.bytes);
+            write_file(project / outputs[i], row.files[i]);
+        write_file(project / "bin/outputs.set", renewed.back());
+        write_file(project / "bin" / row.way_back, row.bytes);
         ASSERT_TRUE(begin_project_build(project, sink));
         EXPECT_TRUE(snapshot(project) == row.expected);
         EXPECT_EQ(hidden_files(project / "bin"), std::vector<std::string>{});

@@ -184,7 +184,7 @@ TEST_F(FirmwarePlanTest, ALoaderThatCannotBeStartedIsNamedWithTheReason) {
          not_started + loader.string() + ": Exec format error"},
         {"a script for a missing interpreter",
          [&] {
-             test::write_text(loader, "#! /nowhere/sh -e\n");
+             test::write_file(loader, "#! /nowhere/sh -e\n");
              fs::permissions(loader, fs::perms::owner_all);
          },
          not_started + loader.string() +
