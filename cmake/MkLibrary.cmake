@@ -10,7 +10,7 @@ function(mk_add_library)
     set_target_properties(${L_NAME} PROPERTIES AUTOMOC ON)
   endif()
   mk_stage_headers(${L_NAME} ${L_INCLUDE} ${CMAKE_CURRENT_SOURCE_DIR})
-  mk_check_includes(${CMAKE_CURRENT_SOURCE_DIR})
+  mk_check_includes(${CMAKE_CURRENT_SOURCE_DIR} LINKS ${L_PUBLIC} ${L_PRIVATE})
 endfunction()
 
 # Gives `target` an include root of its own, ${CMAKE_BINARY_DIR}/include/<target>, holding links
@@ -30,13 +30,23 @@ function(mk_stage_headers target prefix folder)
   target_include_directories(${target} PUBLIC ${root})
 endfunction()
 
+# Headers of outside libraries that the system's include path reaches from every file, each with
+# the library that a target must link itself to include it.
+set(MK_OUTSIDE_HEADERS
+  pugixml.hpp=pugixml::pugixml
+  freexl.h=PkgConfig::FREEXL
+  modbus.h=PkgConfig::LIBMODBUS)
+
 # A quoted include is also looked for beside the including file, which the include roots cannot
 # stop: "../shell/settings_file.h" would climb out of a folder, and "windows/TFSdoMB.h" from
 # tables/ would reach the windows above it. So no include of a library's files may name a file
-# reached from that file's own folder; every include goes through an include root. Tests may
-# include helpers beside them (SIBLINGS) but never climb.
+# reached from that file's own folder; every include goes through an include root. No include,
+# quoted or not, may climb with ".." (<../mk_shell/shell/x.h> would leave an include root for
+# another) or name an absolute path, and the header of an outside library is included only where
+# its library is linked (LINKS: the target's own links). Tests may include helpers beside them
+# (SIBLINGS) but never climb.
 function(mk_check_includes folder)
-  cmake_parse_arguments(C "SIBLINGS" "" "FILES" ${ARGN})
+  cmake_parse_arguments(C "SIBLINGS" "" "FILES;LINKS" ${ARGN})
   if(C_FILES)
     set(files ${C_FILES})
   else()
@@ -44,13 +54,31 @@ function(mk_check_includes folder)
   endif()
   foreach(file ${files})
     get_filename_component(here ${file} DIRECTORY)
-    file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
     foreach(line ${lines})
-      string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" name "${line}")
-      if((NOT C_SIBLINGS AND EXISTS ${here}/${name}) OR name MATCHES "(^|/)\\.\\.?/")
+      string(REGEX REPLACE "^[^\"<]*([\"<])([^\">]*)([\">]).*$" "\\1;\\2;\\3" parts "${line}")
+      list(GET parts 0 open)
+      list(GET parts 1 name)
+      list(GET parts 2 close)
+      if(name MATCHES "(^|/)\\.\\.?/" OR IS_ABSOLUTE "${name}")
+        message(FATAL_ERROR "${file}: #include ${open}${name}${close} climbs out of the include "
+                            "roots (\"..\" or an absolute path); include \"<folder>/<file>.h\" "
+                            "of a linked library")
+      endif()
+      if(open STREQUAL "\"" AND NOT C_SIBLINGS AND EXISTS ${here}/${name})
         message(FATAL_ERROR "${file}: #include \"${name}\" is reached from the file's own "
                             "folder, not through the include root of a linked library")
       endif()
+      get_filename_component(header ${name} NAME)
+      foreach(pair ${MK_OUTSIDE_HEADERS})
+        string(REPLACE "=" ";" pair ${pair})
+        list(GET pair 0 outside_header)
+        list(GET pair 1 library)
+        if(header STREQUAL outside_header AND NOT library IN_LIST C_LINKS)
+          message(FATAL_ERROR "${file}: #include ${open}${name}${close} is a header of "
+                              "${library}, which this target does not link")
+        endif()
+      endforeach()
     endforeach()
   endforeach()
 endfunction()

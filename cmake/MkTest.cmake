@@ -15,7 +15,7 @@ function(mk_add_test)
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} mk_test_support GTest::gtest)
   endif()
   list(TRANSFORM T_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ OUTPUT_VARIABLE files)
-  mk_check_includes(${CMAKE_CURRENT_SOURCE_DIR} SIBLINGS FILES ${files})
+  mk_check_includes(${CMAKE_CURRENT_SOURCE_DIR} SIBLINGS FILES ${files} LINKS ${T_LIBS})
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   set(include_file ${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_include.cmake)
   file(GENERATE OUTPUT ${include_file} CONTENT
