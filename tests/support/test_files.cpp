@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 namespace mk::test {
 
@@ -13,8 +14,11 @@ std::string read_file(const std::filesystem::path& path) {
 }
 
 void write_file(const std::filesystem::path& path, std::string_view bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out)
+        throw std::runtime_error("the test cannot write " + path.string());
 }
 
 } // namespace mk::test
