@@ -307,6 +307,32 @@ TEST_F(Merge, ADamagedLineAnywhereStopsTheMergeAndIsNamed) {
               std::vector<std::string>{"File base.sx has no S9 end record,Abort Procedure"});
 }
 
+// Data after the end record never reaches the device, whatever its address size; the message
+// names the first end record.
+TEST_F(Merge, DataAfterTheEndRecordIsRefusedAtTheFirstEndRecord) {
+    struct Row {
+        const char* name;
+        std::string tail; // after the page records
+        std::size_t end_line;
+    };
+    const std::vector<Row> rows = {
+        {"S1 after S9", "S9030000FC|" + rec('1', 0x1000, {0xAA}), 4},
+        {"S2 after S9", "S9030000FC|" + rec('2', 0x208000, {0xAA}), 4},
+        {"S3 after S9", "S9030000FC|" + rec('3', 0x01000000, {0xAA}), 4},
+        {"S3 after two S9 lines", "S9030000FC|S9030000FC|" + rec('3', 0x01000000, {0xAA}), 4},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        write_file(output(), "earlier");
+        sink.entries.clear();
+        EXPECT_FALSE(merge("S0030000FC|" + s2(0x388000) + "|" + s2(0x398000) + "|" + row.tail));
+        EXPECT_EQ(sink.texts(), std::vector<std::string>{
+                                    "File base.sx has records after its S9 end record (line " +
+                                    std::to_string(row.end_line) + "),Abort Procedure"});
+        EXPECT_EQ(read_file(output()), "earlier");
+    }
+}
+
 // Old data never survives inside a page, whatever the record type; bytes outside a page are
 // kept, in a record of their own type when their record ran into the page.
 TEST_F(Merge, RecordsOverlappingAPageAreSplitAtItsEdge) {
