@@ -223,19 +223,21 @@ TEST(InspectCommand, SourcesCountedAndNamedAsGiven) {
     EXPECT_NE(err.str().find("missing.sx"), std::string::npos) << err.str();
 }
 
-// Columns line up by characters, as a terminal shows them, not by bytes.
+// Columns line up by characters, as a terminal shows them, not by bytes: in titles and in cells.
 TEST(InspectCommand, ColumnsAreAsWideAsTheirCharacters) {
+    const std::vector<std::string_view> names = {"\xC3\xA9"};
     ImageView view;
     view.tables.push_back({"T",
                            "t",
                            {{"Gr\xC3\xB6\xC3\x9F"
                              "e"},
-                            {"x"}},
-                           {{1, 2}}});
+                            {"x", CellForm::Choice, 0, &names},
+                            {"y"}},
+                           {{1, 0, 2}}});
     EXPECT_EQ(image_text(view, "s"), "Source: s\n\nCommunication parameters\n\nT (1 row)\n"
                                      "  Gr\xC3\xB6\xC3\x9F"
-                                     "e  x\n"
-                                     "  1      2\n");
+                                     "e  x  y\n"
+                                     "  1      \xC3\xA9  2\n");
 }
 
 } // namespace

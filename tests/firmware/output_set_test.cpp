@@ -69,6 +69,7 @@ TEST_F(OutputSetCommit, AFailedRenamePutsBackEveryReplacedFile) {
     const std::vector<Row> rows = {
         {"second of two files", 2, "bank2.bin", false, true},
         {"record after two files", 3, "outputs.set", true, true},
+        {"second of two files, the record after", 2, "bank2.bin", true, true},
         {"second of two, the first new", 2, "bank2.bin", false, false},
         {"none fails", 0, "", true, false},
     };

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "firmware/output_set.h"
 #include "firmware/srecord_merge.h"
 #include "firmware_test_support.h"
 #include "image/banks.h"
@@ -331,6 +332,20 @@ TEST_F(Merge, DataAfterTheEndRecordIsRefusedAtTheFirstEndRecord) {
                                     std::to_string(row.end_line) + "),Abort Procedure"});
         EXPECT_EQ(read_file(output()), "earlier");
     }
+}
+
+// The merge is a build step: while another build holds the project it writes nothing.
+TEST_F(Merge, AMergeWhileTheProjectIsLockedSaysAnotherBuildIsRunning) {
+    const std::string image = "S0030000FC|" + s2(0x388000) + "|" + s2(0x398000) + "|S9030000FC";
+    write_file(output(), "earlier");
+    {
+        const auto held = ProjectLock::take(dir.path());
+        ASSERT_TRUE(held);
+        EXPECT_FALSE(merge(image));
+        EXPECT_EQ(sink.texts(), std::vector<std::string>{kMsgBuildRunning});
+        EXPECT_EQ(read_file(output()), "earlier");
+    }
+    EXPECT_TRUE(merge(image));
 }
 
 // Old data never survives inside a page, whatever the record type; bytes outside a page are
