@@ -181,5 +181,64 @@ TEST(InspectCommand, UsageErrors) {
     EXPECT_TRUE(std::get<InspectOptions>(json).json);
 }
 
+TEST(InspectCommand, SourcesCountedAndNamedAsGiven) {
+    struct Row {
+        const char* name;
+        std::vector<const char*> args;
+        const char* usage; // nullptr: accepted with these sources
+        std::vector<std::string> sources;
+    };
+    const std::vector<Row> rows = {
+        {"three sources to compare", {"--diff", "a", "b", "c"}, "--diff needs two sources", {}},
+        {"a lone hyphen is a source", {"-"}, nullptr, {"-"}},
+        {"a lone hyphen is one of two", {"--diff", "-", "b"}, nullptr, {"-", "b"}},
+        {"an empty source", {""}, "a SOURCE may not be empty", {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<const char*> argv = row.args;
+        argv.insert(argv.begin(), "mosaicor-inspect");
+        const auto c = parse_inspect_command(static_cast<int>(argv.size()), argv.data());
+        if (row.usage) {
+            ASSERT_TRUE(std::holds_alternative<UsageError>(c));
+            EXPECT_EQ(std::get<UsageError>(c).text, row.usage);
+        } else {
+            ASSERT_TRUE(std::holds_alternative<InspectOptions>(c));
+            const auto& sources = std::get<InspectOptions>(c).sources;
+            EXPECT_EQ(std::vector<std::string>(sources.begin(), sources.end()), row.sources);
+        }
+    }
+
+    // A source that cannot be read ends with its status, never 0, and says why.
+    test::TempDir dir;
+    InspectOptions show;
+    show.sources = {dir.path() / "missing.sx"};
+    InspectOptions diff = show;
+    diff.diff = true;
+    diff.sources.push_back(dir.path() / "missing2.sx");
+    std::ostringstream out, err;
+    EXPECT_EQ(run_inspect_command(show, out, err), kInspectUnreadable);
+    EXPECT_EQ(run_inspect_command(diff, out, err), kInspectError);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_NE(err.str().find("missing.sx"), std::string::npos) << err.str();
+}
+
+// Columns line up by characters, as a terminal shows them, not by bytes: in titles and in cells.
+TEST(InspectCommand, ColumnsAreAsWideAsTheirCharacters) {
+    const std::vector<std::string_view> names = {"\xC3\xA9"};
+    ImageView view;
+    view.tables.push_back({"T",
+                           "t",
+                           {{"Gr\xC3\xB6\xC3\x9F"
+                             "e"},
+                            {"x", CellForm::Choice, 0, &names},
+                            {"y"}},
+                           {{1, 0, 2}}});
+    EXPECT_EQ(image_text(view, "s"), "Source: s\n\nCommunication parameters\n\nT (1 row)\n"
+                                     "  Gr\xC3\xB6\xC3\x9F"
+                                     "e  x  y\n"
+                                     "  1      \xC3\xA9  2\n");
+}
+
 } // namespace
 } // namespace mk

@@ -198,6 +198,79 @@ TEST_F(ImageReadBack, DirectoryPlacesOutsideTheBankOrOverlappingAreNamed) {
     EXPECT_EQ(read_error(), "no error");
 }
 
+// Fields whose neighbours hold other values, so that a swapped or widened field shows.
+TEST_F(ImageReadBack, FieldsAreReadFromTheirOwnBytes) {
+    file("sdo.xml", "<sdo>" + sdo_row("65", "0x10") + "</sdo>"); // Hi Word 2, R/W 0, Lo Word 1
+    build();
+    bank(2)[param_offset::network_start] = 2;
+    const char fourteen[] = "ABCDEFGHIJKLMN";
+    std::copy(fourteen, fourteen + 14, bank(2).begin() + param_offset::read_community);
+    const ConfigurationImage image = read_image(banks.bank(1), banks.bank(2));
+    EXPECT_EQ(image.parameters.read_community, "ABCDEFGHIJKLM"); // 13 characters at most
+
+    const ImageView view = view_of(image);
+    std::map<std::string, std::string> cells, texts, json;
+    for (std::size_t c = 0; c < view.tables[0].columns.size(); ++c)
+        cells[std::string(view.tables[0].columns[c].title)] =
+            cell_text(view.tables[0].columns[c], view.tables[0].rows[0][c]);
+    for (const ImageParameter& q : view.parameters) {
+        texts[std::string(q.key)] = q.text;
+        json[std::string(q.key)] = q.json;
+    }
+    struct Row {
+        const char* name;
+        std::string got;
+        const char* expected;
+    };
+    const std::vector<Row> rows = {
+        {"Hi Word", cells["Hi Word"], "2"},
+        {"Lo Word", cells["Lo Word"], "1"},
+        {"R/W", cells["R/W"], "0"},
+        {"flag byte 2 as text", texts["network_start"], "2"},
+        {"flag byte 2 in JSON", json["network_start"], "2"},
+        {"flag byte 1", texts["operational_at_start"], "true"},
+        {"flag byte 1 in JSON", json["network_start_modbus"], "true"},
+        {"name in JSON", json["read_community"], "\"ABCDEFGHIJKLM\""},
+        {"JSON backslash", json_string("C:\\bin"), "\"C:\\\\bin\""},
+        {"JSON quote and control", json_string("a\"\x01\x7F"), "\"a\\\"\\u0001\\u007f\""},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(row.got, row.expected) << row.name;
+}
+
+// A table may end on the last byte its bank has for it.
+TEST_F(ImageReadBack, ATableEndingExactlyAtItsLimitReads) {
+    file("sdo.xml", "<sdo>" + sdo_row("148", "0x1234") + "</sdo>");
+    build();
+    const Banks good = banks;
+    struct Row {
+        const char* name;
+        int start_word, count_word;
+        std::size_t start;
+    };
+    const std::vector<Row> rows = {
+        {"SDO entry at the end of bank 1", 1, 2, kBankSize - kSdoEntrySize},
+        {"receive-PDO row before the parameter block", 13, 14,
+         kBank2TablesEnd - kReceivePdoRowSize},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        banks = good;
+        set_word(row.start_word, static_cast<std::uint16_t>(row.start));
+        set_word(row.count_word, 1);
+        if (row.start_word == 13) { // its end and count copy
+            set_word(15, static_cast<std::uint16_t>(kBank2TablesEnd));
+            set_word(16, 1);
+        }
+        EXPECT_EQ(read_error(), "no error");
+        // One unit further, it is refused.
+        set_word(row.start_word, static_cast<std::uint16_t>(row.start + 1));
+        if (row.start_word == 13)
+            set_word(15, static_cast<std::uint16_t>(kBank2TablesEnd + 1));
+        EXPECT_NE(read_error(), "no error");
+    }
+}
+
 // Any bank contents give an image or an ImageError, never a read outside the banks.
 TEST_F(ImageReadBack, RandomBanksAreReadOrRefused) {
     std::mt19937 rng(77);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "firmware/output_set.h"
 #include "firmware/srecord_merge.h"
 #include "firmware_test_support.h"
 #include "image/banks.h"
@@ -305,6 +306,46 @@ TEST_F(Merge, ADamagedLineAnywhereStopsTheMergeAndIsNamed) {
     EXPECT_FALSE(merge(s2(0x388000)));
     EXPECT_EQ(sink.texts(),
               std::vector<std::string>{"File base.sx has no S9 end record,Abort Procedure"});
+}
+
+// Data after the end record never reaches the device, whatever its address size; the message
+// names the first end record.
+TEST_F(Merge, DataAfterTheEndRecordIsRefusedAtTheFirstEndRecord) {
+    struct Row {
+        const char* name;
+        std::string tail; // after the page records
+        std::size_t end_line;
+    };
+    const std::vector<Row> rows = {
+        {"S1 after S9", "S9030000FC|" + rec('1', 0x1000, {0xAA}), 4},
+        {"S2 after S9", "S9030000FC|" + rec('2', 0x208000, {0xAA}), 4},
+        {"S3 after S9", "S9030000FC|" + rec('3', 0x01000000, {0xAA}), 4},
+        {"S3 after two S9 lines", "S9030000FC|S9030000FC|" + rec('3', 0x01000000, {0xAA}), 4},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        write_file(output(), "earlier");
+        sink.entries.clear();
+        EXPECT_FALSE(merge("S0030000FC|" + s2(0x388000) + "|" + s2(0x398000) + "|" + row.tail));
+        EXPECT_EQ(sink.texts(), std::vector<std::string>{
+                                    "File base.sx has records after its S9 end record (line " +
+                                    std::to_string(row.end_line) + "),Abort Procedure"});
+        EXPECT_EQ(read_file(output()), "earlier");
+    }
+}
+
+// The merge is a build step: while another build holds the project it writes nothing.
+TEST_F(Merge, AMergeWhileTheProjectIsLockedSaysAnotherBuildIsRunning) {
+    const std::string image = "S0030000FC|" + s2(0x388000) + "|" + s2(0x398000) + "|S9030000FC";
+    write_file(output(), "earlier");
+    {
+        const auto held = ProjectLock::take(dir.path());
+        ASSERT_TRUE(held);
+        EXPECT_FALSE(merge(image));
+        EXPECT_EQ(sink.texts(), std::vector<std::string>{kMsgBuildRunning});
+        EXPECT_EQ(read_file(output()), "earlier");
+    }
+    EXPECT_TRUE(merge(image));
 }
 
 // Old data never survives inside a page, whatever the record type; bytes outside a page are

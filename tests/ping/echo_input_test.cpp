@@ -44,6 +44,41 @@ TEST(HostAddress, TextThatIsNoNameIsRefusedBeforeAnyResolverQuery) {
     }
 }
 
+// The limits of a name, at their edges; a resolver would refuse most of these too, but only after
+// it was asked.
+TEST(HostAddress, NamesAtTheirLimits) {
+    const std::string label63(63, 'a');
+    // 4 labels of 63 and a dot after each but the last: 255; cut to the length wanted.
+    const std::string long_name = label63 + "." + label63 + "." + label63 + "." + label63;
+    struct Row {
+        const char* name;
+        std::string text;
+        bool is_name;
+    };
+    const std::vector<Row> rows = {
+        {"label of 63", label63 + ".b", true},
+        {"label of 64", label63 + "a.b", false},
+        {"last label of 64", "b." + label63 + "a", false},
+        {"253 characters", long_name.substr(0, 253), true},
+        {"253 characters and a final dot", long_name.substr(0, 253) + ".", true},
+        {"254 characters", long_name.substr(0, 254), false},
+        {"255 characters", long_name.substr(0, 255), false},
+        {"first label starts with a hyphen", "-gw.example", false},
+        {"later label starts with a hyphen", "gw.-x.example", false},
+        {"hyphen inside labels", "gw-1.x-y", true},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(mk::is_host_name(row.text), row.is_name) << row.name;
+
+    // Numeric with a final dot is a mistyped address, not a name for the resolver.
+    try {
+        mk::resolve_host("1.2.3.4.", soon());
+        ADD_FAILURE() << "1.2.3.4. was taken";
+    } catch (const mk::EchoError& e) {
+        EXPECT_STREQ(e.what(), "'1.2.3.4.' is not an IPv4 address");
+    }
+}
+
 TEST(HostAddress, TheUnspecifiedAddressNamesNoDevice) {
     // Linux would send these to this machine itself and report it as the device.
     EXPECT_THROW(mk::resolve_host("0.0.0.0", soon()), mk::EchoError);

@@ -110,4 +110,46 @@ TEST(IcmpPacket, UndecodableAnswersAndOtherReportsAboutTheRequestAreErrors) {
               IcmpVerdict::Unrelated);
 }
 
+TEST(IcmpPacket, ChecksumFoldsEveryCarry) {
+    struct Row {
+        const char* name;
+        Bytes bytes;
+        std::uint16_t sum;
+    };
+    const std::vector<Row> rows = {
+        {"no carry", {0x12, 0x34}, 0xedcb},
+        {"a carry that makes another", {0xff, 0xff, 0xff, 0xff, 0x00, 0x01}, 0xfffe},
+        {"one carry", {0xff, 0xff, 0x00, 0x02}, 0xfffd},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(mk::internet_checksum(row.bytes), row.sum) << row.name;
+}
+
+// A router's report is about our echo only when it quotes our request: ICMP, type echo request,
+// our identifier and sequence.
+TEST(IcmpPacket, ReportsQuotingAnythingButOurRequestAreTraffic) {
+    struct Row {
+        const char* name;
+        std::size_t at; // in the report: 8 the quoted IP header, 28 the quoted ICMP message
+        std::uint8_t value;
+    };
+    const std::vector<Row> rows = {
+        {"quoting a UDP datagram", 8 + 9, 17},
+        {"quoting a TCP segment", 8 + 9, 6},
+        {"quoting an echo reply", 28, mk::kIcmpEchoReply},
+        {"quoting a time-exceeded report", 28, mk::kIcmpTimeExceeded},
+    };
+    for (const std::uint8_t type :
+         {mk::kIcmpUnreachable, mk::kIcmpTimeExceeded, std::uint8_t{12}}) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(row.name) + ", report type " + std::to_string(type));
+            Bytes report = report_about(type, kId, kSeq);
+            report[row.at] = row.value;
+            EXPECT_EQ(classify_icmp(with_ip(report), true, kId, kSeq).verdict,
+                      IcmpVerdict::Unrelated);
+            EXPECT_EQ(classify_icmp(report, false, kId, kSeq).verdict, IcmpVerdict::Unrelated);
+        }
+    }
+}
+
 } // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "ping/ping_check.h"
 #include "scripted_echo.h"
 
@@ -91,6 +93,49 @@ TEST(PingCheck, WaitEndsAfterTenSecondsPolledEveryTenMilliseconds) {
     const mk::PingRun next = ping.run("10.0.0.7", [] {});
     EXPECT_EQ(next.outcome, PingOutcome::Found);
     EXPECT_EQ(echo.calls, 2);
+}
+
+// An echo failure that marks, once the ping has taken it, that the failure is known.
+class HandledError : public mk::EchoError {
+public:
+    explicit HandledError(std::atomic<bool>& handled)
+        : mk::EchoError("send failed"), handled_(&handled) {}
+    HandledError(const HandledError& other) = default;
+    // The worker's handler has stored the failure when it lets go of the exception.
+    ~HandledError() override { handled_->store(true); }
+
+private:
+    std::atomic<bool>* handled_;
+};
+
+// A stepped clock whose pause lasts until the failed echo has been taken, so that one poll sees it.
+class UntilHandledClock : public mk::PingClock {
+public:
+    explicit UntilHandledClock(const std::atomic<bool>& handled) : handled_(handled) {}
+    std::chrono::milliseconds now() override { return now_; }
+    void sleep(std::chrono::milliseconds pause) override {
+        now_ += pause;
+        const auto give_up = std::chrono::steady_clock::now() + 10s;
+        while (!handled_ && std::chrono::steady_clock::now() < give_up)
+            std::this_thread::yield();
+    }
+
+private:
+    const std::atomic<bool>& handled_;
+    std::chrono::milliseconds now_{100000};
+};
+
+TEST(PingCheck, AFailedEchoEndsTheWaitAtTheNextPoll) {
+    std::atomic<bool> handled{false};
+    ScriptedEcho echo([&](const std::string&) -> EchoReport { throw HandledError(handled); });
+    UntilHandledClock clock(handled);
+    DevicePing ping(echo, clock);
+    int events = 0;
+    const mk::PingRun run = ping.run("10.0.0.7", [&] { ++events; });
+    EXPECT_EQ(run.outcome, PingOutcome::Error);
+    EXPECT_EQ(run.error, "send failed");
+    EXPECT_EQ(events, 1);
+    EXPECT_EQ(run.waited, 10ms);
 }
 
 } // namespace

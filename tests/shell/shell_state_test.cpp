@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
 #include "shell/directories.h"
 #include "shell/project_ops.h"
@@ -187,6 +188,47 @@ TEST(SettingsFile, WritingChangesOnlyTheProjectName) {
     write_file(ini, "\x01\x02garbage\r\n");
     mk::write_last_project(ini, "");
     EXPECT_EQ(read_file(ini), "\x01\x02garbage\r\n[lastproj]\r\nprojectname=\r\n");
+}
+
+// Files as people and other programs leave them: the name written goes where the next start reads
+// it, and every line around it keeps its line end.
+TEST(SettingsFile, TheWrittenNameIsTheOneReadBack) {
+    TempDir dir;
+    const fs::path ini = dir.path() / "Mosaicor_Kv.ini";
+    struct Row {
+        const char* name;
+        std::string before;
+        std::string after; // once "p" is written
+    };
+    const std::vector<Row> rows = {
+        {"section without a final line end", "[lastproj]", "[lastproj]\r\nprojectname=p\r\n"},
+        {"two sections of the name", "[lastproj]\na=1\n[lastproj]\nb=2\n",
+         "[lastproj]\na=1\nprojectname=p\n[lastproj]\nb=2\n"},
+        {"replaced last line with LF in a CR LF file", "[lastproj]\r\nprojectname=old\n",
+         "[lastproj]\r\nprojectname=p\n"},
+        {"replaced last line with CR LF in an LF file", "[lastproj]\nprojectname=old\r\n",
+         "[lastproj]\nprojectname=p\r\n"},
+        {"replaced last line without a line end", "[lastproj]\nprojectname=old",
+         "[lastproj]\nprojectname=p\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        write_file(ini, row.before);
+        mk::write_last_project(ini, "p");
+        EXPECT_EQ(read_file(ini), row.after);
+        EXPECT_EQ(mk::read_last_project(ini), "p");
+    }
+
+    // A lone quote is the name itself, not half a pair.
+    write_file(ini, "[lastproj]\nprojectname=\"\n");
+    EXPECT_EQ(mk::read_last_project(ini), "\"");
+
+    // A file over the size limit is not ours: it names no project and is left as it is.
+    const std::string big = "[lastproj]\r\nprojectname=big\r\n" + std::string(1024 * 1024, ';');
+    write_file(ini, big);
+    EXPECT_EQ(mk::read_last_project(ini), "");
+    EXPECT_THROW(mk::write_last_project(ini, "p"), std::system_error);
+    EXPECT_TRUE(read_file(ini) == big);
 }
 
 TEST(PdoLayout, ComesFromTheTwentySecondChildOrIsZero) {

@@ -43,6 +43,27 @@ TEST(CsvExport, TextIsWindows1252AndOtherCharactersBecomeQuestionMarks) {
     EXPECT_EQ(mk::to_windows_1252("\xC0\xAF"), "??");
 }
 
+TEST(CsvExport, EveryByteThatIsNoWindows1252CharacterIsAQuestionMark) {
+    struct Row {
+        const char* name;
+        std::string utf8;
+        std::string written;
+    };
+    const std::vector<Row> rows = {
+        {"overlong three-byte form of ')'", "\xE0\x80\xA9", "???"},
+        {"overlong four-byte form", "\xF0\x80\x80\xA9", "????"},
+        {"U+0080, a C1 control", "\xC2\x80", "?"},
+        {"U+009F, a C1 control", "\xC2\x9F", "?"},
+        {"U+00A0, the first Latin-1 character", "\xC2\xA0", "\xA0"},
+        {"a surrogate", "\xED\xA0\x80", "???"},
+        {"beyond Unicode", "\xF4\x90\x80\x80", "????"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(mk::to_windows_1252(row.utf8), row.written) << row.name;
+        EXPECT_EQ(mk::csv_bytes({{"a" + row.utf8}}), "a" + row.written + "\r\n") << row.name;
+    }
+}
+
 TEST(CsvExport, FileNameFollowsTheTableFile) {
     EXPECT_EQ(mk::csv_path(mk::sdo_file::schema, "/p"), fs::path("/p/sdo.csv"));
 }

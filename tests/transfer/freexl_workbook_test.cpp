@@ -39,6 +39,15 @@ TEST(FreexlWorkbook, NumberTextIsTheShortestDecimalForm) {
     EXPECT_EQ(mk::number_text(std::numeric_limits<double>::infinity()), "INF");
 }
 
+// Cells formatted as a date, a time or both are read as the text FreeXL gives them, never empty.
+TEST(FreexlWorkbook, DateAndTimeCellsGiveTheirText) {
+    mk::FreexlWorkbookReader reader;
+    auto book = reader.open(fixture("dates.xls"));
+    const auto rows = sheet(*book, 0);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1], (std::vector<mk::Cell>{"2024-03-05", "14:37:09", "2024-03-05 14:37:09"}));
+}
+
 TEST(FreexlWorkbook, IntegerAndFloatingPointCellsReadAlike) {
     mk::FreexlWorkbookReader reader;
     auto integers = reader.open(fixture("sdo_integers.xls"));

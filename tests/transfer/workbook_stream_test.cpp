@@ -96,4 +96,39 @@ TEST(WorkbookStream, EveryDamagedStreamIsRefused) {
     EXPECT_EQ(mk::decode_workbook_stream(empty)->sheet_names(), std::vector<std::string>{});
 }
 
+// The column count bounds every row: a row with one cell more than the sheet's columns is refused
+// however well-formed its cells are, and the widest sheet a reader can give still decodes.
+TEST(WorkbookStream, RowsAreBoundByTheSheetsColumns) {
+    struct Row {
+        const char* name;
+        std::uint32_t columns;
+        std::vector<Cell> cells;
+        bool decodes;
+    };
+    const std::vector<Row> rows = {
+        {"as many cells as columns", 2, {"a", "b"}, true},
+        {"one cell more than the columns", 2, {"a", "b", "c"}, false},
+        {"no columns, one cell", 0, {"x"}, false},
+        {"65535 columns", 0xFFFF, {"a"}, true},
+        {"65536 columns", 0x10000, {"a"}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string stream;
+        mk::WorkbookStreamWriter w(stream, 1);
+        w.begin_sheet("s", 1, row.columns);
+        w.row(row.cells);
+        if (!row.decodes) {
+            EXPECT_THROW(mk::decode_workbook_stream(stream), mk::WorkbookError);
+            continue;
+        }
+        auto book = mk::decode_workbook_stream(stream);
+        book->select_sheet(0);
+        EXPECT_EQ(book->column_count(), row.columns);
+        std::vector<Cell> expected = row.cells;
+        expected.resize(row.columns);
+        EXPECT_EQ(book->row(0), expected);
+    }
+}
+
 } // namespace

@@ -5,6 +5,7 @@
 #include <QItemSelectionModel>
 #include <QTableView>
 #include <QTest>
+#include <algorithm>
 
 #include "ui/grid_editing.h"
 #include "ui/integer_cell_delegate.h"
@@ -145,6 +146,57 @@ TEST_F(GridEditingTest, KeysBelongToTheCellEditorWhileACellIsTyped) {
     QApplication::processEvents(); // the cell takes the editor's text once the key is done
     EXPECT_EQ(cell(0, 1), "4");
     EXPECT_EQ(cell(0, 2), "2");
+}
+
+// Pastes onto (0,1), the cell holding "1", with the grid as it starts: only the cells named
+// change.
+TEST_F(GridEditingTest, PastedBlocksChangeTheirOwnCellsOnly) {
+    struct Row {
+        const char* name;
+        QString text;
+        std::vector<std::pair<int, int>> cells; // changed, in the order of `values`
+        std::vector<std::string> values;
+    };
+    const std::vector<Row> rows = {
+        {"a final line end adds no row", "a\tb\n", {{0, 1}, {0, 2}}, {"a", "b"}},
+        {"a final CR LF adds no row", "a\r\n", {{0, 1}}, {"a"}},
+        {"one row of two cells", "a\tb", {{0, 1}, {0, 2}}, {"a", "b"}},
+        {"one column of two cells", "a\nb", {{0, 1}, {1, 1}}, {"a", "b"}},
+    };
+    const Table start = model.table();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        model.setTable(start);
+        QApplication::clipboard()->setText(row.text);
+        select(0, 1, 0, 1);
+        key(Qt::Key_V, Qt::ControlModifier);
+        for (int r = 0; r < 4; ++r) {
+            for (int c = 1; c < 4; ++c) {
+                const auto changed =
+                    std::find(row.cells.begin(), row.cells.end(), std::pair<int, int>{r, c});
+                const std::string expected = changed == row.cells.end()
+                                                 ? start.row(r).*kColumns[c - 1].field
+                                                 : row.values[changed - row.cells.begin()];
+                EXPECT_EQ(cell(r, c), expected) << "row " << r << ", column " << c;
+            }
+        }
+    }
+}
+
+TEST_F(GridEditingTest, CopyTakesSelectedCellsOnlyAndDeleteWithCtrlClearsNothing) {
+    // (0,1) and (1,2): the other two cells of their rectangle are copied as empty.
+    select(0, 1, 0, 1);
+    view.selectionModel()->select(model.index(1, 2), QItemSelectionModel::Select);
+    key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "1\t\n\t5");
+
+    for (const int k : {Qt::Key_Delete, Qt::Key_Backspace}) {
+        SCOPED_TRACE(k == Qt::Key_Delete ? "Ctrl+Delete" : "Ctrl+Backspace");
+        select(0, 1, 1, 2);
+        key(k, Qt::ControlModifier);
+        EXPECT_EQ(cell(0, 1), "1");
+        EXPECT_EQ(cell(1, 2), "5");
+    }
 }
 
 TEST(CellBlockText, RoundTripsBlocksWithEmptyCells) {

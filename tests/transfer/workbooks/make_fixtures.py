@@ -5,6 +5,7 @@ Run with Debian's interpreter from this folder: /usr/bin/python3 make_fixtures.p
 The files are small and committed; run again only to change them.
 """
 import contextlib
+import datetime
 import os
 import sys
 
@@ -57,7 +58,21 @@ def save(name, sheets):
     book.save(os.path.join(HERE, name))
 
 
+def save_dates():
+    """Cells a spreadsheet program shows as a date, a time or both: the reader gives their text."""
+    book = xlwt.Workbook()
+    sheet = book.add_sheet("sdo")
+    for c, heading in enumerate(["date", "time", "both"]):
+        sheet.write(0, c, heading)
+    sheet.write(1, 0, datetime.date(2024, 3, 5), xlwt.easyxf(num_format_str="YYYY-MM-DD"))
+    sheet.write(1, 1, datetime.time(14, 37, 9), xlwt.easyxf(num_format_str="hh:mm:ss"))
+    sheet.write(1, 2, datetime.datetime(2024, 3, 5, 14, 37, 9),
+                xlwt.easyxf(num_format_str="YYYY-MM-DD hh:mm:ss"))
+    book.save(os.path.join(HERE, "dates.xls"))
+
+
 def main():
+    save_dates()
     sdo = [SDO_HEADINGS] + SDO_ROWS
     save("sdo_integers.xls", [("Foglio1", [["x"]]), ("sdo", sdo)])
     with numbers_as_doubles():
