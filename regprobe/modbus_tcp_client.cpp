@@ -104,7 +104,7 @@ bool TModbusTcpClient::run_transaction() {
     receive_response();
     if (TimeOut > 0 && count_ == 0)
         return false; // silent slave: no answer within the time-out, nothing to log
-    if (accept_response(ModBusFunction, LastResponse(), buffer_))
+    if (accept_response(ModBusFunction, BlockLength, LastResponse(), buffer_))
         return true;
     log_failure();
     return false;

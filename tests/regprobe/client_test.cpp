@@ -181,6 +181,12 @@ TEST_F(ModbusClientTest, MalformedAnswersFailAndAreLogged) {
         {"byte count past the data",
          {0, 0, 0, 0, 0, 7, 7, 3, 200, 0x12, 0x34},
          "ERR: Ricevuti 11 byte  0, 0, 0, 0, 0, 7, 7, 3,C8,12,34,"},
+        {"byte count short of the registers asked",
+         {0, 0, 0, 0, 0, 5, 7, 3, 2, 0x12, 0x34},
+         "ERR: Ricevuti 11 byte  0, 0, 0, 0, 0, 5, 7, 3, 2,12,34,"},
+        {"byte count past the registers asked",
+         {0, 0, 0, 0, 0, 9, 7, 3, 6, 0x12, 0x34, 0, 1, 0, 2},
+         "ERR: Ricevuti 15 byte  0, 0, 0, 0, 0, 9, 7, 3, 6,12,34, 0, 1, 0, 2,"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);

@@ -34,6 +34,8 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr const char* kPython = "/usr/bin/python3";
+// Reads addressed to this unit get the first register only (byte count 2).
+constexpr int kShortReadsUnit = 66;
 
 // The local slave script as a child process; stopped (TERM, then KILL) when destroyed.
 class PymodbusSlave {
@@ -46,8 +48,14 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
         const std::string port_text = std::to_string(port);
-        char* argv[] = {const_cast<char*>(kPython), const_cast<char*>(RP_LOCAL_SLAVE),
-                        const_cast<char*>(port_text.c_str()), nullptr};
+        const std::string short_unit = std::to_string(kShortReadsUnit);
+        char short_option[] = "--short-reads";
+        char* argv[] = {const_cast<char*>(kPython),
+                        const_cast<char*>(RP_LOCAL_SLAVE),
+                        const_cast<char*>(port_text.c_str()),
+                        short_option,
+                        const_cast<char*>(short_unit.c_str()),
+                        nullptr};
         if (::posix_spawn(&pid_, kPython, &actions, nullptr, argv, environ) != 0)
             pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
@@ -210,6 +218,22 @@ TEST_F(ModbusPeerTest, ExceptionFromTheSlaveIsLogged) {
     EXPECT_EQ(read_file(client.ErrorLogPath),
               "D T File di errore Modbus TCP Client\n"
               "D T ERR: Ricevuti 9 byte  0, 0, 0, 0, 0, 3, 7,83, 2,\n");
+}
+
+TEST_F(ModbusPeerTest, ShortByteCountIsAFailedReadAndLogged) {
+    const std::uint16_t written[] = {0x1234, 0x5678, 0x9ABC};
+    ASSERT_EQ(modbus_write_registers(ctx, 10, 3, written), 3);
+    client.UnitID = kShortReadsUnit;
+    std::vector<std::uint16_t> values(3, 0xDEAD);
+    EXPECT_FALSE(client.ReadHoldingRegisters(11, values));
+    EXPECT_EQ(values, (std::vector<std::uint16_t>{0, 0, 0})) << "no value that never came";
+    EXPECT_EQ(read_file(client.ErrorLogPath),
+              "D T File di errore Modbus TCP Client\n"
+              "D T ERR: Ricevuti 11 byte  0, 0, 0, 0, 0, 5,42, 3, 2,12,34,\n");
+    // The same slave answers the whole block to any other unit.
+    client.UnitID = 7;
+    EXPECT_TRUE(client.ReadHoldingRegisters(11, values));
+    EXPECT_EQ(values, (std::vector<std::uint16_t>(std::begin(written), std::end(written))));
 }
 
 } // namespace
