@@ -100,8 +100,13 @@ bool TModbusTcpClient::Transaction() {
 bool TModbusTcpClient::run_transaction() {
     const auto request = build_request({UnitID, ModBusFunction, RegNumber, BlockLength}, buffer_);
     count_ = 0;
+    response_time_ = std::chrono::microseconds{0};
     connection_.write_all(request);
+    if (OnFrame)
+        OnFrame(FrameDirection::Sent, request);
     receive_response();
+    if (OnFrame && count_ > 0)
+        OnFrame(FrameDirection::Received, LastResponse());
     if (TimeOut > 0 && count_ == 0)
         return false; // silent slave: no answer within the time-out, nothing to log
     if (accept_response(ModBusFunction, BlockLength, LastResponse(), buffer_))
@@ -116,13 +121,19 @@ bool TModbusTcpClient::run_transaction() {
 // ends; the bytes that came are then checked as they are. The quiet gap keeps a slave that
 // announces more than it sends from holding every read for the whole time-out.
 void TModbusTcpClient::receive_response() {
+    using clock = std::chrono::steady_clock;
+    const auto sent = clock::now();
+    const auto arrived = [&] {
+        response_time_ = std::chrono::duration_cast<std::chrono::microseconds>(clock::now() - sent);
+    };
     const std::span<std::uint8_t> into(received_);
     if (TimeOut == 0) {
         count_ = connection_.read_available(into);
+        if (count_ > 0)
+            arrived();
         return;
     }
-    using clock = std::chrono::steady_clock;
-    const auto deadline = clock::now() + std::chrono::milliseconds(TimeOut);
+    const auto deadline = sent + std::chrono::milliseconds(TimeOut);
     auto until = deadline;
     while (count_ == 0 || count_ < expected_response_size(LastResponse())) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - clock::now());
@@ -140,8 +151,10 @@ void TModbusTcpClient::receive_response() {
             return;
         }
         count_ += got;
-        if (got > 0)
+        if (got > 0) {
+            arrived();
             until = std::min(deadline, clock::now() + kResponseQuietGap);
+        }
     }
 }
 
