@@ -237,6 +237,22 @@ void TfrmMain::addExtendedControls(QHBoxLayout* row, QVBoxLayout* panel) {
         w->setObjectName(QString::fromLatin1(name));
         w->setAccessibleName(label);
     };
+    // Created in reading order, which is the order of the Tab key: the traffic view beside
+    // the response area first, then the rows below them.
+    const QString trafficLabel = QStringLiteral("Show traffic");
+    cbShowTraffic = new QCheckBox(trafficLabel, pnlExtended);
+    named(cbShowTraffic, "cbShowTraffic", trafficLabel);
+    btnCopyTraffic = button(pnlExtended, "btnCopyTraffic", QStringLiteral("Copy"));
+    btnCopyTraffic->setAccessibleName(QStringLiteral("Copy"));
+    memoTraffic = new QPlainTextEdit(pnlExtended);
+    named(memoTraffic, "memoTraffic", trafficLabel);
+    memoTraffic->setAccessibleDescription(QStringLiteral("Frames sent and received"));
+    memoTraffic->setReadOnly(true);
+    memoTraffic->setMaximumBlockCount(kTrafficLines);
+    memoTraffic->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memoTraffic->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    memoTraffic->setMinimumSize(420, 150);
+
     const QString formatLabel = QStringLiteral("Value format");
     const QString orderLabel = QStringLiteral("Word order");
     cbValueFormat = new QComboBox(pnlExtended);
@@ -260,20 +276,6 @@ void TfrmMain::addExtendedControls(QHBoxLayout* row, QVBoxLayout* panel) {
     edLogFile = new QLineEdit(QString::fromLatin1(kPollLogName), pnlExtended);
     named(edLogFile, "edLogFile", logLabel);
     edLogFile->setAccessibleDescription(QStringLiteral("File name"));
-
-    const QString trafficLabel = QStringLiteral("Show traffic");
-    cbShowTraffic = new QCheckBox(trafficLabel, pnlExtended);
-    named(cbShowTraffic, "cbShowTraffic", trafficLabel);
-    btnCopyTraffic = button(pnlExtended, "btnCopyTraffic", QStringLiteral("Copy"));
-    btnCopyTraffic->setAccessibleName(QStringLiteral("Copy"));
-    memoTraffic = new QPlainTextEdit(pnlExtended);
-    named(memoTraffic, "memoTraffic", trafficLabel);
-    memoTraffic->setAccessibleDescription(QStringLiteral("Frames sent and received"));
-    memoTraffic->setReadOnly(true);
-    memoTraffic->setMaximumBlockCount(kTrafficLines);
-    memoTraffic->setLineWrapMode(QPlainTextEdit::NoWrap);
-    memoTraffic->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    memoTraffic->setMinimumSize(420, 150);
 
     // Beside the response area: the traffic view, its check box and its copy button on top.
     auto* trafficHead = new QHBoxLayout;

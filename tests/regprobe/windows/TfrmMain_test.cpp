@@ -291,6 +291,15 @@ TEST_F(TfrmMainTest, ExtendedControlsStartOffWithTheirLabelsAsNames) {
                  {"btnCopyTraffic", "Copy"}};
     for (const auto& n : named)
         EXPECT_EQ(w<QWidget>(n.object)->accessibleName(), QString::fromUtf8(n.name)) << n.object;
+    // The Tab key goes from the response area to the traffic view beside it, then the rows below.
+    QStringList chain;
+    for (QWidget* at = w<QWidget>("memoResponse")->nextInFocusChain(); chain.size() < 9;
+         at = at->nextInFocusChain())
+        if (!at->objectName().isEmpty() && at->focusPolicy() & Qt::TabFocus)
+            chain << at->objectName();
+    EXPECT_EQ(chain.join(' ').toStdString(),
+              "cbShowTraffic btnCopyTraffic memoTraffic cbValueFormat cbWordOrder edPort "
+              "edTimeOut cbLogToFile edLogFile");
     TfrmMain fresh(messages);
     auto* format = fresh.findChild<QComboBox*>("cbValueFormat");
     EXPECT_EQ(format->currentText(), QStringLiteral("Hex"));
