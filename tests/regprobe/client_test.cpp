@@ -226,9 +226,20 @@ TEST_F(ModbusClientTest, ResponseSplitByTcpIsWaitedFor) {
         c.send({0x22, 0x33, 0x44});
     });
     client.Port = slave.port();
+    std::vector<std::pair<FrameDirection, Bytes>> frames;
+    client.OnFrame = [&](FrameDirection d, std::span<const std::uint8_t> f) {
+        frames.emplace_back(d, Bytes(f.begin(), f.end()));
+    };
     std::array<std::uint16_t, 2> values{};
     EXPECT_TRUE(client.ReadHoldingRegisters(1, values));
     EXPECT_EQ(values, (std::array<std::uint16_t, 2>{0x1122, 0x3344}));
+    // The response time runs to the last piece; the observer sees the response once, whole.
+    EXPECT_GE(client.LastResponseTime(), 100ms);
+    EXPECT_LT(client.LastResponseTime(), 1500ms);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0], std::make_pair(FrameDirection::Sent, slave.requests().at(0)));
+    EXPECT_EQ(frames[1], std::make_pair(FrameDirection::Received,
+                                        Bytes{0, 0, 0, 0, 0, 7, 7, 3, 4, 0x11, 0x22, 0x33, 0x44}));
 }
 
 TEST_F(ModbusClientTest, ZeroTimeOutTakesNothingAndLogsAnEmptyAnswer) {
