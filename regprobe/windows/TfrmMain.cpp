@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 #include <vector>
 
 #include "regprobe/integer_text.h"
@@ -288,16 +289,20 @@ void TfrmMain::addExtendedControls(QHBoxLayout* row, QVBoxLayout* panel) {
     row->addLayout(trafficColumn, 2);
 
     // Below them: the value format and the connection in one row, the log file in the next.
+    // Each label is its field's buddy: on Linux a combo box's accessible name is its current
+    // choice, and screen readers find the label through the relation this gives.
     auto* settings = new QHBoxLayout;
-    settings->addWidget(new QLabel(formatLabel));
-    settings->addWidget(cbValueFormat);
-    settings->addWidget(new QLabel(orderLabel));
-    settings->addWidget(cbWordOrder);
-    settings->addSpacing(12);
-    settings->addWidget(new QLabel(portLabel));
-    settings->addWidget(edPort);
-    settings->addWidget(new QLabel(timeOutLabel));
-    settings->addWidget(edTimeOut);
+    for (auto [label, field] : {std::pair<QString, QWidget*>{formatLabel, cbValueFormat},
+                                {orderLabel, cbWordOrder},
+                                {portLabel, edPort},
+                                {timeOutLabel, edTimeOut}}) {
+        auto* l = new QLabel(label, pnlExtended);
+        l->setBuddy(field);
+        if (field == edPort)
+            settings->addSpacing(12);
+        settings->addWidget(l);
+        settings->addWidget(field);
+    }
     settings->addStretch(1);
     auto* log = new QHBoxLayout;
     log->addWidget(cbLogToFile);

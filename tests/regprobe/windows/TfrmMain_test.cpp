@@ -291,6 +291,13 @@ TEST_F(TfrmMainTest, ExtendedControlsStartOffWithTheirLabelsAsNames) {
                  {"btnCopyTraffic", "Copy"}};
     for (const auto& n : named)
         EXPECT_EQ(w<QWidget>(n.object)->accessibleName(), QString::fromUtf8(n.name)) << n.object;
+    // Screen readers on Linux name a combo box by its choice and find its label by the buddy.
+    for (const auto& n : std::span(named).first(4)) {
+        const auto labels = window.findChildren<QLabel*>();
+        EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](const QLabel* l) {
+            return l->text() == QString::fromUtf8(n.name) && l->buddy() == w<QWidget>(n.object);
+        })) << n.object;
+    }
     // The Tab key goes from the response area to the traffic view beside it, then the rows below.
     QStringList chain;
     for (QWidget* at = w<QWidget>("memoResponse")->nextInFocusChain(); chain.size() < 9;
