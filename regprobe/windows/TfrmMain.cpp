@@ -206,12 +206,17 @@ TfrmMain::TfrmMain(Messages& messages, QWidget* parent) : QWidget(parent), messa
     addExtendedControls(extended, panel);
     pnlExtended->hide();
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addLayout(unit);
-    layout->addWidget(gbRead);
-    layout->addWidget(gbWrite);
-    layout->addWidget(gbMulti);
+    // The extended panel goes beside the tests, not below them: shown, the window stays as tall
+    // as without it and fits a 1280x720 screen. Hidden, it takes no room at all.
+    auto* tests = new QVBoxLayout;
+    tests->addLayout(top);
+    tests->addLayout(unit);
+    tests->addWidget(gbRead);
+    tests->addWidget(gbWrite);
+    tests->addWidget(gbMulti);
+    tests->addStretch(1);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(tests);
     layout->addWidget(pnlExtended);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -82,6 +83,20 @@ TEST_F(TfrmMainTest, StartsWithTheDesignedDefaults) {
     EXPECT_TRUE(fresh.findChild<QWidget*>("pnlExtended")->isHidden());
     EXPECT_FALSE(fresh.timer().isActive());
     EXPECT_EQ(fresh.timer().interval(), 1000);
+}
+
+TEST_F(TfrmMainTest, ExtendedPanelKeepsTheWindowOnA1280x720Screen) {
+    window.show();
+    const QSize hidden = window.size();
+    window.ViewEstendedFunctionClick();
+    window.layout()->activate();
+    // Room left for a title bar and a panel of the desktop.
+    EXPECT_LE(window.height(), 720 - 60);
+    EXPECT_LE(window.width(), 1280);
+    EXPECT_LE(window.height(), hidden.height() + 60) << "the panel goes beside the tests";
+    window.ViewEstendedFunctionClick();
+    window.layout()->activate();
+    EXPECT_EQ(window.size(), hidden);
 }
 
 TEST_F(TfrmMainTest, ChangeAddressKeepsTheLowByte) {
