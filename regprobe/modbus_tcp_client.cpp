@@ -102,9 +102,12 @@ bool TModbusTcpClient::run_transaction() {
     count_ = 0;
     response_time_ = std::chrono::microseconds{0};
     connection_.write_all(request);
+    // The response time and the time-out run from here: the observer of the sent frame takes
+    // time of its own while the slave is already answering.
+    const auto sent = std::chrono::steady_clock::now();
     if (OnFrame)
         OnFrame(FrameDirection::Sent, request);
-    receive_response();
+    receive_response(sent);
     if (OnFrame && count_ > 0)
         OnFrame(FrameDirection::Received, LastResponse());
     if (TimeOut > 0 && count_ == 0)
@@ -120,9 +123,8 @@ bool TModbusTcpClient::run_transaction() {
 // closes, the line has been quiet for kResponseQuietGap since the last bytes, or the time-out
 // ends; the bytes that came are then checked as they are. The quiet gap keeps a slave that
 // announces more than it sends from holding every read for the whole time-out.
-void TModbusTcpClient::receive_response() {
+void TModbusTcpClient::receive_response(std::chrono::steady_clock::time_point sent) {
     using clock = std::chrono::steady_clock;
-    const auto sent = clock::now();
     const auto arrived = [&] {
         response_time_ = std::chrono::duration_cast<std::chrono::microseconds>(clock::now() - sent);
     };

@@ -77,7 +77,7 @@ private:
     // system's own when neither is set.
     std::int32_t connect_time_out() const;
     bool run_transaction();
-    void receive_response();
+    void receive_response(std::chrono::steady_clock::time_point sent);
     void log_failure();
 
     TcpConnection connection_;

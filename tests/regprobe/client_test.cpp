@@ -242,6 +242,26 @@ TEST_F(ModbusClientTest, ResponseSplitByTcpIsWaitedFor) {
                                         Bytes{0, 0, 0, 0, 0, 7, 7, 3, 4, 0x11, 0x22, 0x33, 0x44}));
 }
 
+TEST_F(ModbusClientTest, ResponseTimeCountsFromTheSendNotFromTheObserver) {
+    // The slave answers 60 ms after the request; the observer of the sent frame (the traffic
+    // view) takes 40 ms of that. The response still took 60 ms, and the time-out still runs
+    // from the send.
+    FakeSlave slave([](SlaveConnection& c, FakeSlave& self) {
+        self.record(c.read_request());
+        std::this_thread::sleep_for(60ms);
+        c.send({0, 0, 0, 0, 0, 5, 7, 3, 2, 0x11, 0x22});
+    });
+    client.Port = slave.port();
+    client.OnFrame = [](FrameDirection d, std::span<const std::uint8_t>) {
+        if (d == FrameDirection::Sent)
+            std::this_thread::sleep_for(40ms);
+    };
+    std::array<std::uint16_t, 1> values{};
+    EXPECT_TRUE(client.ReadHoldingRegisters(1, values));
+    EXPECT_GE(client.LastResponseTime(), 55ms);
+    EXPECT_LT(client.LastResponseTime(), 1500ms);
+}
+
 TEST_F(ModbusClientTest, ZeroTimeOutTakesNothingAndLogsAnEmptyAnswer) {
     FakeSlave slave([](SlaveConnection& c, FakeSlave& self) {
         self.record(c.read_request());
