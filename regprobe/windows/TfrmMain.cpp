@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "regprobe/error_log.h"
 #include "regprobe/integer_text.h"
 #include "regprobe/local_stamp.h"
 #include "regprobe/poll_log.h"
@@ -512,6 +513,8 @@ void TfrmMain::Timer1Timer() {
         lblAvgMs->setText(qs(times_.average_text()));
         lblMaxMs->setText(qs(times_.max_text()));
     });
+    if (!logError_.empty())
+        messages_.show(std::exchange(logError_, {}), MessageKind::ErrorBox);
     inTick_ = false;
 }
 
@@ -520,8 +523,16 @@ void TfrmMain::showResponse() {
         display_text(read_result_text(shownAddress_, shownValues_, valueView())));
 }
 
+// A log that cannot be written (a folder, a missing folder, no permission) is switched off and
+// its error shown once, after the tick has shown its counters: the poll goes on instead of
+// raising one error box per period.
 void TfrmMain::logPoll(const std::string& line) {
-    append_poll_log(text_of(edLogFile), line);
+    try {
+        append_poll_log(text_of(edLogFile), line);
+    } catch (const ErrorLogError& e) {
+        cbLogToFile->setChecked(false);
+        logError_ = e.what();
+    }
 }
 
 void TfrmMain::logPollFailure(std::int32_t address, std::string_view reason) {

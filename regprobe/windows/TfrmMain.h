@@ -91,6 +91,8 @@ private:
     std::int32_t shownAddress_ = 0;
     std::vector<std::uint16_t> shownValues_;
     bool shown_ = false;
+    // The poll log's write error, shown at the end of the tick that met it.
+    std::string logError_;
 
     QLineEdit* edIP;
     QPushButton* btnAbout;

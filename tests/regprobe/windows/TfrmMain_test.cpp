@@ -403,6 +403,32 @@ TEST_F(TfrmMainTest, TimerLogsOneCsvLinePerRequest) {
     EXPECT_TRUE(lines.match(log).hasMatch()) << log.toStdString();
 }
 
+TEST_F(TfrmMainTest, UnwritableLogIsSwitchedOffOnceAndThePollGoesOn) {
+    const struct {
+        const char* what;
+        std::filesystem::path path;
+        const char* reason;
+    } cases[] = {
+        {"a folder", dir.path(), "Is a directory"},
+        {"in a missing folder", dir.path() / "missing" / "poll.csv", "No such file or directory"},
+        {"empty", "", "No such file or directory"}};
+    set("edReadReg", "1");
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.what);
+        window.btnClearCountClick();
+        w("edLogFile")->setText(QString::fromStdString(k.path.string()));
+        w<QCheckBox>("cbLogToFile")->setChecked(true);
+        window.Timer1Timer();
+        window.Timer1Timer();
+        EXPECT_EQ(messages.take(), (std::vector<Shown>{{"Cannot write file " + k.path.string() +
+                                                            " (" + k.reason + ")",
+                                                        MessageKind::ErrorBox}}));
+        EXPECT_FALSE(w<QCheckBox>("cbLogToFile")->isChecked());
+        EXPECT_EQ(w<QLabel>("lblTotRequest")->text(), QStringLiteral("Tot. request : 2"));
+        EXPECT_EQ(w<QLabel>("lblTotResponse")->text(), QStringLiteral("Tot. response ok : 2"));
+    }
+}
+
 TEST_F(TfrmMainTest, TrafficShowsTheFramesTheSlaveSawAndItsAnswers) {
     regs[40] = 0x00FF;
     regs[41] = 0x1234;
