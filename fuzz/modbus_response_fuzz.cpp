@@ -13,8 +13,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (response.size() > rp::kReceiveBufferSize)
         response = response.first(rp::kReceiveBufferSize);
     (void)rp::expected_response_size(response);
-    rp::TransferBuffer buffer{};
-    (void)rp::accept_response(function, response, buffer);
+    // The quantities a read answer's byte count gives for words and for bits, so the decoding
+    // is reached, and the limits.
+    const std::size_t count = response.size() > 8 ? response[8] : 0;
+    for (const std::size_t asked : {count / 2, count * 8, std::size_t{125}, std::size_t{0xFFFF}}) {
+        rp::TransferBuffer buffer{};
+        (void)rp::accept_response(function, static_cast<std::uint16_t>(asked), response, buffer);
+    }
     (void)rp::error_log_text(response);
     return 0;
 }

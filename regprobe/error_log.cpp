@@ -103,11 +103,12 @@ std::filesystem::path error_log_backup(const std::filesystem::path& path) {
 
 // A line is appended in place: the cost stays that of one line however long the log has grown
 // during hours of polling. A write that fails part-way is cut back to the old end, so no half
-// line is left. Everything happens under the log's lock: the header goes only into a log that
-// is empty, and a log that is full is moved to its backup before anyone writes to it again.
-void append_error_log(const std::filesystem::path& path, const std::string& stamp,
-                      std::string_view text, std::uintmax_t limit) {
-    const std::string line = stamp + " " + std::string(text) + "\n";
+// line is left. Everything happens under the log's lock: the first line goes only into a log
+// that is empty, and a log that is full is moved to its backup before anyone writes to it again.
+void append_log_line(const std::filesystem::path& path, std::string_view first_line,
+                     std::string_view text, std::uintmax_t limit) {
+    std::string line(text);
+    line += '\n';
     for (;;) {
         std::uintmax_t size = 0;
         LogFile log(open_locked(path, size));
@@ -118,7 +119,8 @@ void append_error_log(const std::filesystem::path& path, const std::string& stam
                 fail(path, errno);
             continue; // the next open creates the new log
         }
-        const std::string bytes = size == 0 ? stamp + " " + kErrorLogHeader + "\n" + line : line;
+        const std::string bytes =
+            size == 0 && !first_line.empty() ? std::string(first_line) + "\n" + line : line;
         try {
             write_all(log.fd(), bytes, path);
         } catch (...) {
@@ -131,6 +133,11 @@ void append_error_log(const std::filesystem::path& path, const std::string& stam
             fail(path, errno);
         return;
     }
+}
+
+void append_error_log(const std::filesystem::path& path, const std::string& stamp,
+                      std::string_view text, std::uintmax_t limit) {
+    append_log_line(path, stamp + " " + kErrorLogHeader, stamp + " " + std::string(text), limit);
 }
 
 } // namespace rp

@@ -42,4 +42,11 @@ std::filesystem::path error_log_backup(const std::filesystem::path& path);
 void append_error_log(const std::filesystem::path& path, const std::string& stamp,
                       std::string_view text, std::uintmax_t limit = kErrorLogLimit);
 
+// The same care for any line-by-line log: appends `line` and a line feed, first `first_line`
+// and a line feed when the log is empty and `first_line` is not empty; moves a log that would
+// pass `limit` to its backup; cuts a failed write back; closes the file before returning, so a
+// crash loses at most the line being written.
+void append_log_line(const std::filesystem::path& path, std::string_view first_line,
+                     std::string_view line, std::uintmax_t limit);
+
 } // namespace rp

@@ -105,8 +105,21 @@ std::size_t expected_response_size(std::span<const std::uint8_t> received) {
     return std::min(kHeaderSize + length, kReceiveBufferSize);
 }
 
-bool accept_response(std::uint8_t function, std::span<const std::uint8_t> r,
-                     TransferBuffer& buffer) {
+std::size_t expected_byte_count(std::uint8_t function, std::uint16_t block_length) {
+    switch (function) {
+    case 1:
+    case 2:
+        return (std::min(block_length, kMaxReadBits) + 7u) / 8u;
+    case 3:
+    case 4:
+        return 2u * std::min(block_length, kMaxReadRegisters);
+    default:
+        return 0;
+    }
+}
+
+bool accept_response(std::uint8_t function, std::uint16_t block_length,
+                     std::span<const std::uint8_t> r, TransferBuffer& buffer) {
     if (r.size() <= kFunctionAt || r[kFunctionAt] != function)
         return false;
     const bool bits = function == 1 || function == 2;
@@ -116,7 +129,8 @@ bool accept_response(std::uint8_t function, std::span<const std::uint8_t> r,
     if (r.size() <= kByteCountAt)
         return false;
     const std::size_t byte_count = r[kByteCountAt];
-    if (kDataAt + byte_count > r.size())
+    if (byte_count != expected_byte_count(function, block_length) ||
+        kDataAt + byte_count > r.size())
         return false;
     const auto data = r.subspan(kDataAt, byte_count);
     if (bits) {

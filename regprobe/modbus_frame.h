@@ -46,12 +46,19 @@ std::vector<std::uint8_t> build_request(const RequestFields& fields, const Trans
 // TCP header (protocol identifier not 0, length below 2) are complete as they are.
 std::size_t expected_response_size(std::span<const std::uint8_t> received);
 
-// Checks a response to `function`. True when it carries that function code and, for reads,
-// all the data its byte count announces; the decoded bits or words are then stored into the
-// buffer from value 0. False for an exception response, a response too short to hold the
-// function code, or a read whose byte count runs past the bytes that arrived.
-bool accept_response(std::uint8_t function, std::span<const std::uint8_t> response,
-                     TransferBuffer& buffer);
+// Checks a response to a request for `function` and `block_length` (the quantity before the
+// function's limit). True when it carries that function code and, for reads, a byte count that
+// gives exactly the bits or registers the request asked for, with all of its data; the decoded
+// bits or words are then stored into the buffer from value 0. False for an exception response,
+// a response too short to hold the function code, a read whose byte count runs past the bytes
+// that arrived, or a read answered with more or fewer values than were asked (nothing is
+// stored then: values that never came must not read as zeros).
+bool accept_response(std::uint8_t function, std::uint16_t block_length,
+                     std::span<const std::uint8_t> response, TransferBuffer& buffer);
+
+// The byte count a read answer must carry: (Q + 7) / 8 for bits, 2 Q for registers, Q being
+// the quantity the request asked for. 0 for the other functions.
+std::size_t expected_byte_count(std::uint8_t function, std::uint16_t block_length);
 
 // "ERR: Ricevuti %d byte %s": the byte count and every byte as two upper-case hexadecimal
 // characters, right-aligned, each followed by a comma.

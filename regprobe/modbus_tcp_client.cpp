@@ -100,11 +100,19 @@ bool TModbusTcpClient::Transaction() {
 bool TModbusTcpClient::run_transaction() {
     const auto request = build_request({UnitID, ModBusFunction, RegNumber, BlockLength}, buffer_);
     count_ = 0;
+    response_time_ = std::chrono::microseconds{0};
     connection_.write_all(request);
-    receive_response();
+    // The response time and the time-out run from here: the observer of the sent frame takes
+    // time of its own while the slave is already answering.
+    const auto sent = std::chrono::steady_clock::now();
+    if (OnFrame)
+        OnFrame(FrameDirection::Sent, request);
+    receive_response(sent);
+    if (OnFrame && count_ > 0)
+        OnFrame(FrameDirection::Received, LastResponse());
     if (TimeOut > 0 && count_ == 0)
         return false; // silent slave: no answer within the time-out, nothing to log
-    if (accept_response(ModBusFunction, LastResponse(), buffer_))
+    if (accept_response(ModBusFunction, BlockLength, LastResponse(), buffer_))
         return true;
     log_failure();
     return false;
@@ -115,14 +123,19 @@ bool TModbusTcpClient::run_transaction() {
 // closes, the line has been quiet for kResponseQuietGap since the last bytes, or the time-out
 // ends; the bytes that came are then checked as they are. The quiet gap keeps a slave that
 // announces more than it sends from holding every read for the whole time-out.
-void TModbusTcpClient::receive_response() {
+void TModbusTcpClient::receive_response(std::chrono::steady_clock::time_point sent) {
+    using clock = std::chrono::steady_clock;
+    const auto arrived = [&] {
+        response_time_ = std::chrono::duration_cast<std::chrono::microseconds>(clock::now() - sent);
+    };
     const std::span<std::uint8_t> into(received_);
     if (TimeOut == 0) {
         count_ = connection_.read_available(into);
+        if (count_ > 0)
+            arrived();
         return;
     }
-    using clock = std::chrono::steady_clock;
-    const auto deadline = clock::now() + std::chrono::milliseconds(TimeOut);
+    const auto deadline = sent + std::chrono::milliseconds(TimeOut);
     auto until = deadline;
     while (count_ == 0 || count_ < expected_response_size(LastResponse())) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - clock::now());
@@ -140,8 +153,10 @@ void TModbusTcpClient::receive_response() {
             return;
         }
         count_ += got;
-        if (got > 0)
+        if (got > 0) {
+            arrived();
             until = std::min(deadline, clock::now() + kResponseQuietGap);
+        }
     }
 }
 

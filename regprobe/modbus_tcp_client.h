@@ -11,6 +11,7 @@
 #include "regprobe/error_log.h"
 #include "regprobe/modbus_frame.h"
 #include "regprobe/tcp_connection.h"
+#include "regprobe/traffic.h"
 
 namespace rp {
 
@@ -40,6 +41,9 @@ public:
     std::filesystem::path ErrorLogPath = kErrorLogName;
     // Date and time at the start of a log line.
     std::function<std::string()> LogStamp;
+    // When set, called with every request as it is sent and every response as it was taken
+    // (also one that failed the check); not called when nothing came.
+    std::function<void(FrameDirection, std::span<const std::uint8_t>)> OnFrame;
 
     TModbusTcpClient();
 
@@ -65,19 +69,22 @@ public:
 
     // The bytes of the last response, as they were checked.
     std::span<const std::uint8_t> LastResponse() const { return {received_.data(), count_}; }
+    // From the request sent to the last byte of its response received; 0 when nothing came.
+    std::chrono::microseconds LastResponseTime() const { return response_time_; }
 
 private:
     // The connect's time-out: ConnectTimeOut when set (above 0), otherwise TimeOut, and the
     // system's own when neither is set.
     std::int32_t connect_time_out() const;
     bool run_transaction();
-    void receive_response();
+    void receive_response(std::chrono::steady_clock::time_point sent);
     void log_failure();
 
     TcpConnection connection_;
     TransferBuffer buffer_{};
     std::array<std::uint8_t, kReceiveBufferSize> received_{};
     std::size_t count_ = 0;
+    std::chrono::microseconds response_time_{0};
 };
 
 } // namespace rp

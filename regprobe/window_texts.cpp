@@ -1,27 +1,32 @@
 #include "regprobe/window_texts.h"
 
-#include <cstdio>
+#include "regprobe/integer_text.h"
 
 namespace rp {
 
 ListIndexError::ListIndexError(std::size_t index)
     : std::out_of_range("List index out of bounds (" + std::to_string(index) + ")") {}
 
+std::uint16_t port_from_text(const std::string& text) {
+    const std::int32_t port = str_to_int(text);
+    if (port < 1 || port > 65535)
+        throw SettingError("'" + text + "' is not a valid port (1 to 65535)");
+    return static_cast<std::uint16_t>(port);
+}
+
+std::uint32_t time_out_from_text(const std::string& text) {
+    const std::int32_t ms = str_to_int(text);
+    if (ms < 0)
+        throw SettingError("'" + text + "' is not a valid time-out (0 ms or more)");
+    return static_cast<std::uint32_t>(ms);
+}
+
 std::uint16_t register_number_for_address(std::int32_t address) {
     return static_cast<std::uint16_t>(static_cast<std::uint32_t>(address) + 1u);
 }
 
 std::string read_result_text(std::int32_t address, std::span<const std::uint16_t> values) {
-    std::string text = "Register value(s) read:";
-    char line[48];
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        // 64 bits: an address near the top of the 32-bit range keeps counting upwards.
-        const long long reg = static_cast<long long>(address) + static_cast<long long>(i);
-        std::snprintf(line, sizeof line, "\r\n     %lld: 0x%04X", reg,
-                      static_cast<unsigned>(values[i]));
-        text += line;
-    }
-    return text;
+    return read_result_text(address, values, ValueView{});
 }
 
 std::string request_counter_text(long long count) {

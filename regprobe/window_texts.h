@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "regprobe/value_format.h"
+
 namespace rp {
 
 inline constexpr const char* kCaption = "Veltrisa  Modbus TCP master";
@@ -19,6 +21,18 @@ class ListIndexError : public std::out_of_range {
 public:
     explicit ListIndexError(std::size_t index);
 };
+
+// Raised when a typed port or time-out is a number out of its range; what() is the user's text.
+class SettingError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// "Port": integer text from 1 to 65535, otherwise "'%s' is not a valid port (1 to 65535)".
+std::uint16_t port_from_text(const std::string& text);
+// "Time-out ms": integer text of 0 or more (0: take only what has already come), otherwise
+// "'%s' is not a valid time-out (0 ms or more)".
+std::uint32_t time_out_from_text(const std::string& text);
 
 // Register numbers are typed as protocol addresses counted from 0; the client counts from 1.
 // Address 65535 (or -1) gives register number 0, which the client sends as address 65535.

@@ -1,7 +1,11 @@
 #include "regprobe/windows/TfrmMain.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -14,9 +18,14 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 #include <vector>
 
+#include "regprobe/error_log.h"
 #include "regprobe/integer_text.h"
+#include "regprobe/local_stamp.h"
+#include "regprobe/poll_log.h"
+#include "regprobe/traffic.h"
 #include "regprobe/window_texts.h"
 #include "regprobe/windows/TfrmAbout.h"
 #include "regprobe/windows/qt_messages.h"
@@ -170,23 +179,45 @@ TfrmMain::TfrmMain(Messages& messages, QWidget* parent) : QWidget(parent), messa
     timerColumn->addSpacing(6);
     timerColumn->addWidget(lblTotRequest);
     timerColumn->addWidget(lblTotResponse);
+    lblLastMs = new QLabel(qs(times_.last_text()), pnlExtended);
+    lblMinMs = new QLabel(qs(times_.min_text()), pnlExtended);
+    lblAvgMs = new QLabel(qs(times_.average_text()), pnlExtended);
+    lblMaxMs = new QLabel(qs(times_.max_text()), pnlExtended);
+    lblLastMs->setObjectName(QStringLiteral("lblLastMs"));
+    lblMinMs->setObjectName(QStringLiteral("lblMinMs"));
+    lblAvgMs->setObjectName(QStringLiteral("lblAvgMs"));
+    lblMaxMs->setObjectName(QStringLiteral("lblMaxMs"));
+    auto* times = new QGridLayout;
+    times->addWidget(lblLastMs, 0, 0);
+    times->addWidget(lblMinMs, 0, 1);
+    times->addWidget(lblAvgMs, 1, 0);
+    times->addWidget(lblMaxMs, 1, 1);
+    timerColumn->addLayout(times);
     timerColumn->addSpacing(6);
     timerColumn->addWidget(btnClearCount, 0, Qt::AlignLeft);
     timerColumn->addStretch(1);
     auto* responseColumn = new QVBoxLayout;
     responseColumn->addWidget(new QLabel(QStringLiteral("Response :")));
     responseColumn->addWidget(memoResponse, 1);
-    auto* extended = new QHBoxLayout(pnlExtended);
+    auto* extended = new QHBoxLayout;
     extended->addLayout(timerColumn);
     extended->addLayout(responseColumn, 1);
+    auto* panel = new QVBoxLayout(pnlExtended);
+    panel->addLayout(extended);
+    addExtendedControls(extended, panel);
     pnlExtended->hide();
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addLayout(unit);
-    layout->addWidget(gbRead);
-    layout->addWidget(gbWrite);
-    layout->addWidget(gbMulti);
+    // The extended panel goes beside the tests, not below them: shown, the window stays as tall
+    // as without it and fits a 1280x720 screen. Hidden, it takes no room at all.
+    auto* tests = new QVBoxLayout;
+    tests->addLayout(top);
+    tests->addLayout(unit);
+    tests->addWidget(gbRead);
+    tests->addWidget(gbWrite);
+    tests->addWidget(gbMulti);
+    tests->addStretch(1);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(tests);
     layout->addWidget(pnlExtended);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -203,6 +234,93 @@ TfrmMain::TfrmMain(Messages& messages, QWidget* parent) : QWidget(parent), messa
     connect(edTimeMs, &QLineEdit::textChanged, this, [this] { edTimeMsChange(); });
     connect(btnClearCount, &QPushButton::clicked, this, [this] { btnClearCountClick(); });
     connect(&Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+}
+
+// Value format, connection settings, log of polled values and traffic view, below the timer
+// and the response area.
+void TfrmMain::addExtendedControls(QHBoxLayout* row, QVBoxLayout* panel) {
+    // A control without a caption of its own is named for the label or check box it belongs to.
+    const auto named = [](QWidget* w, const char* name, const QString& label) {
+        w->setObjectName(QString::fromLatin1(name));
+        w->setAccessibleName(label);
+    };
+    // Created in reading order, which is the order of the Tab key: the traffic view beside
+    // the response area first, then the rows below them.
+    const QString trafficLabel = QStringLiteral("Show traffic");
+    cbShowTraffic = new QCheckBox(trafficLabel, pnlExtended);
+    named(cbShowTraffic, "cbShowTraffic", trafficLabel);
+    btnCopyTraffic = button(pnlExtended, "btnCopyTraffic", QStringLiteral("Copy"));
+    btnCopyTraffic->setAccessibleName(QStringLiteral("Copy"));
+    memoTraffic = new QPlainTextEdit(pnlExtended);
+    named(memoTraffic, "memoTraffic", trafficLabel);
+    memoTraffic->setAccessibleDescription(QStringLiteral("Frames sent and received"));
+    memoTraffic->setReadOnly(true);
+    memoTraffic->setMaximumBlockCount(kTrafficLines);
+    memoTraffic->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memoTraffic->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    memoTraffic->setMinimumSize(420, 150);
+
+    const QString formatLabel = QStringLiteral("Value format");
+    const QString orderLabel = QStringLiteral("Word order");
+    cbValueFormat = new QComboBox(pnlExtended);
+    named(cbValueFormat, "cbValueFormat", formatLabel);
+    for (const char* name : kValueFormatNames)
+        cbValueFormat->addItem(QString::fromLatin1(name));
+    cbWordOrder = new QComboBox(pnlExtended);
+    named(cbWordOrder, "cbWordOrder", orderLabel);
+    for (const char* name : kWordOrderNames)
+        cbWordOrder->addItem(QString::fromLatin1(name));
+    cbWordOrder->setEnabled(false); // only the 32-bit formats take two words
+
+    const QString portLabel = QStringLiteral("Port");
+    const QString timeOutLabel = QStringLiteral("Time-out ms");
+    edPort = edit(pnlExtended, "edPort", portLabel, QStringLiteral("502"));
+    edTimeOut = edit(pnlExtended, "edTimeOut", timeOutLabel, QStringLiteral("15000"));
+
+    const QString logLabel = QStringLiteral("Log to file");
+    cbLogToFile = new QCheckBox(logLabel, pnlExtended);
+    named(cbLogToFile, "cbLogToFile", logLabel);
+    edLogFile = new QLineEdit(QString::fromLatin1(kPollLogName), pnlExtended);
+    named(edLogFile, "edLogFile", logLabel);
+    edLogFile->setAccessibleDescription(QStringLiteral("File name"));
+
+    // Beside the response area: the traffic view, its check box and its copy button on top.
+    auto* trafficHead = new QHBoxLayout;
+    trafficHead->addWidget(cbShowTraffic);
+    trafficHead->addStretch(1);
+    trafficHead->addWidget(btnCopyTraffic);
+    auto* trafficColumn = new QVBoxLayout;
+    trafficColumn->addLayout(trafficHead);
+    trafficColumn->addWidget(memoTraffic, 1);
+    row->addLayout(trafficColumn, 2);
+
+    // Below them: the value format and the connection in one row, the log file in the next.
+    // Each label is its field's buddy: on Linux a combo box's accessible name is its current
+    // choice, and screen readers find the label through the relation this gives.
+    auto* settings = new QHBoxLayout;
+    for (auto [label, field] : {std::pair<QString, QWidget*>{formatLabel, cbValueFormat},
+                                {orderLabel, cbWordOrder},
+                                {portLabel, edPort},
+                                {timeOutLabel, edTimeOut}}) {
+        auto* l = new QLabel(label, pnlExtended);
+        l->setBuddy(field);
+        if (field == edPort)
+            settings->addSpacing(12);
+        settings->addWidget(l);
+        settings->addWidget(field);
+    }
+    settings->addStretch(1);
+    auto* log = new QHBoxLayout;
+    log->addWidget(cbLogToFile);
+    log->addWidget(edLogFile, 1);
+    panel->addLayout(settings);
+    panel->addLayout(log);
+
+    connect(cbValueFormat, &QComboBox::currentIndexChanged, this,
+            [this] { cbValueFormatChange(); });
+    connect(cbWordOrder, &QComboBox::currentIndexChanged, this, [this] { cbValueFormatChange(); });
+    connect(cbShowTraffic, &QCheckBox::toggled, this, [this] { cbShowTrafficClick(); });
+    connect(btnCopyTraffic, &QPushButton::clicked, this, [this] { btnCopyTrafficClick(); });
 }
 
 // An error that ends an action (a text that is not a number, a socket error, a log that
@@ -236,26 +354,37 @@ void TfrmMain::btnChangeAddressClick() {
     });
 }
 
-bool TfrmMain::readBlock(std::int32_t& address, std::vector<std::uint16_t>& values, bool& ok) {
+void TfrmMain::applyConnectionSettings() {
+    client_.Port = port_from_text(text_of(edPort));
+    client_.TimeOut = time_out_from_text(text_of(edTimeOut));
+}
+
+ValueView TfrmMain::valueView() const {
+    return {static_cast<ValueFormat>(std::max(0, cbValueFormat->currentIndex())),
+            static_cast<WordOrder>(std::max(0, cbWordOrder->currentIndex()))};
+}
+
+std::optional<std::int32_t> TfrmMain::readTarget(std::vector<std::uint16_t>& values) {
     const std::int32_t n = str_to_int(text_of(edBlockLength));
     if (n <= 0)
-        return false;
+        return std::nullopt;
     client_.Host = text_of(edIP);
-    address = str_to_int(text_of(edReadReg));
+    applyConnectionSettings();
+    const std::int32_t address = str_to_int(text_of(edReadReg));
     // The client counts registers in 16 bits; a longer block asks for the most it can.
     values.assign(static_cast<std::size_t>(std::min<std::int32_t>(n, 0xFFFF)), 0);
-    ok = client_.ReadHoldingRegisters(register_number_for_address(address), values);
-    return true;
+    return address;
 }
 
 void TfrmMain::btnReadClick() {
     guarded([&] {
-        std::int32_t address = 0;
         std::vector<std::uint16_t> values;
-        bool ok = false;
-        if (!readBlock(address, values, ok))
+        const auto address = readTarget(values);
+        if (!address)
             return;
-        messages_.show(ok ? read_result_text(address, values) : kMsgReadFailed, MessageKind::Plain);
+        const bool ok = client_.ReadHoldingRegisters(register_number_for_address(*address), values);
+        messages_.show(ok ? read_result_text(*address, values, valueView()) : kMsgReadFailed,
+                       MessageKind::Plain);
     });
 }
 
@@ -264,6 +393,7 @@ void TfrmMain::btnWriteClick() {
         const auto value = static_cast<std::uint16_t>(str_to_int(text_of(edNewValue)));
         const std::int32_t address = str_to_int(text_of(edWriteReg));
         client_.Host = text_of(edIP);
+        applyConnectionSettings();
         const bool ok = client_.WriteSingleRegister(register_number_for_address(address), value);
         messages_.show(ok ? kMsgWriteOk : kMsgWriteFailed, MessageKind::ErrorDialog);
     });
@@ -285,6 +415,7 @@ void TfrmMain::btnWriteMultiClick() {
             values.push_back(static_cast<std::uint16_t>(str_to_int(entry)));
         }
         client_.Host = text_of(edIP);
+        applyConnectionSettings();
         const bool ok =
             client_.WriteMultipleRegisters(register_number_for_address(address), values);
         messages_.show(ok ? kMsgWriteMultipleOk : kMsgWriteMultipleFailed,
@@ -340,6 +471,7 @@ void TfrmMain::updateTimer() {
 void TfrmMain::btnClearCountClick() {
     requests_ = 0;
     responses_ = 0;
+    times_.clear();
 }
 
 void TfrmMain::Timer1Timer() {
@@ -350,17 +482,86 @@ void TfrmMain::Timer1Timer() {
     inTick_ = true;
     ++requests_;
     guarded([&] {
-        std::int32_t address = 0;
         std::vector<std::uint16_t> values;
-        bool ok = false;
-        if (readBlock(address, values, ok) && ok) {
-            memoResponse->setPlainText(display_text(read_result_text(address, values)));
-            ++responses_;
+        if (const auto address = readTarget(values)) {
+            bool ok = false;
+            try {
+                ok = client_.ReadHoldingRegisters(register_number_for_address(*address), values);
+            } catch (const std::exception& e) {
+                logPollFailure(*address, e.what());
+                throw;
+            }
+            if (ok) {
+                shownAddress_ = *address;
+                shownValues_ = std::move(values);
+                shown_ = true;
+                showResponse();
+                ++responses_;
+                times_.add(client_.LastResponseTime());
+                if (cbLogToFile->isChecked())
+                    logPoll(poll_log_line(local_stamp(std::chrono::system_clock::now()),
+                                          shownAddress_,
+                                          shown_values(shownAddress_, shownValues_, valueView())));
+            } else {
+                logPollFailure(*address, kMsgReadFailed);
+            }
         }
         lblTotRequest->setText(qs(request_counter_text(requests_)));
         lblTotResponse->setText(qs(response_counter_text(responses_)));
+        lblLastMs->setText(qs(times_.last_text()));
+        lblMinMs->setText(qs(times_.min_text()));
+        lblAvgMs->setText(qs(times_.average_text()));
+        lblMaxMs->setText(qs(times_.max_text()));
     });
+    if (!logError_.empty())
+        messages_.show(std::exchange(logError_, {}), MessageKind::ErrorBox);
     inTick_ = false;
+}
+
+void TfrmMain::showResponse() {
+    memoResponse->setPlainText(
+        display_text(read_result_text(shownAddress_, shownValues_, valueView())));
+}
+
+// A log that cannot be written (a folder, a missing folder, no permission) is switched off and
+// its error shown once, after the tick has shown its counters: the poll goes on instead of
+// raising one error box per period.
+void TfrmMain::logPoll(const std::string& line) {
+    try {
+        append_poll_log(text_of(edLogFile), line);
+    } catch (const ErrorLogError& e) {
+        cbLogToFile->setChecked(false);
+        logError_ = e.what();
+    }
+}
+
+void TfrmMain::logPollFailure(std::int32_t address, std::string_view reason) {
+    if (cbLogToFile->isChecked())
+        logPoll(poll_failure_line(local_stamp(std::chrono::system_clock::now()), address, reason));
+}
+
+// A new format shows the last response again at once; the log takes it from the next line on.
+void TfrmMain::cbValueFormatChange() {
+    cbWordOrder->setEnabled(is_pair_format(valueView().format));
+    if (shown_)
+        showResponse();
+}
+
+// Frames reach the view only while the box is ticked; unticked, the client has no observer
+// and the requests cost what they cost without the view.
+void TfrmMain::cbShowTrafficClick() {
+    if (!cbShowTraffic->isChecked()) {
+        client_.OnFrame = nullptr;
+        return;
+    }
+    client_.OnFrame = [this](FrameDirection direction, std::span<const std::uint8_t> frame) {
+        memoTraffic->appendPlainText(
+            qs(frame_hex_line(local_stamp(std::chrono::system_clock::now()), direction, frame)));
+    };
+}
+
+void TfrmMain::btnCopyTrafficClick() {
+    QApplication::clipboard()->setText(memoTraffic->toPlainText());
 }
 
 } // namespace rp

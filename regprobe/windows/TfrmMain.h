@@ -3,11 +3,18 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <optional>
+
 #include "regprobe/messages.h"
 #include "regprobe/modbus_tcp_client.h"
+#include "regprobe/response_times.h"
+#include "regprobe/value_format.h"
 
 class QAction;
 class QCheckBox;
+class QComboBox;
+class QHBoxLayout;
+class QVBoxLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -32,6 +39,7 @@ public:
     long long requestCount() const { return requests_; }
     long long responseCount() const { return responses_; }
     const QTimer& timer() const { return Timer1; }
+    const ResponseTimes& responseTimes() const { return times_; }
 
     void FormShow();
     void btnAboutClick();
@@ -47,6 +55,9 @@ public:
     void edTimeMsChange();
     void btnClearCountClick();
     void Timer1Timer();
+    void cbValueFormatChange();
+    void cbShowTrafficClick();
+    void btnCopyTrafficClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -54,8 +65,18 @@ protected:
 private:
     template <typename Action> void guarded(Action action);
     void updateTimer();
-    // Reads the read group's block; false when the block length asks for nothing.
-    bool readBlock(std::int32_t& address, std::vector<std::uint16_t>& values, bool& ok);
+    // The extended panel's value format, connection, log and traffic controls.
+    void addExtendedControls(QHBoxLayout* row, QVBoxLayout* panel);
+    // Port and time-out of the extended panel, converted and given to the client.
+    void applyConnectionSettings();
+    ValueView valueView() const;
+    // The read group's block: converts the block length, and when it asks for something sets
+    // the host and the connection settings and converts the register number. Nothing when the
+    // block length is 0 or less.
+    std::optional<std::int32_t> readTarget(std::vector<std::uint16_t>& values);
+    void showResponse();
+    void logPoll(const std::string& line);
+    void logPollFailure(std::int32_t address, std::string_view reason);
 
     Messages& messages_;
     TModbusTcpClient client_;
@@ -65,6 +86,13 @@ private:
     long long responses_ = 0;
     int period_ = 1000;
     bool inTick_ = false;
+    ResponseTimes times_;
+    // The last good timer response, shown again when the value format changes.
+    std::int32_t shownAddress_ = 0;
+    std::vector<std::uint16_t> shownValues_;
+    bool shown_ = false;
+    // The poll log's write error, shown at the end of the tick that met it.
+    std::string logError_;
 
     QLineEdit* edIP;
     QPushButton* btnAbout;
@@ -93,6 +121,19 @@ private:
     QLabel* lblTotResponse;
     QPushButton* btnClearCount;
     QPlainTextEdit* memoResponse;
+    QLabel* lblLastMs;
+    QLabel* lblMinMs;
+    QLabel* lblAvgMs;
+    QLabel* lblMaxMs;
+    QComboBox* cbValueFormat;
+    QComboBox* cbWordOrder;
+    QLineEdit* edPort;
+    QLineEdit* edTimeOut;
+    QCheckBox* cbLogToFile;
+    QLineEdit* edLogFile;
+    QCheckBox* cbShowTraffic;
+    QPushButton* btnCopyTraffic;
+    QPlainTextEdit* memoTraffic;
 };
 
 } // namespace rp

@@ -181,6 +181,12 @@ TEST_F(ModbusClientTest, MalformedAnswersFailAndAreLogged) {
         {"byte count past the data",
          {0, 0, 0, 0, 0, 7, 7, 3, 200, 0x12, 0x34},
          "ERR: Ricevuti 11 byte  0, 0, 0, 0, 0, 7, 7, 3,C8,12,34,"},
+        {"byte count short of the registers asked",
+         {0, 0, 0, 0, 0, 5, 7, 3, 2, 0x12, 0x34},
+         "ERR: Ricevuti 11 byte  0, 0, 0, 0, 0, 5, 7, 3, 2,12,34,"},
+        {"byte count past the registers asked",
+         {0, 0, 0, 0, 0, 9, 7, 3, 6, 0x12, 0x34, 0, 1, 0, 2},
+         "ERR: Ricevuti 15 byte  0, 0, 0, 0, 0, 9, 7, 3, 6,12,34, 0, 1, 0, 2,"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
@@ -220,9 +226,40 @@ TEST_F(ModbusClientTest, ResponseSplitByTcpIsWaitedFor) {
         c.send({0x22, 0x33, 0x44});
     });
     client.Port = slave.port();
+    std::vector<std::pair<FrameDirection, Bytes>> frames;
+    client.OnFrame = [&](FrameDirection d, std::span<const std::uint8_t> f) {
+        frames.emplace_back(d, Bytes(f.begin(), f.end()));
+    };
     std::array<std::uint16_t, 2> values{};
     EXPECT_TRUE(client.ReadHoldingRegisters(1, values));
     EXPECT_EQ(values, (std::array<std::uint16_t, 2>{0x1122, 0x3344}));
+    // The response time runs to the last piece; the observer sees the response once, whole.
+    EXPECT_GE(client.LastResponseTime(), 100ms);
+    EXPECT_LT(client.LastResponseTime(), 1500ms);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0], std::make_pair(FrameDirection::Sent, slave.requests().at(0)));
+    EXPECT_EQ(frames[1], std::make_pair(FrameDirection::Received,
+                                        Bytes{0, 0, 0, 0, 0, 7, 7, 3, 4, 0x11, 0x22, 0x33, 0x44}));
+}
+
+TEST_F(ModbusClientTest, ResponseTimeCountsFromTheSendNotFromTheObserver) {
+    // The slave answers 60 ms after the request; the observer of the sent frame (the traffic
+    // view) takes 40 ms of that. The response still took 60 ms, and the time-out still runs
+    // from the send.
+    FakeSlave slave([](SlaveConnection& c, FakeSlave& self) {
+        self.record(c.read_request());
+        std::this_thread::sleep_for(60ms);
+        c.send({0, 0, 0, 0, 0, 5, 7, 3, 2, 0x11, 0x22});
+    });
+    client.Port = slave.port();
+    client.OnFrame = [](FrameDirection d, std::span<const std::uint8_t>) {
+        if (d == FrameDirection::Sent)
+            std::this_thread::sleep_for(40ms);
+    };
+    std::array<std::uint16_t, 1> values{};
+    EXPECT_TRUE(client.ReadHoldingRegisters(1, values));
+    EXPECT_GE(client.LastResponseTime(), 55ms);
+    EXPECT_LT(client.LastResponseTime(), 1500ms);
 }
 
 TEST_F(ModbusClientTest, ZeroTimeOutTakesNothingAndLogsAnEmptyAnswer) {

@@ -60,30 +60,61 @@ TEST(ModbusRequestFrame, EveryFunctionWithItsLimits) {
 
 TEST(ModbusResponse, DecodesBitsAndWordsWithinTheirLimits) {
     TransferBuffer b{};
-    EXPECT_TRUE(accept_response(1, Bytes{0, 0, 0, 0, 0, 5, 1, 1, 2, 0x05, 0x80}, b));
+    EXPECT_TRUE(accept_response(1, 16, Bytes{0, 0, 0, 0, 0, 5, 1, 1, 2, 0x05, 0x80}, b));
     EXPECT_EQ((std::vector<std::uint16_t>(b.begin(), b.begin() + 17)),
               (std::vector<std::uint16_t>{1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0}));
     b.fill(0);
-    EXPECT_TRUE(accept_response(4, Bytes{0, 0, 0, 0, 0, 7, 1, 4, 4, 0x12, 0x34, 0xAB, 0xCD}, b));
+    EXPECT_TRUE(accept_response(4, 2, Bytes{0, 0, 0, 0, 0, 7, 1, 4, 4, 0x12, 0x34, 0xAB, 0xCD}, b));
     EXPECT_EQ(b[0], 0x1234);
     EXPECT_EQ(b[1], 0xABCD);
-    // Bits stop at 250, words at 125, whatever the byte count says.
-    Bytes big{0, 0, 0, 0, 1, 2, 1, 1, 255};
-    big.resize(9 + 255, 0xFF);
+    // Bits stop at 250 (32 bytes), words at 125 (250 bytes), however many were asked.
+    Bytes bits{0, 0, 0, 0, 0, 35, 1, 1, 32};
+    bits.resize(9 + 32, 0xFF);
     b.fill(0);
-    EXPECT_TRUE(accept_response(1, big, b));
+    EXPECT_TRUE(accept_response(1, 400, bits, b));
     EXPECT_EQ(b[249], 1);
     EXPECT_EQ(b[250], 0);
-    big[7] = 3;
+    Bytes words{0, 0, 0, 0, 0, 253, 1, 3, 250};
+    words.resize(9 + 250, 0xFF);
     b.fill(0);
-    EXPECT_TRUE(accept_response(3, big, b));
+    EXPECT_TRUE(accept_response(3, 200, words, b));
     EXPECT_EQ(b[124], 0xFFFF);
     EXPECT_EQ(b[125], 0);
     // Writes succeed on the function code alone; short or foreign answers fail.
-    EXPECT_TRUE(accept_response(16, Bytes{0, 0, 0, 0, 0, 2, 1, 16}, b));
-    EXPECT_FALSE(accept_response(16, Bytes{0, 0, 0, 0, 0, 2, 1}, b));
-    EXPECT_FALSE(accept_response(3, Bytes{0, 0, 0, 0, 0, 2, 1, 3}, b));
-    EXPECT_FALSE(accept_response(6, Bytes{}, b));
+    EXPECT_TRUE(accept_response(16, 3, Bytes{0, 0, 0, 0, 0, 2, 1, 16}, b));
+    EXPECT_FALSE(accept_response(16, 3, Bytes{0, 0, 0, 0, 0, 2, 1}, b));
+    EXPECT_FALSE(accept_response(3, 1, Bytes{0, 0, 0, 0, 0, 2, 1, 3}, b));
+    EXPECT_FALSE(accept_response(6, 0, Bytes{}, b));
+}
+
+TEST(ModbusResponse, ReadAnswersCarryExactlyTheValuesAsked) {
+    const struct {
+        const char* name;
+        std::uint8_t function;
+        std::uint16_t asked;
+        Bytes answer;
+        bool accepted;
+    } rows[] = {
+        {"three registers, byte count 6",
+         3,
+         3,
+         {0, 0, 0, 0, 0, 9, 1, 3, 6, 0, 1, 0, 2, 0, 3},
+         true},
+        {"three registers, byte count 2", 3, 3, {0, 0, 0, 0, 0, 5, 1, 3, 2, 0x12, 0x34}, false},
+        {"one register, byte count 0", 4, 1, {0, 0, 0, 0, 0, 3, 1, 4, 0}, false},
+        {"one register, byte count 4", 3, 1, {0, 0, 0, 0, 0, 7, 1, 3, 4, 0, 1, 0, 2}, false},
+        {"odd byte count", 3, 1, {0, 0, 0, 0, 0, 4, 1, 3, 1, 0xAA}, false},
+        {"nine bits, two bytes", 2, 9, {0, 0, 0, 0, 0, 5, 1, 2, 2, 0xFF, 0x01}, true},
+        {"nine bits, one byte", 2, 9, {0, 0, 0, 0, 0, 4, 1, 2, 1, 0xFF}, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        TransferBuffer b{};
+        EXPECT_EQ(accept_response(r.function, r.asked, r.answer, b), r.accepted);
+        if (!r.accepted) {
+            EXPECT_EQ(b, TransferBuffer{}) << "nothing stored from a refused answer";
+        }
+    }
 }
 
 TEST(ModbusResponse, CompleteSizeFollowsTheHeader) {

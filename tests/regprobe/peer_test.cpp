@@ -3,8 +3,10 @@
 // libmodbus writes is read with our client.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -21,6 +23,7 @@
 #include <unistd.h>
 
 #include "regprobe/modbus_tcp_client.h"
+#include "regprobe/traffic.h"
 #include "test_dir.h"
 #include "test_files.h"
 
@@ -34,6 +37,8 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr const char* kPython = "/usr/bin/python3";
+// Reads addressed to this unit get the first register only (byte count 2).
+constexpr int kShortReadsUnit = 66;
 
 // The local slave script as a child process; stopped (TERM, then KILL) when destroyed.
 class PymodbusSlave {
@@ -46,8 +51,14 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
         const std::string port_text = std::to_string(port);
-        char* argv[] = {const_cast<char*>(kPython), const_cast<char*>(RP_LOCAL_SLAVE),
-                        const_cast<char*>(port_text.c_str()), nullptr};
+        const std::string short_unit = std::to_string(kShortReadsUnit);
+        char short_option[] = "--short-reads";
+        char* argv[] = {const_cast<char*>(kPython),
+                        const_cast<char*>(RP_LOCAL_SLAVE),
+                        const_cast<char*>(port_text.c_str()),
+                        short_option,
+                        const_cast<char*>(short_unit.c_str()),
+                        nullptr};
         if (::posix_spawn(&pid_, kPython, &actions, nullptr, argv, environ) != 0)
             pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
@@ -210,6 +221,121 @@ TEST_F(ModbusPeerTest, ExceptionFromTheSlaveIsLogged) {
     EXPECT_EQ(read_file(client.ErrorLogPath),
               "D T File di errore Modbus TCP Client\n"
               "D T ERR: Ricevuti 9 byte  0, 0, 0, 0, 0, 3, 7,83, 2,\n");
+}
+
+TEST_F(ModbusPeerTest, ShortByteCountIsAFailedReadAndLogged) {
+    const std::uint16_t written[] = {0x1234, 0x5678, 0x9ABC};
+    ASSERT_EQ(modbus_write_registers(ctx, 10, 3, written), 3);
+    client.UnitID = kShortReadsUnit;
+    std::vector<std::uint16_t> values(3, 0xDEAD);
+    EXPECT_FALSE(client.ReadHoldingRegisters(11, values));
+    EXPECT_EQ(values, (std::vector<std::uint16_t>{0, 0, 0})) << "no value that never came";
+    EXPECT_EQ(read_file(client.ErrorLogPath),
+              "D T File di errore Modbus TCP Client\n"
+              "D T ERR: Ricevuti 11 byte  0, 0, 0, 0, 0, 5,42, 3, 2,12,34,\n");
+    // The same slave answers the whole block to any other unit.
+    client.UnitID = 7;
+    EXPECT_TRUE(client.ReadHoldingRegisters(11, values));
+    EXPECT_EQ(values, (std::vector<std::uint16_t>(std::begin(written), std::end(written))));
+}
+
+// A libmodbus slave on its own thread: registers 0..99 holding 0x100 + their address, one
+// request per connection, every request recorded as libmodbus received it. Stopped (its
+// listening socket shut down) when destroyed.
+class LibmodbusSlave {
+public:
+    LibmodbusSlave() : port_(free_port()) {
+        ctx_ = modbus_new_tcp("127.0.0.1", port_);
+        map_ = modbus_mapping_new(0, 0, 100, 0);
+        for (int i = 0; i < 100; ++i)
+            map_->tab_registers[i] = static_cast<std::uint16_t>(0x100 + i);
+        listen_ = modbus_tcp_listen(ctx_, 4);
+        if (listen_ >= 0)
+            thread_ = std::thread([this] { serve(); });
+    }
+    ~LibmodbusSlave() {
+        stop_ = true;
+        if (listen_ >= 0)
+            ::shutdown(listen_, SHUT_RDWR);
+        if (thread_.joinable())
+            thread_.join();
+        if (listen_ >= 0)
+            ::close(listen_);
+        modbus_mapping_free(map_);
+        modbus_free(ctx_);
+    }
+    LibmodbusSlave(const LibmodbusSlave&) = delete;
+    LibmodbusSlave& operator=(const LibmodbusSlave&) = delete;
+    bool ready() const { return listen_ >= 0; }
+    std::uint16_t port() const { return port_; }
+    std::vector<std::vector<std::uint8_t>> requests() {
+        std::lock_guard guard(lock_);
+        return requests_;
+    }
+
+private:
+    void serve() {
+        std::uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH];
+        while (!stop_ && modbus_tcp_accept(ctx_, &listen_) >= 0) {
+            modbus_set_indication_timeout(ctx_, 2, 0);
+            const int n = modbus_receive(ctx_, query);
+            if (n > 0) {
+                {
+                    std::lock_guard guard(lock_);
+                    requests_.emplace_back(query, query + n);
+                }
+                modbus_reply(ctx_, query, n, map_);
+            }
+            modbus_close(ctx_);
+        }
+    }
+    std::uint16_t port_;
+    modbus_t* ctx_ = nullptr;
+    modbus_mapping_t* map_ = nullptr;
+    int listen_ = -1;
+    std::atomic<bool> stop_{false};
+    std::mutex lock_;
+    std::vector<std::vector<std::uint8_t>> requests_;
+    std::thread thread_;
+};
+
+std::string hex_bytes(std::span<const std::uint8_t> bytes) {
+    std::string text;
+    char cell[4];
+    for (std::uint8_t b : bytes) {
+        std::snprintf(cell, sizeof cell, " %02X", static_cast<unsigned>(b));
+        text += cell;
+    }
+    return text;
+}
+
+TEST(ModbusPeerTraffic, LinesShowTheFramesTheSlaveSawAndItsAnswers) {
+    LibmodbusSlave slave;
+    ASSERT_TRUE(slave.ready());
+    TModbusTcpClient client;
+    client.Host = "127.0.0.1";
+    client.Port = slave.port();
+    client.UnitID = 7;
+    client.TimeOut = 2000;
+    const LocalStamp at{2026, 12, 10, 1, 2, 3, 4, 0};
+    std::vector<std::string> lines;
+    client.OnFrame = [&](FrameDirection d, std::span<const std::uint8_t> frame) {
+        lines.push_back(frame_hex_line(at, d, frame));
+    };
+    std::vector<std::uint16_t> values(2);
+    ASSERT_TRUE(client.ReadHoldingRegisters(11, values));
+    ASSERT_TRUE(client.WriteSingleRegister(21, 0xBEEF));
+    const std::uint16_t many[] = {1, 2, 3};
+    ASSERT_TRUE(client.WriteMultipleRegisters(31, many));
+
+    const auto seen = slave.requests();
+    ASSERT_EQ(seen.size(), 3u);
+    ASSERT_EQ(lines.size(), 6u);
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(lines[2 * i], "01:02:03.004 Tx:" + hex_bytes(seen[i])) << i;
+    EXPECT_EQ(lines[1], "01:02:03.004 Rx: 00 00 00 00 00 07 07 03 04 01 0A 01 0B");
+    EXPECT_EQ(lines[3], "01:02:03.004 Rx:" + hex_bytes(seen[1])); // echoed
+    EXPECT_EQ(lines[5], "01:02:03.004 Rx: 00 00 00 00 00 06 07 10 00 1E 00 03");
 }
 
 } // namespace

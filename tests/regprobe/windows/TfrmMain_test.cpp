@@ -3,18 +3,22 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 
 #include "fake_slave.h"
 #include "regprobe/window_texts.h"
 #include "regprobe/windows/TfrmMain.h"
 #include "regprobe/windows/qt_messages.h"
 #include "test_dir.h"
+#include "test_files.h"
 
 namespace rp::test {
 namespace {
@@ -37,8 +41,8 @@ public:
 class TfrmMainTest : public ::testing::Test {
 protected:
     TfrmMainTest() : slave(FakeSlave::with_registers(regs, lock)), window(messages) {
-        window.client().Port = slave.port();
-        window.client().TimeOut = 2000;
+        set_port(slave.port());
+        set("edTimeOut", "2000");
         window.client().ErrorLogPath = dir.path() / "errorlog.txt";
         set("edIP", "127.0.0.1");
     }
@@ -48,6 +52,7 @@ protected:
         return found;
     }
     void set(const char* edit, const char* text) { w(edit)->setText(QString::fromUtf8(text)); }
+    void set_port(std::uint16_t port) { w("edPort")->setText(QString::number(port)); }
     std::uint16_t reg(std::uint16_t address) {
         std::lock_guard guard(lock);
         return regs[address];
@@ -78,6 +83,20 @@ TEST_F(TfrmMainTest, StartsWithTheDesignedDefaults) {
     EXPECT_TRUE(fresh.findChild<QWidget*>("pnlExtended")->isHidden());
     EXPECT_FALSE(fresh.timer().isActive());
     EXPECT_EQ(fresh.timer().interval(), 1000);
+}
+
+TEST_F(TfrmMainTest, ExtendedPanelKeepsTheWindowOnA1280x720Screen) {
+    window.show();
+    const QSize hidden = window.size();
+    window.ViewEstendedFunctionClick();
+    window.layout()->activate();
+    // Room left for a title bar and a panel of the desktop.
+    EXPECT_LE(window.height(), 720 - 60);
+    EXPECT_LE(window.width(), 1280);
+    EXPECT_LE(window.height(), hidden.height() + 60) << "the panel goes beside the tests";
+    window.ViewEstendedFunctionClick();
+    window.layout()->activate();
+    EXPECT_EQ(window.size(), hidden);
 }
 
 TEST_F(TfrmMainTest, ChangeAddressKeepsTheLowByte) {
@@ -246,7 +265,7 @@ TEST_F(TfrmMainTest, ExtendedPanelTimerAndCounters) {
 
     // The slave gone: every tick shows the connection error, the labels stay.
     set("edBlockLength", "1");
-    window.client().Port = unused_port();
+    set_port(unused_port());
     window.Timer1Timer();
     window.Timer1Timer();
     EXPECT_EQ(messages.take(),
@@ -259,7 +278,7 @@ TEST_F(TfrmMainTest, ExtendedPanelTimerAndCounters) {
     window.btnClearCountClick();
     EXPECT_EQ(window.requestCount(), 0);
     EXPECT_EQ(w<QLabel>("lblTotRequest")->text(), QStringLiteral("Tot. request : 3"));
-    window.client().Port = slave.port();
+    set_port(slave.port());
     window.Timer1Timer();
     EXPECT_EQ(w<QLabel>("lblTotRequest")->text(), QStringLiteral("Tot. request : 1"));
     EXPECT_EQ(w<QLabel>("lblTotResponse")->text(), QStringLiteral("Tot. response ok : 1"));
@@ -270,6 +289,217 @@ TEST_F(TfrmMainTest, ControlsWithoutTextHaveAccessibleNames) {
         EXPECT_FALSE(e->accessibleName().isEmpty()) << e->objectName().toStdString();
     EXPECT_EQ(w<QListWidget>("lbValues")->accessibleName(), QStringLiteral("Values"));
     EXPECT_EQ(w<QLineEdit>("edTimeMs")->accessibleName(), QStringLiteral("Time ms:"));
+}
+
+TEST_F(TfrmMainTest, ExtendedControlsStartOffWithTheirLabelsAsNames) {
+    const struct {
+        const char* object;
+        const char* name;
+    } named[] = {{"cbValueFormat", "Value format"},
+                 {"cbWordOrder", "Word order"},
+                 {"edPort", "Port"},
+                 {"edTimeOut", "Time-out ms"},
+                 {"cbLogToFile", "Log to file"},
+                 {"edLogFile", "Log to file"},
+                 {"cbShowTraffic", "Show traffic"},
+                 {"memoTraffic", "Show traffic"},
+                 {"btnCopyTraffic", "Copy"}};
+    for (const auto& n : named)
+        EXPECT_EQ(w<QWidget>(n.object)->accessibleName(), QString::fromUtf8(n.name)) << n.object;
+    // Screen readers on Linux name a combo box by its choice and find its label by the buddy.
+    for (const auto& n : std::span(named).first(4)) {
+        const auto labels = window.findChildren<QLabel*>();
+        EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](const QLabel* l) {
+            return l->text() == QString::fromUtf8(n.name) && l->buddy() == w<QWidget>(n.object);
+        })) << n.object;
+    }
+    // The Tab key goes from the response area to the traffic view beside it, then the rows below.
+    QStringList chain;
+    for (QWidget* at = w<QWidget>("memoResponse")->nextInFocusChain(); chain.size() < 9;
+         at = at->nextInFocusChain())
+        if (!at->objectName().isEmpty() && at->focusPolicy() & Qt::TabFocus)
+            chain << at->objectName();
+    EXPECT_EQ(chain.join(' ').toStdString(),
+              "cbShowTraffic btnCopyTraffic memoTraffic cbValueFormat cbWordOrder edPort "
+              "edTimeOut cbLogToFile edLogFile");
+    TfrmMain fresh(messages);
+    auto* format = fresh.findChild<QComboBox*>("cbValueFormat");
+    EXPECT_EQ(format->currentText(), QStringLiteral("Hex"));
+    EXPECT_EQ(format->count(), 7);
+    EXPECT_FALSE(fresh.findChild<QComboBox*>("cbWordOrder")->isEnabled());
+    EXPECT_EQ(fresh.findChild<QLineEdit*>("edPort")->text(), QStringLiteral("502"));
+    EXPECT_EQ(fresh.findChild<QLineEdit*>("edTimeOut")->text(), QStringLiteral("15000"));
+    EXPECT_EQ(fresh.findChild<QLineEdit*>("edLogFile")->text(), QStringLiteral("regprobe-log.csv"));
+    EXPECT_FALSE(fresh.findChild<QCheckBox*>("cbLogToFile")->isChecked());
+    EXPECT_FALSE(fresh.findChild<QCheckBox*>("cbShowTraffic")->isChecked());
+    EXPECT_EQ(fresh.findChild<QPlainTextEdit*>("memoTraffic")->maximumBlockCount(), 1000);
+    EXPECT_FALSE(fresh.client().OnFrame);
+
+    // All of it off: a tick answers as before, writes no log and shows no frame.
+    regs[3] = 0x8000;
+    set("edReadReg", "3");
+    window.Timer1Timer();
+    EXPECT_EQ(w<QPlainTextEdit>("memoResponse")->toPlainText(),
+              QStringLiteral("Register value(s) read:\n     3: 0x8000"));
+    EXPECT_TRUE(w<QPlainTextEdit>("memoTraffic")->toPlainText().isEmpty());
+    EXPECT_FALSE(std::filesystem::exists("regprobe-log.csv"));
+}
+
+TEST_F(TfrmMainTest, ValueFormatAppliesToTheReadBoxAndTheResponseArea) {
+    regs[10] = 0x4049;
+    regs[11] = 0x0FDB;
+    regs[12] = 0xFFFF;
+    set("edReadReg", "10");
+    set("edBlockLength", "3");
+    auto* format = w<QComboBox>("cbValueFormat");
+    format->setCurrentText(QStringLiteral("32-bit float"));
+    EXPECT_TRUE(w<QComboBox>("cbWordOrder")->isEnabled());
+    window.btnReadClick();
+    EXPECT_EQ(
+        messages.take(),
+        (std::vector<Shown>{{"Register value(s) read:\r\n     10: 3.1415927\r\n     12: 0xFFFF",
+                             MessageKind::Plain}}));
+    window.Timer1Timer();
+    auto* memo = w<QPlainTextEdit>("memoResponse");
+    EXPECT_EQ(memo->toPlainText(),
+              QStringLiteral("Register value(s) read:\n     10: 3.1415927\n     12: 0xFFFF"));
+    // A new choice shows the last response again at once.
+    format->setCurrentText(QStringLiteral("Signed"));
+    EXPECT_FALSE(w<QComboBox>("cbWordOrder")->isEnabled());
+    EXPECT_EQ(
+        memo->toPlainText(),
+        QStringLiteral("Register value(s) read:\n     10: 16457\n     11: 4059\n     12: -1"));
+    format->setCurrentText(QStringLiteral("32-bit unsigned"));
+    w<QComboBox>("cbWordOrder")->setCurrentText(QStringLiteral("Low word first"));
+    EXPECT_EQ(memo->toPlainText(),
+              QStringLiteral("Register value(s) read:\n     10: 266027081\n     12: 0xFFFF"));
+}
+
+TEST_F(TfrmMainTest, TimerLogsOneCsvLinePerRequest) {
+    const auto path = dir.path() / "poll.csv";
+    w("edLogFile")->setText(QString::fromStdString(path.string()));
+    w<QCheckBox>("cbLogToFile")->setChecked(true);
+    w<QComboBox>("cbValueFormat")->setCurrentText(QStringLiteral("Unsigned"));
+    regs[40] = 0x8000;
+    regs[41] = 7;
+    set("edReadReg", "40");
+    set("edBlockLength", "2");
+    window.Timer1Timer();
+    set("edReadReg", "5000"); // the slave's exception answer
+    window.Timer1Timer();
+    set_port(unused_port());
+    window.Timer1Timer();
+    EXPECT_EQ(messages.take(),
+              (std::vector<Shown>{{"Connection refused.", MessageKind::ErrorBox}}));
+    set("edBlockLength", "x"); // nothing sent, nothing logged
+    window.Timer1Timer();
+    messages.take();
+
+    const QString log = QString::fromStdString(mk::test::read_file(path));
+    const QString stamp = QStringLiteral(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)");
+    const QRegularExpression lines(QStringLiteral("^") + stamp + QStringLiteral(",40,32768,7\n") +
+                                   stamp + QStringLiteral(",5000,Read operation failed!\n") +
+                                   stamp + QStringLiteral(",5000,Connection refused\\.\n$"));
+    EXPECT_TRUE(lines.match(log).hasMatch()) << log.toStdString();
+}
+
+TEST_F(TfrmMainTest, UnwritableLogIsSwitchedOffOnceAndThePollGoesOn) {
+    const struct {
+        const char* what;
+        std::filesystem::path path;
+        const char* reason;
+    } cases[] = {
+        {"a folder", dir.path(), "Is a directory"},
+        {"in a missing folder", dir.path() / "missing" / "poll.csv", "No such file or directory"},
+        {"empty", "", "No such file or directory"}};
+    set("edReadReg", "1");
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.what);
+        window.btnClearCountClick();
+        w("edLogFile")->setText(QString::fromStdString(k.path.string()));
+        w<QCheckBox>("cbLogToFile")->setChecked(true);
+        window.Timer1Timer();
+        window.Timer1Timer();
+        EXPECT_EQ(messages.take(), (std::vector<Shown>{{"Cannot write file " + k.path.string() +
+                                                            " (" + k.reason + ")",
+                                                        MessageKind::ErrorBox}}));
+        EXPECT_FALSE(w<QCheckBox>("cbLogToFile")->isChecked());
+        EXPECT_EQ(w<QLabel>("lblTotRequest")->text(), QStringLiteral("Tot. request : 2"));
+        EXPECT_EQ(w<QLabel>("lblTotResponse")->text(), QStringLiteral("Tot. response ok : 2"));
+    }
+}
+
+TEST_F(TfrmMainTest, TrafficShowsTheFramesTheSlaveSawAndItsAnswers) {
+    regs[40] = 0x00FF;
+    regs[41] = 0x1234;
+    set("edReadReg", "40");
+    set("edBlockLength", "2");
+    window.btnReadClick(); // traffic off: nothing shown
+    w<QCheckBox>("cbShowTraffic")->setChecked(true);
+    window.Timer1Timer();
+    set("edWriteReg", "11");
+    set("edNewValue", "$ABCD");
+    window.btnWriteClick();
+    w<QCheckBox>("cbShowTraffic")->setChecked(false);
+    window.Timer1Timer();
+    messages.take();
+
+    const auto requests = slave.requests();
+    ASSERT_EQ(requests.size(), 4u);
+    const auto hex = [](const Bytes& b) {
+        QString t;
+        for (auto x : b)
+            t += QStringLiteral(" %1").arg(x, 2, 16, QLatin1Char('0')).toUpper();
+        return t;
+    };
+    const QStringList lines = w<QPlainTextEdit>("memoTraffic")->toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), 4) << lines.join('\n').toStdString();
+    const QString time = QStringLiteral(R"(^\d\d:\d\d:\d\d\.\d{3} )");
+    const QString expected[] = {
+        QStringLiteral("Tx:") + hex(requests[1]),
+        QStringLiteral("Rx: 00 00 00 00 00 07 07 03 04 00 FF 12 34"),
+        QStringLiteral("Tx:") + hex(requests[2]),
+        QStringLiteral("Rx:") + hex(requests[2]), // a single write is answered with its echo
+    };
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(QRegularExpression(time).match(lines[i]).hasMatch()) << i;
+        EXPECT_EQ(lines[i].mid(13), expected[i]) << i;
+    }
+}
+
+TEST_F(TfrmMainTest, ResponseTimesAndConnectionFields) {
+    set("edReadReg", "1");
+    for (const char* label : {"lblLastMs", "lblMinMs", "lblAvgMs", "lblMaxMs"})
+        EXPECT_TRUE(w<QLabel>(label)->text().endsWith(QStringLiteral(" ms : -"))) << label;
+    window.Timer1Timer();
+    window.Timer1Timer();
+    EXPECT_EQ(window.responseTimes().count(), 2u);
+    EXPECT_GT(window.responseTimes().max().count(), 0);
+    EXPECT_EQ(w<QLabel>("lblMaxMs")->text().toStdString(), window.responseTimes().max_text());
+    window.btnClearCountClick();
+    EXPECT_EQ(window.responseTimes().count(), 0u);
+
+    // Port and time-out are taken from the fields at each request.
+    set_port(unused_port());
+    window.btnReadClick();
+    set("edPort", "70000");
+    window.btnReadClick();
+    set_port(slave.port());
+    set("edTimeOut", "-1");
+    window.btnWriteClick();
+    EXPECT_EQ(
+        messages.take(),
+        (std::vector<Shown>{{"Connection refused.", MessageKind::ErrorBox},
+                            {"'70000' is not a valid port (1 to 65535)", MessageKind::ErrorBox},
+                            {"'' is not a valid integer value", MessageKind::ErrorBox}}));
+    set("edNewValue", "5");
+    set("edWriteReg", "2");
+    window.btnWriteClick();
+    set("edTimeOut", "1234");
+    window.btnWriteClick();
+    EXPECT_EQ(messages.take().back().text, "Write register write successful!");
+    EXPECT_EQ(window.client().TimeOut, 1234u);
+    EXPECT_EQ(window.client().Port, slave.port());
 }
 
 TEST(RegprobePlainBox, LongReadResultStaysOnTheScreen) {
