@@ -47,6 +47,9 @@ QComboBox* listField(QWidget* parent, const QString& label, bool editable, const
     for (const char* item : items)
         c->addItem(QString::fromUtf8(item));
     c->setAccessibleName(label);
+    // The edit field inside an editable list is the same field for the user.
+    if (editable)
+        c->lineEdit()->setAccessibleName(label);
     return c;
 }
 
