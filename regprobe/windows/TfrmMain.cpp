@@ -57,7 +57,7 @@ void add_row(QGridLayout* grid, int row, const QString& label, QLineEdit* e) {
 
 } // namespace
 
-TfrmMain::TfrmMain(Messages& messages, QWidget* parent) : QWidget(parent), messages_(messages) {
+TfrmMain::TfrmMain(Messages& messages, QWidget* parent) : QMainWindow(parent), messages_(messages) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QString::fromLatin1(kCaption));
     client_.UnitID = 7;
@@ -181,7 +181,9 @@ TfrmMain::TfrmMain(Messages& messages, QWidget* parent) : QWidget(parent), messa
     extended->addLayout(responseColumn, 1);
     pnlExtended->hide();
 
-    auto* layout = new QVBoxLayout(this);
+    auto* page = new QWidget(this);
+    setCentralWidget(page);
+    auto* layout = new QVBoxLayout(page);
     layout->addLayout(top);
     layout->addLayout(unit);
     layout->addWidget(gbRead);
@@ -216,7 +218,7 @@ template <typename Action> void TfrmMain::guarded(Action action) {
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
+    QMainWindow::showEvent(event);
     FormShow();
 }
 

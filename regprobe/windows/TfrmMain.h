@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QMainWindow>
 #include <QTimer>
-#include <QWidget>
 
 #include "regprobe/messages.h"
 #include "regprobe/modbus_tcp_client.h"
@@ -21,8 +21,9 @@ class TfrmAbout;
 
 // The test master window: reads, writes and polls holding registers of one slave through its
 // own Modbus TCP client (unit identifier 7, port 502). Every request runs on this thread and
-// blocks the window until it ends.
-class TfrmMain : public QWidget {
+// blocks the window until it ends. A main window, so assistive technology shows it as the
+// program's frame.
+class TfrmMain : public QMainWindow {
     Q_OBJECT
 public:
     explicit TfrmMain(Messages& messages, QWidget* parent = nullptr);

@@ -15,6 +15,7 @@
 
 #include "core/guard.h"
 #include "tables/emcy_word_schema.h"
+#include "tables/windows/byte_choices.h"
 #include "tables/windows/emcy_list_models.h"
 #include "tables/windows/list_view.h"
 #include "ui/qt_text.h"
@@ -99,11 +100,14 @@ TFWEmcyMB2::TFWEmcyMB2(const ProjectState& state, MessageSink& sink, QWidget* pa
     pages()->setTabBarAutoHide(true);
     pages()->setDocumentMode(true);
     pages()->addTab(page, windowTitle());
-    // Tab follows the reading order; within a byte group the arrow keys move the choice.
+    // Tab follows the reading order and enters each byte group at its chosen byte; within a
+    // group the arrow keys move the choice.
     std::vector<QWidget*> chain = {emcyList_, registerList_, register_};
-    for (const QButtonGroup* group : {hiByte_, loByte_})
+    for (QButtonGroup* group : {hiByte_, loByte_}) {
+        tabToChosenByte(group);
         for (QAbstractButton* choice : group->buttons())
             chain.push_back(choice);
+    }
     chain.insert(chain.end(),
                  {newMapping, modifyMapping, deleteMapping, okButton(), cancelButton()});
     for (std::size_t i = 1; i < chain.size(); ++i)

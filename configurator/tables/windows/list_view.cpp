@@ -1,5 +1,6 @@
 #include "tables/windows/list_view.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -13,7 +14,17 @@ namespace {
 class PickFilter final : public QObject {
 public:
     PickFilter(QTreeView* view, std::function<void()> pick)
-        : QObject(view), view_(view), pick_(std::move(pick)) {}
+        : QObject(view), view_(view), pick_(std::move(pick)) {
+        // The arrow keys move the selection and the fields follow it, as a click would. A mouse
+        // press selects before its release, which picks; a selection the window makes itself
+        // (after "New" or "Delete") happens while a button has the focus and picks nothing.
+        connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                [this](const QItemSelection& selected) {
+                    if (!selected.isEmpty() && view_->hasFocus() &&
+                        QApplication::mouseButtons() == Qt::NoButton)
+                        pick_();
+                });
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -24,11 +35,13 @@ protected:
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
                 // The row under the keyboard cursor is the one picked, selected or not yet.
+                // Selecting it picks it; a row already selected is picked again.
                 const QModelIndex current = view_->currentIndex();
-                if (current.isValid())
+                if (current.isValid() && !view_->selectionModel()->isSelected(current))
                     view_->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect |
                                                                  QItemSelectionModel::Rows);
-                pick_();
+                else
+                    pick_();
                 return true;
             }
         }

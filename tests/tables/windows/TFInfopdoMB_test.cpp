@@ -15,6 +15,7 @@
 #include "core/edit_session.h"
 #include "core/message_sink.h"
 #include "core/project_state.h"
+#include "emcy_window_support.h"
 #include "tables/windows/TFInfopdoMB.h"
 #include "test_dir.h"
 #include "test_files.h"
@@ -251,6 +252,31 @@ TEST_F(InfopdoWindow, KeyboardReachesTheFieldFromTheListsAndTabbingSelectsNothin
     EXPECT_EQ(index->text(), "11");
     QTest::keyClick(entries, Qt::Key_Up);
     EXPECT_EQ(index->text(), "10");
+}
+
+// Tab enters each byte group at its chosen byte and then follows the page as it reads, whatever
+// bytes are chosen (they once sent Tab from the field to "Delete").
+TEST_F(InfopdoWindow, TabEntersEachGroupAtItsChoiceInReadingOrder) {
+    open();
+    for (const auto& [high, low] : {std::pair{0, 0}, {4, 3}, {8, 1}}) {
+        SCOPED_TRACE(testing::Message() << "B" << high << "/B" << low);
+        mk::test::clickChoice(child<QRadioButton>(("highGroup" + std::to_string(high)).c_str()));
+        mk::test::clickChoice(child<QRadioButton>(("lowGroup" + std::to_string(low)).c_str()));
+        const auto choice = [](int n) {
+            return QStringLiteral("Selected PDO Byte: ") +
+                   (n == 0 ? QStringLiteral("none") : QStringLiteral("B%1").arg(n));
+        };
+        const QStringList expected = {"MODBUS",       "Correlated Index PDO MODBUS",
+                                      "Index MODBUS", choice(high),
+                                      choice(low),    "Delete",
+                                      "New",          "Modify",
+                                      "Copy",         "Paste",
+                                      "OK",           "Cancel",
+                                      "Export",       "Import",
+                                      "CanA-ModBus"};
+        EXPECT_EQ(mk::test::tabWalk(child<QListWidget>("entriesList")).join(" | ").toStdString(),
+                  expected.join(" | ").toStdString());
+    }
 }
 
 } // namespace
