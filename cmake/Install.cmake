@@ -23,11 +23,10 @@ set(generated ${CMAKE_BINARY_DIR}/install-files)
 set(MK_PROGRAMS Mosaicor_Kv Regprobe mosaicor-build mosaicor-inspect)
 install(TARGETS ${MK_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # A stripped install (the package) also drops the compilers' notes, as Debian's dh_strip does.
-find_program(MK_OBJCOPY NAMES objcopy ${CMAKE_OBJCOPY})
-if(MK_OBJCOPY)
+if(CMAKE_OBJCOPY)
   foreach(program ${MK_PROGRAMS})
     install(CODE "if(CMAKE_INSTALL_DO_STRIP)
-  execute_process(COMMAND \"${MK_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+  execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note
     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\"
     COMMAND_ERROR_IS_FATAL ANY)
 endif()")
@@ -108,10 +107,11 @@ of a slave, once or on a timer, for testing the gateway.
 .
 Base firmware images are not included: they come with the device.
 .
-"Ping Device" sends its echo through an unprivileged ICMP socket when the
-user's group is inside net.ipv4.ping_group_range; to allow every group, put
-"net.ipv4.ping_group_range = 0 2147483647" into a file in /etc/sysctl.d and
-run "sysctl --system". Otherwise it uses the ping program of iputils-ping.")
+Ping Device sends its echo through an unprivileged ICMP socket when the
+user's group is inside net.ipv4.ping_group_range. To allow every group, put
+the line net.ipv4.ping_group_range = 0 2147483647 into a file in
+/etc/sysctl.d and run sysctl --system as root. Otherwise the echo goes out
+through the ping program of iputils-ping.")
 # Debian packages install into /usr, whatever CMAKE_INSTALL_PREFIX says for `cmake --install`.
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -18,9 +18,10 @@ public:
     QString text(QAccessible::Text t) const override {
         switch (t) {
         case QAccessible::Name:
-            return combo()->accessibleName();
+            // A list without a name of its own is known by what it shows, as before.
+            return combo()->accessibleName().isEmpty() ? value() : combo()->accessibleName();
         case QAccessible::Value:
-            return combo()->isEditable() ? combo()->lineEdit()->text() : combo()->currentText();
+            return value();
         default:
             return QAccessibleWidget::text(t);
         }
@@ -57,11 +58,16 @@ public:
 
 private:
     QComboBox* combo() const { return static_cast<QComboBox*>(widget()); }
+    QString value() const {
+        return combo()->isEditable() ? combo()->lineEdit()->text() : combo()->currentText();
+    }
 };
 
+// Every combo box: its interface is made (and kept) as soon as the list gets its first item,
+// before the window names it.
 QAccessibleInterface* labelledComboFactory(const QString& key, QObject* object) {
     auto* combo = qobject_cast<QComboBox*>(object);
-    if (key == QLatin1String("QComboBox") && combo && !combo->accessibleName().isEmpty())
+    if (key == QLatin1String("QComboBox") && combo)
         return new LabelledComboAccessible(combo);
     return nullptr;
 }

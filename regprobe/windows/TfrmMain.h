@@ -12,6 +12,8 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
+class QScrollArea;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -34,6 +36,10 @@ public:
     long long responseCount() const { return responses_; }
     const QTimer& timer() const { return Timer1; }
 
+    // Sizes the window to its page, within `available` (a screen's available geometry) less a
+    // window frame; the page scrolls when it does not fit.
+    void fitInto(const QRect& available);
+
     void FormShow();
     void btnAboutClick();
     void btnChangeAddressClick();
@@ -54,6 +60,7 @@ protected:
 
 private:
     template <typename Action> void guarded(Action action);
+    void fitToScreen();
     void updateTimer();
     // Reads the read group's block; false when the block length asks for nothing.
     bool readBlock(std::int32_t& address, std::vector<std::uint16_t>& values, bool& ok);
@@ -76,6 +83,9 @@ private:
     QLineEdit* edBlockLength;
     QPushButton* btnRead;
     QAction* ViewEstendedFunction;
+    QMenu* readMenu_;
+    QWidget* page_;
+    QScrollArea* scroller_;
     QLineEdit* edWriteReg;
     QLineEdit* edNewValue;
     QPushButton* btnWrite;

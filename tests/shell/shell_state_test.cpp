@@ -394,6 +394,7 @@ TEST(StartUp, AnInstalledProgramLooksInTheSharedDataFoldersThenTheUsers) {
     TempDir dir;
     const fs::path usr = dir.path() / "usr", data = dir.path() / "data";
     fs::create_directories(usr / "bin");
+    fs::create_directories(usr / "share" / "applications");
     write_file(usr / "share" / "applications" / "example.veltrisa.mosaicor_kv.desktop",
                "[Desktop Entry]\n");
     const mk::ProgramFolders installed(data, usr / "bin");

@@ -1,6 +1,7 @@
 // The configurator's windows on a small or scaled screen, and its lists for assistive technology.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QComboBox>
 #include <QLineEdit>
@@ -89,10 +90,11 @@ TEST_F(Windows, ListsAreNamedAfterTheirLabels) {
         EXPECT_EQ(a->role(), QAccessible::ComboBox);
         EXPECT_EQ(a->text(QAccessible::Name), combo->accessibleName());
         EXPECT_EQ(a->text(QAccessible::Value), combo->currentText());
-        if (combo->isEditable())
+        if (combo->isEditable()) {
             EXPECT_EQ(combo->lineEdit()->accessibleName(), combo->accessibleName());
+        }
         ASSERT_GE(a->childCount(), 1);
-        EXPECT_EQ(a->child(0)->object(), combo->view());
+        EXPECT_EQ(a->child(0)->object(), static_cast<QObject*>(combo->view()));
         EXPECT_EQ(a->indexOfChild(a->child(a->childCount() - 1)), a->childCount() - 1);
     }
     EXPECT_EQ(QAccessible::queryAccessibleInterface(firmware.findChild<QComboBox*>())

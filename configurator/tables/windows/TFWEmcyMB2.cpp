@@ -1,6 +1,7 @@
 #include "tables/windows/TFWEmcyMB2.h"
 
 #include <QButtonGroup>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
@@ -80,10 +81,9 @@ TFWEmcyMB2::TFWEmcyMB2(const ProjectState& state, MessageSink& sink, QWidget* pa
     numberLabel->setBuddy(register_);
     right->addWidget(numberLabel);
     right->addWidget(register_);
-    auto* groups = new QHBoxLayout;
-    groups->addWidget(hi);
-    groups->addWidget(lo);
-    right->addLayout(groups);
+    // One group above the other, each choice in two columns: the window fits a small screen.
+    right->addWidget(hi);
+    right->addWidget(lo);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(newMapping);
     buttons->addWidget(modifyMapping);
@@ -120,12 +120,12 @@ QGroupBox* TFWEmcyMB2::byteGroup(const QString& title, const QString& name,
     auto* box = new QGroupBox(title);
     box->setObjectName(name + QStringLiteral("Group"));
     choices = new QButtonGroup(box);
-    auto* column = new QVBoxLayout(box);
+    auto* grid = new QGridLayout(box);
     for (int n = kNoByte; n <= kLastByte; ++n) {
         auto* radio = new QRadioButton(QString::fromLatin1(kByteChoices[static_cast<size_t>(n)]));
         radio->setObjectName(name + QString::number(n));
         choices->addButton(radio, n);
-        column->addWidget(radio);
+        grid->addWidget(radio, n / 2, n % 2);
     }
     return box;
 }

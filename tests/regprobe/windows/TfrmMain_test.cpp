@@ -1,11 +1,15 @@
 // The test master window driven by its handlers against a scripted slave on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -270,6 +274,45 @@ TEST_F(TfrmMainTest, ControlsWithoutTextHaveAccessibleNames) {
         EXPECT_FALSE(e->accessibleName().isEmpty()) << e->objectName().toStdString();
     EXPECT_EQ(w<QListWidget>("lbValues")->accessibleName(), QStringLiteral("Values"));
     EXPECT_EQ(w<QLineEdit>("edTimeMs")->accessibleName(), QStringLiteral("Time ms:"));
+}
+
+// The window is the program's frame, fits a 640×512 screen (1280×1024 at scale 2) with its
+// extended panel open, and the Read button's menu, opened with the Menu key, is in the tree.
+TEST_F(TfrmMainTest, FrameSizeAndTheReadMenuForAssistiveTechnology) {
+    QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(&window);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->role(), QAccessible::Window);
+    window.ViewEstendedFunctionClick();
+    const QRect small(0, 0, 640, 512);
+    window.move(100, 100);
+    window.fitInto(small);
+    EXPECT_TRUE(small.contains(QRect(window.pos(), window.size() + QSize(8, 36))))
+        << window.width() << "x" << window.height();
+    EXPECT_LE(window.minimumSizeHint().height(), 512 - 36);
+    // On a large screen the whole page shows, nothing scrolls.
+    window.fitInto(QRect(0, 0, 1920, 1200));
+    const QWidget* page = w<QWidget>("pnlExtended")->parentWidget();
+    EXPECT_EQ(window.size(), page->size());
+
+    auto* read = w<QPushButton>("btnRead");
+    window.show();
+    read->setFocus();
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, read->rect().center(),
+                              read->mapToGlobal(read->rect().center()));
+    QApplication::sendEvent(read, &menuKey);
+    auto* menu = read->findChild<QMenu*>();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->isVisible());
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(read);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(QAccessible::Name), "Read register");
+    ASSERT_EQ(button->childCount(), 1);
+    QAccessibleInterface* popup = button->child(0);
+    EXPECT_EQ(popup->role(), QAccessible::PopupMenu);
+    ASSERT_EQ(popup->childCount(), 1);
+    EXPECT_EQ(popup->child(0)->text(QAccessible::Name), "View estended function");
+    menu->hide();
+    window.hide();
 }
 
 TEST(RegprobePlainBox, LongReadResultStaysOnTheScreen) {

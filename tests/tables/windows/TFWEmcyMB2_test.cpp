@@ -278,17 +278,20 @@ TEST_F(WordWindow, WordFileReadInPartIsReportedAndOkLeavesItAlone) {
 namespace {
 
 // Tab enters each byte group at its chosen byte and follows the page in reading order, whatever
-// bytes are chosen.
+// bytes are chosen, also when picking a register chose them.
 TEST_F(WordWindow, TabWalksEveryControlOnceAndComesBack) {
-    open(emcyRows(1), "<EMCY_Word/>");
+    open(emcyRows(1),
+         "<EMCY_Word><EMCY_ROW>" + dati(100, 0x43) + dati(101, 5) + "</EMCY_ROW></EMCY_Word>");
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    for (const auto& [hi, lo, hiText, loText] : {std::tuple{0, 0, "None", "None"},
-                                                 {4, 3, "Fourth Byte", "Third Byte"},
-                                                 {0, 5, "None", "Fifth Byte"}}) {
+    for (const auto& [mapping, hiText, loText] : {std::tuple{-1, "None", "None"},
+                                                  {0, "Fourth Byte", "Third Byte"},
+                                                  {1, "None", "Fifth Byte"}}) {
         SCOPED_TRACE(std::string(hiText) + "/" + loText);
-        choose("hiByte", hi);
-        choose("loByte", lo);
+        if (mapping >= 0) {
+            clickRow(emcyList, 0);
+            clickRow(registerList, mapping);
+        }
         const QStringList expected = {"List of EMCY",
                                       "List of Modbus Register",
                                       "Number of Modbus Register",
