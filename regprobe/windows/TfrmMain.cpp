@@ -163,6 +163,7 @@ TfrmMain::TfrmMain(Messages& messages, QWidget* parent) : QMainWindow(parent), m
     (void)menuButtonsShown;
     readMenu_ = new QMenu(btnRead);
     readMenu_->setObjectName(QStringLiteral("readMenu"));
+    readMenu_->setAccessibleName(QStringLiteral("Read register"));
     readMenu_->addAction(ViewEstendedFunction);
     // Giving the button its caption made its accessible interface before it had a menu; the next
     // look-up makes it anew, with the menu.

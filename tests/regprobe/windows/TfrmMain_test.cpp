@@ -309,6 +309,7 @@ TEST_F(TfrmMainTest, FrameSizeAndTheReadMenuForAssistiveTechnology) {
     ASSERT_EQ(button->childCount(), 1);
     QAccessibleInterface* popup = button->child(0);
     EXPECT_EQ(popup->role(), QAccessible::PopupMenu);
+    EXPECT_EQ(popup->text(QAccessible::Name), "Read register");
     ASSERT_EQ(popup->childCount(), 1);
     EXPECT_EQ(popup->child(0)->text(QAccessible::Name), "View estended function");
     menu->hide();
