@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <functional>
 #include <memory>
 
@@ -50,6 +51,12 @@ TEST_F(Windows, EveryWindowFitsASmallScreen) {
         {"emcy", [&] { return std::make_unique<mk::TFemcyMB2>(state, sink); }},
         {"word emcy", [&] { return std::make_unique<mk::TFWEmcyMB2>(state, sink); }},
         {"pargen", [&] { return std::make_unique<mk::TFpargen>(state, sink, nullptr); }},
+        {"pargen with SNMP",
+         [&] {
+             auto w = std::make_unique<mk::TFpargen>(state, sink, nullptr);
+             w->snmpButton()->setChecked(true);
+             return w;
+         }},
         {"firmware",
          [&] {
              return std::make_unique<mk::TFModifyFileSx>(state, sink,
