@@ -28,14 +28,16 @@ QPixmap logo() {
     return pix;
 }
 
-// A plain label with links takes the focus once for itself and once more for its link. This one
-// puts the keyboard on its link as Tab (or Shift+Tab) enters it, so a link is one Tab stop;
-// Return then opens it.
+// A plain label with links takes the focus once for itself and once more for its link (going
+// backwards, twice for a link at its start). This one holds one link: it puts the keyboard on the
+// link as Tab (or Shift+Tab) enters it and leaves at the next Tab or Shift+Tab, so the link is
+// one Tab stop either way; Return opens it.
 class LinkLabel final : public QLabel {
 public:
     using QLabel::QLabel;
 
 protected:
+    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
     void focusInEvent(QFocusEvent* event) override {
         QLabel::focusInEvent(event);
         if (event->reason() == Qt::TabFocusReason)

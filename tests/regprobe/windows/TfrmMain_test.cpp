@@ -13,9 +13,11 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include "fake_slave.h"
 #include "regprobe/window_texts.h"
+#include "regprobe/windows/TfrmAbout.h"
 #include "regprobe/windows/TfrmMain.h"
 #include "regprobe/windows/qt_messages.h"
 #include "test_dir.h"
@@ -337,6 +339,34 @@ TEST(RegprobePlainBox, LongReadResultStaysOnTheScreen) {
     ASSERT_NE(message, nullptr);
     EXPECT_EQ(message->text(), shortBody);
     EXPECT_EQ(message->icon(), QMessageBox::NoIcon);
+}
+
+// Each link of the About box is one stop for Tab and for Shift+Tab: web site, e-mail, OK.
+TEST(AboutBox, EachLinkIsOneTabStopBothWays) {
+    TfrmAbout about;
+    about.show();
+    about.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+    QWidget* web = nullptr;
+    QWidget* mail = nullptr;
+    for (QLabel* l : about.findChildren<QLabel*>()) {
+        if (l->accessibleName() == "Web site")
+            web = l;
+        if (l->accessibleName() == "E-mail")
+            mail = l;
+    }
+    auto* ok = about.findChild<QPushButton*>();
+    ASSERT_TRUE(web && mail && ok);
+    const std::pair<Qt::Key, std::vector<QWidget*>> walks[] = {{Qt::Key_Tab, {web, mail, ok}},
+                                                               {Qt::Key_Backtab, {ok, mail, web}}};
+    for (const auto& [key, stops] : walks) {
+        SCOPED_TRACE(key == Qt::Key_Tab ? "Tab" : "Shift+Tab");
+        stops.front()->setFocus(key == Qt::Key_Tab ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        for (std::size_t i = 1; i < stops.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            EXPECT_EQ(QApplication::focusWidget(), stops[i]) << "stop " << i;
+        }
+    }
 }
 
 } // namespace

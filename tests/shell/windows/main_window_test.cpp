@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -285,6 +286,17 @@ TEST_F(MainWindow, TabKeyFollowsTheStepsTopDown) {
                                "X"};
     EXPECT_EQ(mk::test::tabWalk(start).join(" | ").toStdString(),
               expected.join(" | ").toStdString());
+    // Backwards the web address is one stop too: from "About" to it, then to "Up date Device".
+    QWidget* about = nullptr;
+    for (QPushButton* b : w.findChildren<QPushButton*>())
+        if (b->text() == "About")
+            about = b;
+    ASSERT_NE(about, nullptr);
+    about->setFocus();
+    QTest::keyClick(about, Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), w.webLabel());
+    QTest::keyClick(w.webLabel(), Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), w.updateDeviceButton());
     // The program's frame for assistive technology, with the program's icon at hand.
     QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(&w);
     ASSERT_NE(frame, nullptr);
