@@ -15,12 +15,23 @@ if(NOT (TARGET Mosaicor_Kv AND TARGET Regprobe AND TARGET mosaicor-build AND TAR
 endif()
 
 set(MK_PACKAGE mosaicor-kv)
-set(MK_APP_IDS example.veltrisa.MosaicorKv example.veltrisa.Regprobe)
+set(MK_APP_IDS example.veltrisa.mosaicor_kv example.veltrisa.regprobe)
 set(MK_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/${MK_PACKAGE})
 set(assets ${PROJECT_SOURCE_DIR}/assets)
 set(generated ${CMAKE_BINARY_DIR}/install-files)
 
-install(TARGETS Mosaicor_Kv Regprobe mosaicor-build mosaicor-inspect RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+set(MK_PROGRAMS Mosaicor_Kv Regprobe mosaicor-build mosaicor-inspect)
+install(TARGETS ${MK_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripped install (the package) also drops the compilers' notes, as Debian's dh_strip does.
+if(CMAKE_OBJCOPY)
+  foreach(program ${MK_PROGRAMS})
+    install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+  execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\"
+    COMMAND_ERROR_IS_FATAL ANY)
+endif()")
+  endforeach()
+endif()
 foreach(id ${MK_APP_IDS})
   install(FILES ${assets}/desktop/${id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${assets}/desktop/${id}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
@@ -94,7 +105,13 @@ shows or compares the configuration a firmware image carries.
 Regprobe is a small Modbus TCP master that reads and writes holding registers
 of a slave, once or on a timer, for testing the gateway.
 .
-Base firmware images are not included: they come with the device.")
+Base firmware images are not included: they come with the device.
+.
+Ping Device sends its echo through an unprivileged ICMP socket when the
+user's group is inside net.ipv4.ping_group_range. To allow every group, put
+the line net.ipv4.ping_group_range = 0 2147483647 into a file in
+/etc/sysctl.d and run sysctl --system as root. Otherwise the echo goes out
+through the ping program of iputils-ping.")
 # Debian packages install into /usr, whatever CMAKE_INSTALL_PREFIX says for `cmake --install`.
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -104,6 +121,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.veltrisa.example/rq41902")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# The ping's last way out when neither ICMP socket is allowed.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "iputils-ping")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)
 

@@ -161,7 +161,7 @@ std::vector<std::string> bank_file_differences(const ImageBanks& a, const ImageB
 
 std::string inspect_command_usage() {
     return "Usage: mosaicor-inspect [--json] SOURCE\n"
-           "       mosaicor-inspect --diff A B\n"
+           "  or:  mosaicor-inspect --diff A B\n"
            "\n"
            "Shows the configuration a firmware image carries: the communication parameters,\n"
            "the build date and time, and every table the image's table directory names (SDO\n"

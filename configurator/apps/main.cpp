@@ -21,6 +21,7 @@
 #include "shell/windows/TFMosaicoreFirmWare.h"
 #include "shell/windows/TFPing.h"
 #include "shell/windows/TFsaveproj.h"
+#include "shell/windows/program_icon.h"
 #include "tables/windows/TFInfopdoMB.h"
 #include "tables/windows/TFSdoMB.h"
 #include "tables/windows/TFTPdoMB.h"
@@ -28,6 +29,7 @@
 #include "tables/windows/TFemcyMB2.h"
 #include "tables/windows/TFpargen.h"
 #include "tables/windows/TFpdoMB.h"
+#include "ui/labelled_combo.h"
 #include "ui/qt_message_sink.h"
 
 namespace {
@@ -62,6 +64,10 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QString::fromUtf8(mk::kApplicationTitle));
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QString::fromUtf8(mk::kDesktopEntryId));
+    // Every window shows the program's icon, also where the window manager ignores the entry.
+    QApplication::setWindowIcon(mk::configuratorIcon());
+    // Lists are announced by their labels, not by the value they show.
+    mk::nameCombosAfterLabels();
     quitOnTerminationSignals(app);
 
     mk::ProjectState state;

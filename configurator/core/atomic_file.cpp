@@ -107,10 +107,12 @@ int create_temporary_beside(const fs::path& file, std::string& temp) {
             // Only root can give the file back to its owner (a private file saved with sudo stays
             // its user's, not root's); where that or the file system's owners fail, the contents
             // still go in.
-            if (st.st_uid != ::geteuid())
-                (void)::fchown(fd, st.st_uid, static_cast<gid_t>(-1));
-            if (st.st_gid != ::getegid())
-                (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+            if (st.st_uid != ::geteuid()) {
+                [[maybe_unused]] const int kept = ::fchown(fd, st.st_uid, static_cast<gid_t>(-1));
+            }
+            if (st.st_gid != ::getegid()) {
+                [[maybe_unused]] const int kept = ::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+            }
             (void)::fchmod(fd, st.st_mode & 07777);
         }
         return fd;

@@ -1,5 +1,6 @@
 #include "shell/directories.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <system_error>
 #include <vector>
@@ -46,11 +47,35 @@ ProgramFolders program_folders_for_this_process() {
             exe_dir};
 }
 
-std::vector<fs::path> master_search_dirs(const ProgramFolders& folders) {
-    std::vector<fs::path> dirs{folders.executable_dir / "MASTER"};
+std::vector<fs::path> master_search_dirs(const ProgramFolders& folders, const char* xdg_data_dirs) {
+    std::vector<fs::path> dirs;
+    const auto add = [&dirs](const fs::path& dir) {
+        if (std::find(dirs.begin(), dirs.end(), dir) == dirs.end())
+            dirs.push_back(dir);
+    };
+    if (is_installed_program_folder(folders.executable_dir)) {
+        const std::string list =
+            xdg_data_dirs && *xdg_data_dirs ? xdg_data_dirs : "/usr/local/share:/usr/share";
+        std::size_t start = 0;
+        while (start <= list.size()) {
+            const std::size_t end = std::min(list.find(':', start), list.size());
+            const fs::path base = list.substr(start, end - start);
+            // Relative entries are invalid in the list and ignored, as the XDG rules say.
+            if (base.is_absolute())
+                add(base / kSharedDataFolder / "MASTER");
+            start = end + 1;
+        }
+        add(folders.executable_dir.parent_path() / "share" / kSharedDataFolder / "MASTER");
+    } else {
+        add(folders.executable_dir / "MASTER");
+    }
     if (folders.program_dir != folders.executable_dir)
-        dirs.push_back(folders.program_dir / "MASTER");
+        add(folders.program_dir / "MASTER");
     return dirs;
+}
+
+std::vector<fs::path> master_search_dirs(const ProgramFolders& folders) {
+    return master_search_dirs(folders, std::getenv("XDG_DATA_DIRS"));
 }
 
 fs::path settings_path(const ProjectState& state) {

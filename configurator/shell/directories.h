@@ -26,7 +26,7 @@ struct ProgramFolders {
 
 // The desktop entry of the configurator. An installed configurator has it in
 // ../share/applications beside its own folder, where `cmake --install` and the package put it.
-inline constexpr const char* kDesktopEntryId = "example.veltrisa.MosaicorKv";
+inline constexpr const char* kDesktopEntryId = "example.veltrisa.mosaicor_kv";
 
 // True for the folder of an installed program: it is never written at run time, not even when
 // an administrator could.
@@ -42,8 +42,18 @@ std::filesystem::path choose_program_dir(const std::filesystem::path& executable
 // The same choice for this process, from its own executable and environment.
 ProgramFolders program_folders_for_this_process();
 
-// The MASTER folders searched for a base image, in order: the one beside the program file, then
-// the program directory's when that is another folder. The last is where the user puts them.
+// The folder of the configurator's shared files below a data folder (/usr/share/mosaicor-kv).
+inline constexpr const char* kSharedDataFolder = "mosaicor-kv";
+
+// The MASTER folders searched for a base image, in order. A portable copy looks beside the
+// program file first. An installed program keeps no data beside itself: it looks in the shared
+// data folders an administrator fills, <dir>/mosaicor-kv/MASTER for every folder of
+// `xdg_data_dirs` (a colon-separated list, "/usr/local/share:/usr/share" when empty or null)
+// and then in its own installation's share folder. Last comes the program directory's MASTER
+// when that is another folder (the user's data folder): where the user puts base images.
+std::vector<std::filesystem::path> master_search_dirs(const ProgramFolders& folders,
+                                                      const char* xdg_data_dirs);
+// The same with this process's XDG_DATA_DIRS.
 std::vector<std::filesystem::path> master_search_dirs(const ProgramFolders& folders);
 
 // Start-up of the main window: sets the directories, creates MASTER and PROJECTS of the program

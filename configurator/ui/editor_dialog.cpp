@@ -13,6 +13,7 @@
 
 #include "core/guard.h"
 #include "ui/grid_editing.h"
+#include "ui/screen_fit.h"
 
 namespace mk {
 
@@ -99,6 +100,8 @@ void EditorDialog::setColumnWidthRule(std::function<int(int, int)> rule) {
 
 void EditorDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // The start size suits a desktop screen; a small or scaled one gets a window that fits.
+    fitIntoScreen(this);
     // A window restored from the task bar gets a show event from the system too; reloading
     // then would throw away what the user has typed since the window opened.
     if (!event->spontaneous())

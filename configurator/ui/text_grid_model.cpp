@@ -2,6 +2,8 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QGuiApplication>
+#include <QPalette>
 
 #include "ui/qt_text.h"
 
@@ -9,23 +11,46 @@ namespace mk {
 
 namespace {
 
-// Shading of the two column groups and the read-only row numbers; navy titles for CANopen.
-const QColor kModbusShade(0xFF, 0xF4, 0xD6);
-const QColor kCanopenShade(0xE3, 0xEE, 0xFF);
-const QColor kNumberShade(0xEC, 0xEC, 0xEC);
-const QColor kNotedRowShade(0xF5, 0xB8, 0x8A);
-const QColor kNavy(0x00, 0x00, 0x80);
+// The shading of the two column groups, the read-only row numbers and noted rows is a tint of
+// the palette's base colour, so it stays a light tint on a light theme and a dark one on a dark
+// theme; cells that get a background also get the palette's text colour, so the pair always
+// reads. CANopen titles are navy, or light blue when the header is dark.
+QColor tinted(QColor tint, qreal share) {
+    const QColor base = QGuiApplication::palette().color(QPalette::Active, QPalette::Base);
+    const auto mix = [share](int from, int to) {
+        return qRound(from * (1.0 - share) + to * share);
+    };
+    return QColor(mix(base.red(), tint.red()), mix(base.green(), tint.green()),
+                  mix(base.blue(), tint.blue()));
+}
 
-QVariant shadeBrush(Shade shade) {
+QColor shadeColour(Shade shade) {
     switch (shade) {
     case Shade::Modbus:
-        return QBrush(kModbusShade);
+        return tinted(QColor(0xFF, 0xC4, 0x40), 0.2);
     case Shade::Canopen:
-        return QBrush(kCanopenShade);
+        return tinted(QColor(0x40, 0x80, 0xFF), 0.14);
     case Shade::None:
         break;
     }
     return {};
+}
+
+QColor numberShade() {
+    return tinted(QGuiApplication::palette().color(QPalette::Active, QPalette::Text), 0.08);
+}
+
+QColor notedRowShade() {
+    return tinted(QColor(0xF0, 0x80, 0x30), 0.45);
+}
+
+QBrush textBrush() {
+    return QBrush(QGuiApplication::palette().color(QPalette::Active, QPalette::Text));
+}
+
+QColor canopenTitle() {
+    const QColor header = QGuiApplication::palette().color(QPalette::Active, QPalette::Button);
+    return header.lightnessF() >= 0.5 ? QColor(0x00, 0x00, 0x80) : QColor(0xA8, 0xC8, 0xFF);
 }
 
 } // namespace
@@ -53,7 +78,9 @@ QVariant TextGridModel::data(const QModelIndex& index, int role) const {
             return QString::number(index.row());
         const std::optional<std::string> note = rowNote(row);
         if (role == Qt::BackgroundRole)
-            return QBrush(note ? kNotedRowShade : kNumberShade);
+            return QBrush(note ? notedRowShade() : numberShade());
+        if (role == Qt::ForegroundRole)
+            return textBrush();
         if (note && (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole))
             return qs(*note);
         return {};
@@ -69,7 +96,13 @@ QVariant TextGridModel::data(const QModelIndex& index, int role) const {
             return qs(cell(row, column));
         return {};
     case Qt::BackgroundRole:
-        return shadeBrush(look(column).shade);
+        if (look(column).shade == Shade::None)
+            return {};
+        return QBrush(shadeColour(look(column).shade));
+    case Qt::ForegroundRole:
+        if (look(column).shade == Shade::None)
+            return {};
+        return textBrush();
     default:
         return {};
     }
@@ -104,7 +137,7 @@ QVariant TextGridModel::headerData(int section, Qt::Orientation orientation, int
     if (role == Qt::DisplayRole)
         return qs(c.title);
     if (role == Qt::ForegroundRole && c.shade == Shade::Canopen)
-        return QBrush(kNavy);
+        return QBrush(canopenTitle());
     return {};
 }
 

@@ -1,5 +1,7 @@
 #include "regprobe/windows/TfrmMain.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -12,8 +14,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -64,9 +69,57 @@ void add_row(QGridLayout* grid, int row, const QString& label, QLineEdit* e) {
     grid->addWidget(e, row, 1);
 }
 
+// A push button whose context menu is part of the window's tree for assistive technology: the
+// menu is the button's child, where a screen reader finds it when the Menu key opens it (a
+// context menu is a window of its own, which the tree does not list otherwise).
+class MenuButtonAccessible final : public QAccessibleWidget {
+public:
+    MenuButtonAccessible(QPushButton* button, QMenu* menu)
+        : QAccessibleWidget(button, QAccessible::PushButton), menu_(menu) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t != QAccessible::Name)
+            return QAccessibleWidget::text(t);
+        QString name = button()->accessibleName();
+        return name.isEmpty() ? button()->text().remove(QLatin1Char('&')) : name;
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.hasPopup = true;
+        return s;
+    }
+    int childCount() const override { return 1; }
+    QAccessibleInterface* child(int index) const override {
+        return index == 0 ? QAccessible::queryAccessibleInterface(menu_) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child && child->object() == menu_ ? 0 : -1;
+    }
+    QStringList actionNames() const override { return {pressAction(), showMenuAction()}; }
+    void doAction(const QString& action) override {
+        if (action == pressAction())
+            button()->click();
+        else if (action == showMenuAction())
+            menu_->popup(button()->mapToGlobal(button()->rect().center()));
+    }
+
+private:
+    QPushButton* button() const { return static_cast<QPushButton*>(widget()); }
+    QMenu* menu_;
+};
+
+// A button that holds its context menu as a direct child is shown with it.
+QAccessibleInterface* menuButtonFactory(const QString& key, QObject* object) {
+    auto* button = qobject_cast<QPushButton*>(object);
+    if (key != QLatin1String("QPushButton") || !button)
+        return nullptr;
+    auto* menu = button->findChild<QMenu*>(QString(), Qt::FindDirectChildrenOnly);
+    return menu ? new MenuButtonAccessible(button, menu) : nullptr;
+}
+
 } // namespace
 
-TfrmMain::TfrmMain(Messages& messages, QWidget* parent) : QWidget(parent), messages_(messages) {
+TfrmMain::TfrmMain(Messages& messages, QWidget* parent) : QMainWindow(parent), messages_(messages) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QString::fromLatin1(kCaption));
     client_.UnitID = 7;
@@ -110,7 +163,24 @@ TfrmMain::TfrmMain(Messages& messages, QWidget* parent) : QWidget(parent), messa
     ViewEstendedFunction->setObjectName(QStringLiteral("ViewEstendedFunction"));
     ViewEstendedFunction->setCheckable(true);
     btnRead->addAction(ViewEstendedFunction);
-    btnRead->setContextMenuPolicy(Qt::ActionsContextMenu);
+    // The context menu (right button or the Menu key) belongs to the button, so assistive
+    // technology finds it under the button.
+    static const bool menuButtonsShown = [] {
+        QAccessible::installFactory(menuButtonFactory);
+        return true;
+    }();
+    (void)menuButtonsShown;
+    readMenu_ = new QMenu(btnRead);
+    readMenu_->setObjectName(QStringLiteral("readMenu"));
+    readMenu_->setAccessibleName(QStringLiteral("Read register"));
+    readMenu_->addAction(ViewEstendedFunction);
+    // Giving the button its caption made its accessible interface before it had a menu; the next
+    // look-up makes it anew, with the menu.
+    if (QAccessibleInterface* made = QAccessible::queryAccessibleInterface(btnRead))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+    btnRead->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(btnRead, &QPushButton::customContextMenuRequested, this,
+            [this](const QPoint& at) { readMenu_->popup(btnRead->mapToGlobal(at)); });
     auto* readGrid = new QGridLayout(gbRead);
     add_row(readGrid, 0, regLabel, edReadReg);
     add_row(readGrid, 1, QStringLiteral("Block length"), edBlockLength);
@@ -208,7 +278,14 @@ TfrmMain::TfrmMain(Messages& messages, QWidget* parent) : QWidget(parent), messa
     pnlExtended->hide();
 
     // The extended panel goes beside the tests, not below them: shown, the window stays as tall
-    // as without it and fits a 1280x720 screen. Hidden, it takes no room at all.
+    // as without it and fits a 1280x720 screen. Hidden, it takes no room at all. The page keeps
+    // the size its controls need; on a screen too small for it (the extended panel open at a
+    // scale factor of 2) the window stays on the screen and the page scrolls.
+    page_ = new QWidget;
+    scroller_ = new QScrollArea(this);
+    scroller_->setFrameShape(QFrame::NoFrame);
+    scroller_->setWidget(page_);
+    setCentralWidget(scroller_);
     auto* tests = new QVBoxLayout;
     tests->addLayout(top);
     tests->addLayout(unit);
@@ -216,7 +293,7 @@ TfrmMain::TfrmMain(Messages& messages, QWidget* parent) : QWidget(parent), messa
     tests->addWidget(gbWrite);
     tests->addWidget(gbMulti);
     tests->addStretch(1);
-    auto* layout = new QHBoxLayout(this);
+    auto* layout = new QHBoxLayout(page_);
     layout->addLayout(tests);
     layout->addWidget(pnlExtended);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -229,7 +306,10 @@ TfrmMain::TfrmMain(Messages& messages, QWidget* parent) : QWidget(parent), messa
     connect(btnAddValue, &QPushButton::clicked, this, [this] { btnAddValueClick(); });
     connect(btnDelValue, &QPushButton::clicked, this, [this] { btnDelValueClick(); });
     connect(btnDelAllValue, &QPushButton::clicked, this, [this] { btnDelAllValueClick(); });
-    connect(ViewEstendedFunction, &QAction::toggled, pnlExtended, &QWidget::setVisible);
+    connect(ViewEstendedFunction, &QAction::toggled, this, [this](bool shown) {
+        pnlExtended->setVisible(shown);
+        fitToScreen();
+    });
     connect(cbTimer, &QCheckBox::toggled, this, [this] { cbTimerClick(); });
     connect(edTimeMs, &QLineEdit::textChanged, this, [this] { edTimeMsChange(); });
     connect(btnClearCount, &QPushButton::clicked, this, [this] { btnClearCountClick(); });
@@ -334,8 +414,26 @@ template <typename Action> void TfrmMain::guarded(Action action) {
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
+    QMainWindow::showEvent(event);
+    fitToScreen();
     FormShow();
+}
+
+void TfrmMain::fitInto(const QRect& available) {
+    page_->layout()->activate();
+    // Room for the window manager's frame: borders and a title bar.
+    const QSize room = available.size() - QSize(8, 36);
+    resize(page_->size().boundedTo(room));
+    if (!available.contains(QRect(pos(), size())))
+        move(std::clamp(x(), available.left(),
+                        std::max(available.left(), available.right() - 8 - width())),
+             std::clamp(y(), available.top(),
+                        std::max(available.top(), available.bottom() - 36 - height())));
+}
+
+void TfrmMain::fitToScreen() {
+    if (const QScreen* s = screen())
+        fitInto(s->availableGeometry());
 }
 
 void TfrmMain::FormShow() {

@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QMainWindow>
 #include <QTimer>
-#include <QWidget>
 
 #include <optional>
 
@@ -19,6 +19,8 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
+class QScrollArea;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -28,8 +30,9 @@ class TfrmAbout;
 
 // The test master window: reads, writes and polls holding registers of one slave through its
 // own Modbus TCP client (unit identifier 7, port 502). Every request runs on this thread and
-// blocks the window until it ends.
-class TfrmMain : public QWidget {
+// blocks the window until it ends. A main window, so assistive technology shows it as the
+// program's frame.
+class TfrmMain : public QMainWindow {
     Q_OBJECT
 public:
     explicit TfrmMain(Messages& messages, QWidget* parent = nullptr);
@@ -40,6 +43,10 @@ public:
     long long responseCount() const { return responses_; }
     const QTimer& timer() const { return Timer1; }
     const ResponseTimes& responseTimes() const { return times_; }
+
+    // Sizes the window to its page, within `available` (a screen's available geometry) less a
+    // window frame; the page scrolls when it does not fit.
+    void fitInto(const QRect& available);
 
     void FormShow();
     void btnAboutClick();
@@ -64,6 +71,7 @@ protected:
 
 private:
     template <typename Action> void guarded(Action action);
+    void fitToScreen();
     void updateTimer();
     // The extended panel's value format, connection, log and traffic controls.
     void addExtendedControls(QHBoxLayout* row, QVBoxLayout* panel);
@@ -103,6 +111,9 @@ private:
     QLineEdit* edBlockLength;
     QPushButton* btnRead;
     QAction* ViewEstendedFunction;
+    QMenu* readMenu_;
+    QWidget* page_;
+    QScrollArea* scroller_;
     QLineEdit* edWriteReg;
     QLineEdit* edNewValue;
     QPushButton* btnWrite;

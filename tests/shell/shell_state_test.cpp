@@ -402,7 +402,7 @@ TEST(ProgramDir, AnInstalledProgramFolderIsNeverWrittenEvenWhenItCouldBe) {
     EXPECT_EQ(mk::choose_program_dir(bin, data.c_str(), nullptr), bin);
     // With its menu entry installed beside it, as /usr/bin is for root: writable, yet left alone.
     write_file(dir.path() / "usr" / "share" / "applications" /
-                   "example.veltrisa.MosaicorKv.desktop",
+                   "example.veltrisa.mosaicor_kv.desktop",
                "[Desktop Entry]\n");
     EXPECT_TRUE(mk::is_installed_program_folder(bin));
     EXPECT_EQ(mk::choose_program_dir(bin, data.c_str(), nullptr), data / "Mosaicor_Kv");
@@ -428,6 +428,28 @@ TEST(StartUp, AnInstalledProgramFindsMasterBesideItselfFirstAndWritesOnlyItsData
     mk::start_up(again, mk::ProgramFolders(data, bin));
     EXPECT_TRUE(fs::is_empty(bin));
     EXPECT_EQ(again.master_dirs.front(), bin / "MASTER");
+}
+
+// An installation keeps no data beside its programs: base images are looked for in the shared
+// data folders (the administrator's), then in the user's.
+TEST(StartUp, AnInstalledProgramLooksInTheSharedDataFoldersThenTheUsers) {
+    TempDir dir;
+    const fs::path usr = dir.path() / "usr", data = dir.path() / "data";
+    fs::create_directories(usr / "bin");
+    fs::create_directories(usr / "share" / "applications");
+    write_file(usr / "share" / "applications" / "example.veltrisa.mosaicor_kv.desktop",
+               "[Desktop Entry]\n");
+    const mk::ProgramFolders installed(data, usr / "bin");
+    const fs::path own = usr / "share" / "mosaicor-kv" / "MASTER";
+    EXPECT_EQ(mk::master_search_dirs(installed, "/opt/share:relative:/srv/data/"),
+              (std::vector<fs::path>{"/opt/share/mosaicor-kv/MASTER",
+                                     "/srv/data/mosaicor-kv/MASTER", own, data / "MASTER"}));
+    EXPECT_EQ(mk::master_search_dirs(installed, ""),
+              (std::vector<fs::path>{"/usr/local/share/mosaicor-kv/MASTER",
+                                     "/usr/share/mosaicor-kv/MASTER", own, data / "MASTER"}));
+    // A portable copy looks beside itself first, whatever the data folders.
+    EXPECT_EQ(mk::master_search_dirs(mk::ProgramFolders(data, dir.path()), "/opt/share"),
+              (std::vector<fs::path>{dir.path() / "MASTER", data / "MASTER"}));
 }
 
 } // namespace

@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QBrush>
 #include <QLineEdit>
+#include <QPalette>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QStyleOptionViewItem>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "ui/integer_cell_delegate.h"
@@ -100,6 +106,87 @@ TEST(TextGridModel, NotedRowsAreMarkedInTheNumberColumn) {
     EXPECT_EQ(plain.data(plain.index(3, 0), Qt::BackgroundRole),
               plain.data(plain.index(0, 0), Qt::BackgroundRole));
 }
+
+// WCAG contrast ratio of two colours (1 to 21); 4.5 is the least for body text.
+double contrast(const QColor& a, const QColor& b) {
+    const auto channel = [](double c) {
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const auto luminance = [&](const QColor& c) {
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QPalette darkPalette() {
+    QPalette p;
+    p.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+    p.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
+    p.setColor(QPalette::Base, QColor(0x23, 0x23, 0x23));
+    p.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
+    p.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    p.setColor(QPalette::ButtonText, QColor(0xEE, 0xEE, 0xEE));
+    return p;
+}
+
+struct PaletteCase {
+    const char* name;
+    QPalette (*palette)();
+};
+
+class GridShading : public ::testing::TestWithParam<PaletteCase> {
+protected:
+    void SetUp() override {
+        saved_ = QApplication::palette();
+        QApplication::setPalette(GetParam().palette());
+    }
+    void TearDown() override { QApplication::setPalette(saved_); }
+    QPalette saved_;
+};
+
+// Every shaded cell and the CANopen titles read under light and dark palettes: the model gives
+// a text colour wherever it gives a background, and the pair has at least the contrast of body
+// text.
+TEST_P(GridShading, ShadedCellsAndTitlesKeepTheirContrast) {
+    mk::GridModel<NotedTable> model(kPdoColumns);
+    model.setTable(NotedTable(3));
+    const QPalette palette = QApplication::palette();
+    for (const auto& [row, column] : {std::pair{0, 0}, {2, 0}, {0, 1}, {0, 2}}) {
+        SCOPED_TRACE(testing::Message() << "row " << row << " column " << column);
+        const QModelIndex index = model.index(row, column);
+        const QVariant back = model.data(index, Qt::BackgroundRole);
+        const QVariant fore = model.data(index, Qt::ForegroundRole);
+        ASSERT_TRUE(back.isValid());
+        ASSERT_TRUE(fore.isValid());
+        EXPECT_GE(contrast(back.value<QBrush>().color(), fore.value<QBrush>().color()), 4.5);
+        // Column shades stay close to the base colour, so the grid keeps the theme's look; a
+        // noted row (row 2) stands apart.
+        if (row != 2) {
+            EXPECT_LT(contrast(back.value<QBrush>().color(), palette.color(QPalette::Base)), 1.8);
+        }
+    }
+    // The label column keeps the view's own colours.
+    EXPECT_FALSE(model.data(model.index(0, 3), Qt::ForegroundRole).isValid());
+    const QColor title =
+        model.headerData(2, Qt::Horizontal, Qt::ForegroundRole).value<QBrush>().color();
+    EXPECT_GE(contrast(title, palette.color(QPalette::Button)), 4.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Palettes, GridShading,
+    ::testing::Values(PaletteCase{"Light", [] { return QPalette(Qt::white); }},
+                      PaletteCase{"Dark", darkPalette},
+                      // Qt's palette derived from a dark button colour (black base).
+                      PaletteCase{"DerivedDark", [] { return QPalette(QColor(0x2B, 0x2B, 0x2B)); }},
+                      PaletteCase{"Fusion",
+                                  [] {
+                                      const std::unique_ptr<QStyle> fusion(
+                                          QStyleFactory::create(QStringLiteral("Fusion")));
+                                      return fusion->standardPalette();
+                                  }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(GridTable, ExtentEndsAtTheFirstEmptyKeyAndChecksFollowTheColumnList) {
     PdoTable table(4);

@@ -24,6 +24,7 @@
 #include "shell/windows/project_folder_dialog.h"
 #include "ui/link_label.h"
 #include "ui/qt_text.h"
+#include "ui/screen_fit.h"
 
 namespace mk {
 
@@ -39,8 +40,8 @@ QPushButton* makeButton(const char* caption, QWidget* parent) {
 
 TFMosaicoreFirmWare::TFMosaicoreFirmWare(ProjectState& state, const ProgramFolders& folders,
                                          MessageSink& sink, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowMinimizeButtonHint),
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowMinimizeButtonHint),
       state_(state), sink_(sink) {
     // FormCreate: directories, settings file, last project.
     buildLayout();
@@ -160,7 +161,9 @@ void TFMosaicoreFirmWare::buildLayout() {
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
-    auto* outer = new QVBoxLayout(this);
+    auto* page = new QWidget(this);
+    setCentralWidget(page);
+    auto* outer = new QVBoxLayout(page);
     outer->addLayout(top);
     outer->addLayout(grid);
     outer->addStretch(1);
@@ -194,7 +197,8 @@ void TFMosaicoreFirmWare::setCaption(const std::string& caption) {
 }
 
 void TFMosaicoreFirmWare::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
+    QMainWindow::showEvent(event);
+    fitIntoScreen(this);
     if (!shownOnce_) {
         shownOnce_ = true;
         FormShow();
@@ -256,6 +260,12 @@ void TFMosaicoreFirmWare::btn_str_lng1aClick(EditorButton which) {
 void TFMosaicoreFirmWare::CreateBinaClick() {
     if (!updateDeviceRun_)
         return;
+    // Without a project the PROJECTS folder stands in for one, which the editors may open, but
+    // it is no project to build: its bank files would land in PROJECTS/bin.
+    if (!state_.has_project_dir() || state_.project_name.empty()) {
+        sink_.show(kMsgProjectNotValid, MessageKind::Information);
+        return;
+    }
     run_guarded(sink_, updateDeviceRun_);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include <QMainWindow>
 #include <functional>
 #include <map>
 #include <optional>
@@ -32,7 +32,8 @@ enum class EditorButton {
 
 // The configurator's main window: seven steps from creating a project to updating the device.
 // It holds no table logic; it keeps the project state current and dispatches to the windows.
-class TFMosaicoreFirmWare : public QWidget {
+// A main window, so assistive technology shows it as the program's frame.
+class TFMosaicoreFirmWare : public QMainWindow {
     Q_OBJECT
 public:
     // Runs the start-up steps (FormCreate) against the given program folders.

@@ -14,9 +14,11 @@
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <vector>
 
 #include "core/guard.h"
 #include "tables/sdopdo_schema.h"
+#include "tables/windows/byte_choices.h"
 #include "transfer/sdopdo_transfer.h"
 #include "ui/qt_text.h"
 
@@ -121,11 +123,16 @@ TFInfopdoMB::TFInfopdoMB(const ProjectState& state, MessageSink& sink, QWidget* 
     side->addStretch(1);
     columns->addLayout(side, 3);
     pages()->addTab(page, QStringLiteral("CanA-ModBus"));
-    // The keyboard goes through the page as it reads: the two lists, the field, the groups, the
-    // buttons.
-    QWidget* order[] = {entries_, pdos_, index_, high_->button(0), low_->button(0), remove, add,
-                        modify,   copy,  paste,  okButton(),       cancelButton()};
-    for (std::size_t i = 1; i < std::size(order); ++i)
+    // The keyboard goes through the page as it reads: the two lists, the field, the groups
+    // (each entered at its chosen byte), the buttons.
+    std::vector<QWidget*> order = {entries_, pdos_, index_};
+    for (QButtonGroup* group : {high_, low_}) {
+        tabToChosenByte(group);
+        for (QAbstractButton* choice : group->buttons())
+            order.push_back(choice);
+    }
+    order.insert(order.end(), {remove, add, modify, copy, paste, okButton(), cancelButton()});
+    for (std::size_t i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 
     // A click selects, also on the line already selected (to show an entry again after editing

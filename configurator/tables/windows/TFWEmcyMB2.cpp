@@ -1,6 +1,7 @@
 #include "tables/windows/TFWEmcyMB2.h"
 
 #include <QButtonGroup>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
@@ -15,6 +16,7 @@
 
 #include "core/guard.h"
 #include "tables/emcy_word_schema.h"
+#include "tables/windows/byte_choices.h"
 #include "tables/windows/emcy_list_models.h"
 #include "tables/windows/list_view.h"
 #include "ui/qt_text.h"
@@ -79,10 +81,9 @@ TFWEmcyMB2::TFWEmcyMB2(const ProjectState& state, MessageSink& sink, QWidget* pa
     numberLabel->setBuddy(register_);
     right->addWidget(numberLabel);
     right->addWidget(register_);
-    auto* groups = new QHBoxLayout;
-    groups->addWidget(hi);
-    groups->addWidget(lo);
-    right->addLayout(groups);
+    // One group above the other, each choice in two columns: the window fits a small screen.
+    right->addWidget(hi);
+    right->addWidget(lo);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(newMapping);
     buttons->addWidget(modifyMapping);
@@ -99,11 +100,14 @@ TFWEmcyMB2::TFWEmcyMB2(const ProjectState& state, MessageSink& sink, QWidget* pa
     pages()->setTabBarAutoHide(true);
     pages()->setDocumentMode(true);
     pages()->addTab(page, windowTitle());
-    // Tab follows the reading order; within a byte group the arrow keys move the choice.
+    // Tab follows the reading order and enters each byte group at its chosen byte; within a
+    // group the arrow keys move the choice.
     std::vector<QWidget*> chain = {emcyList_, registerList_, register_};
-    for (const QButtonGroup* group : {hiByte_, loByte_})
+    for (QButtonGroup* group : {hiByte_, loByte_}) {
+        tabToChosenByte(group);
         for (QAbstractButton* choice : group->buttons())
             chain.push_back(choice);
+    }
     chain.insert(chain.end(),
                  {newMapping, modifyMapping, deleteMapping, okButton(), cancelButton()});
     for (std::size_t i = 1; i < chain.size(); ++i)
@@ -116,12 +120,12 @@ QGroupBox* TFWEmcyMB2::byteGroup(const QString& title, const QString& name,
     auto* box = new QGroupBox(title);
     box->setObjectName(name + QStringLiteral("Group"));
     choices = new QButtonGroup(box);
-    auto* column = new QVBoxLayout(box);
+    auto* grid = new QGridLayout(box);
     for (int n = kNoByte; n <= kLastByte; ++n) {
         auto* radio = new QRadioButton(QString::fromLatin1(kByteChoices[static_cast<size_t>(n)]));
         radio->setObjectName(name + QString::number(n));
         choices->addButton(radio, n);
-        column->addWidget(radio);
+        grid->addWidget(radio, n / 2, n % 2);
     }
     return box;
 }

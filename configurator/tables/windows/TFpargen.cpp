@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -25,10 +26,22 @@
 #include "tables/pargen_check.h"
 #include "tables/pargen_schema.h"
 #include "ui/qt_text.h"
+#include "ui/screen_fit.h"
 
 namespace mk {
 
 namespace {
+
+// Asks for the whole page, so the window opens at the size its fields need; on a screen too
+// small for that the window is cut down to the screen and the page scrolls.
+class PageScroller final : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override {
+        const int frame = 2 * frameWidth();
+        return widget() ? widget()->sizeHint() + QSize(frame, frame) : QScrollArea::sizeHint();
+    }
+};
 
 QLineEdit* plainField(QWidget* parent, const QString& label) {
     auto* e = new QLineEdit(parent);
@@ -47,6 +60,9 @@ QComboBox* listField(QWidget* parent, const QString& label, bool editable, const
     for (const char* item : items)
         c->addItem(QString::fromUtf8(item));
     c->setAccessibleName(label);
+    // The edit field inside an editable list is the same field for the user.
+    if (editable)
+        c->lineEdit()->setAccessibleName(label);
     return c;
 }
 
@@ -258,7 +274,7 @@ void TFpargen::buildLayout() {
             return;
         }
         snmp_->setVisible(on);
-        adjustSize();
+        fitToContents();
     });
 
     auto* right = new QVBoxLayout;
@@ -278,11 +294,22 @@ void TFpargen::buildLayout() {
     buttons->addWidget(ok_);
     buttons->addWidget(cancel);
 
+    // The groups scroll when the screen is too small for them (the SNMP group open at a scale
+    // factor of 2); the buttons stay in sight below them.
+    auto* page = new QWidget;
+    auto* pageLayout = new QVBoxLayout(page);
+    pageLayout->setContentsMargins(0, 0, 0, 0);
+    pageLayout->addLayout(top);
+    pageLayout->addWidget(snmp_);
+    scroller_ = new PageScroller(this);
+    scroller_->setFrameShape(QFrame::NoFrame);
+    scroller_->setFocusPolicy(Qt::NoFocus);
+    scroller_->setWidgetResizable(true);
+    scroller_->setWidget(page);
+
     auto* outer = new QVBoxLayout(this);
-    outer->addLayout(top);
-    outer->addWidget(snmp_);
+    outer->addWidget(scroller_);
     outer->addLayout(buttons);
-    outer->setSizeConstraint(QLayout::SetFixedSize);
 
     busB_->setVisible(false);
     serial_->setVisible(false);
@@ -396,8 +423,24 @@ bool TFpargen::showFirstRangeError(bool snmpOnly) {
     return true;
 }
 
+void TFpargen::fitToContents() {
+    // The size the groups shown need, within the screen. The scroller does not learn by itself
+    // that its page changed.
+    scroller_->updateGeometry();
+    layout()->activate();
+    const QSize wanted = sizeHint();
+    resize(wanted);
+    fitIntoScreen(this);
+    // Cut down in height, the page scrolls: room for the scroll bar beside it.
+    if (height() < wanted.height()) {
+        resize(wanted.width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent), height());
+        fitIntoScreen(this);
+    }
+}
+
 void TFpargen::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    fitToContents();
     // A window restored from the task bar gets a show event from the system too; reloading
     // then would throw away what the user has typed since the window opened.
     if (!event->spontaneous())

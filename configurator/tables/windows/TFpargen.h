@@ -15,6 +15,7 @@ class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QSpinBox;
 
 namespace mk {
@@ -76,6 +77,8 @@ protected:
 
 private:
     void buildLayout();
+    // Sizes the window to the groups shown, cut down to the screen (the groups then scroll).
+    void fitToContents();
     QGroupBox* buildBusA();
     QGroupBox* buildBusB();
     QGroupBox* buildNetConfig();
@@ -119,6 +122,7 @@ private:
     QGroupBox* busB_ = nullptr;
     QGroupBox* serial_ = nullptr;
     QGroupBox* snmp_ = nullptr;
+    QScrollArea* scroller_ = nullptr;
     QPushButton* snmpButton_ = nullptr;
     QPushButton* ok_ = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QTimer>
 #include <QTreeView>
 
 namespace mk {
@@ -13,7 +14,16 @@ namespace {
 class PickFilter final : public QObject {
 public:
     PickFilter(QTreeView* view, std::function<void()> pick)
-        : QObject(view), view_(view), pick_(std::move(pick)) {}
+        : QObject(view), view_(view), pick_(std::move(pick)) {
+        // The arrow keys move the selection and the fields follow it, as a click would: a
+        // selection made while the list handles a key picks. A mouse press selects before its
+        // release, which picks; a selection the window makes itself picks nothing.
+        connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                [this](const QItemSelection& selected) {
+                    if (keying_ && !selected.isEmpty())
+                        pick_();
+                });
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -21,14 +31,20 @@ protected:
         if (watched == view_->viewport() && event->type() == QEvent::MouseButtonRelease)
             pick_();
         if (watched == view_ && event->type() == QEvent::KeyPress) {
+            // The list handles the key as soon as this filter returns; the flag lasts until the
+            // event loop runs again.
+            keying_ = true;
+            QTimer::singleShot(0, this, [this] { keying_ = false; });
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
                 // The row under the keyboard cursor is the one picked, selected or not yet.
+                // Selecting it picks it; a row already selected is picked again.
                 const QModelIndex current = view_->currentIndex();
-                if (current.isValid())
+                if (current.isValid() && !view_->selectionModel()->isSelected(current))
                     view_->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect |
                                                                  QItemSelectionModel::Rows);
-                pick_();
+                else
+                    pick_();
                 return true;
             }
         }
@@ -38,6 +54,7 @@ protected:
 private:
     QTreeView* view_;
     std::function<void()> pick_;
+    bool keying_ = false;
 };
 
 } // namespace

@@ -19,10 +19,10 @@ QTreeView* makeListView(const QString& objectName, const QString& accessibleName
 // The position of the selected row, or nothing when no row is selected.
 std::optional<std::size_t> selectedRow(const QTreeView* view);
 
-// Runs `pick` when a mouse button (any button) is released over the list's rows. Enter, Return
-// and Space in the list select the row under the keyboard cursor and pick it, so the list serves
-// without a mouse; moving the selection with the arrow keys does not pick, so values typed in the
-// fields stay until the user picks.
+// Runs `pick` when a mouse button (any button) is released over the list's rows, and when the
+// user moves the selection with the keyboard, so the fields follow the current row. Enter,
+// Return and Space in the list select the row under the keyboard cursor and pick it. Tabbing
+// into the list only puts the keyboard cursor on a row and picks nothing.
 void onPick(QTreeView* view, std::function<void()> pick);
 
 } // namespace mk

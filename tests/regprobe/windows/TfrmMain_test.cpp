@@ -1,20 +1,26 @@
 // The test master window driven by its handlers against a scripted slave on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTest>
 
 #include "fake_slave.h"
 #include "regprobe/window_texts.h"
+#include "regprobe/windows/TfrmAbout.h"
 #include "regprobe/windows/TfrmMain.h"
 #include "regprobe/windows/qt_messages.h"
 #include "test_dir.h"
@@ -502,6 +508,46 @@ TEST_F(TfrmMainTest, ResponseTimesAndConnectionFields) {
     EXPECT_EQ(window.client().Port, slave.port());
 }
 
+// The window is the program's frame, fits a 640×512 screen (1280×1024 at scale 2) with its
+// extended panel open, and the Read button's menu, opened with the Menu key, is in the tree.
+TEST_F(TfrmMainTest, FrameSizeAndTheReadMenuForAssistiveTechnology) {
+    QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(&window);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->role(), QAccessible::Window);
+    window.ViewEstendedFunctionClick();
+    const QRect small(0, 0, 640, 512);
+    window.move(100, 100);
+    window.fitInto(small);
+    EXPECT_TRUE(small.contains(QRect(window.pos(), window.size() + QSize(8, 36))))
+        << window.width() << "x" << window.height();
+    EXPECT_LE(window.minimumSizeHint().height(), 512 - 36);
+    // On a large screen the whole page shows, nothing scrolls.
+    window.fitInto(QRect(0, 0, 1920, 1200));
+    const QWidget* page = w<QWidget>("pnlExtended")->parentWidget();
+    EXPECT_EQ(window.size(), page->size());
+
+    auto* read = w<QPushButton>("btnRead");
+    window.show();
+    read->setFocus();
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, read->rect().center(),
+                              read->mapToGlobal(read->rect().center()));
+    QApplication::sendEvent(read, &menuKey);
+    auto* menu = read->findChild<QMenu*>();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->isVisible());
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(read);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(QAccessible::Name), "Read register");
+    ASSERT_EQ(button->childCount(), 1);
+    QAccessibleInterface* popup = button->child(0);
+    EXPECT_EQ(popup->role(), QAccessible::PopupMenu);
+    EXPECT_EQ(popup->text(QAccessible::Name), "Read register");
+    ASSERT_EQ(popup->childCount(), 1);
+    EXPECT_EQ(popup->child(0)->text(QAccessible::Name), "View estended function");
+    menu->hide();
+    window.hide();
+}
+
 TEST(RegprobePlainBox, LongReadResultStaysOnTheScreen) {
     // A read of 200 registers is 201 lines: the box must keep its OK button on the screen.
     const std::vector<std::uint16_t> values(200, 0x1234);
@@ -523,6 +569,34 @@ TEST(RegprobePlainBox, LongReadResultStaysOnTheScreen) {
     ASSERT_NE(message, nullptr);
     EXPECT_EQ(message->text(), shortBody);
     EXPECT_EQ(message->icon(), QMessageBox::NoIcon);
+}
+
+// Each link of the About box is one stop for Tab and for Shift+Tab: web site, e-mail, OK.
+TEST(AboutBox, EachLinkIsOneTabStopBothWays) {
+    TfrmAbout about;
+    about.show();
+    about.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+    QWidget* web = nullptr;
+    QWidget* mail = nullptr;
+    for (QLabel* l : about.findChildren<QLabel*>()) {
+        if (l->accessibleName() == "Web site")
+            web = l;
+        if (l->accessibleName() == "E-mail")
+            mail = l;
+    }
+    auto* ok = about.findChild<QPushButton*>();
+    ASSERT_TRUE(web && mail && ok);
+    const std::pair<Qt::Key, std::vector<QWidget*>> walks[] = {{Qt::Key_Tab, {web, mail, ok}},
+                                                               {Qt::Key_Backtab, {ok, mail, web}}};
+    for (const auto& [key, stops] : walks) {
+        SCOPED_TRACE(key == Qt::Key_Tab ? "Tab" : "Shift+Tab");
+        stops.front()->setFocus(key == Qt::Key_Tab ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        for (std::size_t i = 1; i < stops.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            EXPECT_EQ(QApplication::focusWidget(), stops[i]) << "stop " << i;
+        }
+    }
 }
 
 } // namespace

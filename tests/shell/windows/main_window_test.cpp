@@ -1,16 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 #include <fstream>
 #include <sstream>
 
 #include "core/user_error.h"
+#include "emcy_window_support.h"
 #include "shell/windows/TFAbout.h"
 #include "shell/windows/TFMosaicoreFirmWare.h"
 #include "shell/windows/TFsaveproj.h"
+#include "shell/windows/program_icon.h"
 #include "shell/windows/project_folder_dialog.h"
 #include "test_dir.h"
 #include "test_files.h"
@@ -71,6 +76,20 @@ TEST_F(MainWindow, EditorButtonsNeedAProjectDirectory) {
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(sink.texts(), (std::vector<std::string>{"Project not valid", "Project not valid"}));
     EXPECT_EQ(w.windowTitle(), "Veltrisa Mosaicor RQ41902 Translate CAN TO MODBUS :");
+}
+
+TEST_F(MainWindow, UpDateDeviceNeedsAProject) {
+    TFMosaicoreFirmWare w(state, dir.path(), sink);
+    int runs = 0;
+    w.setUpdateDevice([&] { ++runs; });
+    // The first start has no project: nothing is built into the PROJECTS folder.
+    w.updateDeviceButton()->click();
+    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Project not valid"});
+    fs::create_directories(projects() / "p1");
+    w.afterOpenProject(projects() / "p1");
+    w.updateDeviceButton()->click();
+    EXPECT_EQ(runs, 1);
 }
 
 TEST_F(MainWindow, AnEditorErrorIsShownAndTheProgramGoesOn) {
@@ -233,30 +252,28 @@ TEST_F(MainWindow, DoubleClickOpensAFolderWithSubfoldersAndChoosesALeaf) {
     EXPECT_EQ(chooser.chosenFolder(), projects() / "b");
 }
 
+// The Tab key itself, one round from "New project": the steps top down, the web address once.
 TEST_F(MainWindow, TabKeyFollowsTheStepsTopDown) {
     TFMosaicoreFirmWare w(state, dir.path(), sink);
+    for (const EditorButton b :
+         {EditorButton::Communication, EditorButton::Ping, EditorButton::Sdo,
+          EditorButton::TranslateEmcy, EditorButton::EmcyWord, EditorButton::TranslatePdo,
+          EditorButton::StorePdo, EditorButton::TransmitPdo})
+        w.setDispatch(b, [] {});
+    w.setUpdateDevice([] {});
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     QWidget* start = nullptr;
     for (QPushButton* b : w.findChildren<QPushButton*>())
         if (b->text() == "New project")
             start = b;
     ASSERT_NE(start, nullptr);
-    // The controls in the order the Tab key reaches them, one round from "New project".
-    QStringList reached;
-    QWidget* at = start;
-    do {
-        if (auto* b = qobject_cast<QPushButton*>(at))
-            reached << b->text();
-        else if (at == w.deviceAddressField())
-            reached << "address";
-        else if (at == w.webLabel())
-            reached << "web";
-        at = at->nextInFocusChain();
-    } while (at != start && reached.size() < 40);
     const QStringList expected{"New project",
                                "Open project",
                                "Set Communication",
                                "Ping Device",
-                               "address",
+                               "Device address",
                                "Set SDO Access",
                                "Set Translate EMCY",
                                "Define EMCY Word",
@@ -264,10 +281,29 @@ TEST_F(MainWindow, TabKeyFollowsTheStepsTopDown) {
                                "Define store PDO",
                                "Set Transmit PDO",
                                "Up date Device",
-                               "web",
+                               "Web page",
                                "About",
                                "X"};
-    EXPECT_EQ(reached.join(" | ").toStdString(), expected.join(" | ").toStdString());
+    EXPECT_EQ(mk::test::tabWalk(start).join(" | ").toStdString(),
+              expected.join(" | ").toStdString());
+    // Backwards the web address is one stop too: from "About" to it, then to "Up date Device".
+    QWidget* about = nullptr;
+    for (QPushButton* b : w.findChildren<QPushButton*>())
+        if (b->text() == "About")
+            about = b;
+    ASSERT_NE(about, nullptr);
+    about->setFocus();
+    QTest::keyClick(about, Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), w.webLabel());
+    QTest::keyClick(w.webLabel(), Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), w.updateDeviceButton());
+    // The program's frame for assistive technology, with the program's icon at hand.
+    QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(&w);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->role(), QAccessible::Window);
+    const QIcon icon = mk::configuratorIcon();
+    EXPECT_FALSE(icon.isNull());
+    EXPECT_EQ(icon.pixmap(48).width(), 48);
 }
 
 TEST_F(MainWindow, AboutBoxTexts) {

@@ -11,10 +11,12 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "core/edit_session.h"
 #include "core/message_sink.h"
 #include "core/project_state.h"
+#include "emcy_window_support.h"
 #include "tables/windows/TFInfopdoMB.h"
 #include "test_dir.h"
 #include "test_files.h"
@@ -251,6 +253,31 @@ TEST_F(InfopdoWindow, KeyboardReachesTheFieldFromTheListsAndTabbingSelectsNothin
     EXPECT_EQ(index->text(), "11");
     QTest::keyClick(entries, Qt::Key_Up);
     EXPECT_EQ(index->text(), "10");
+}
+
+// Tab enters each byte group at its chosen byte and then follows the page as it reads, whatever
+// bytes are chosen, also when selecting an entry chose them (they once sent Tab from the field
+// to "Delete").
+TEST_F(InfopdoWindow, TabEntersEachGroupAtItsChoiceInReadingOrder) {
+    open();
+    for (const auto& [line, high, low] :
+         {std::tuple{-1, "none", "none"}, {0, "B2", "B1"}, {2, "none", "B3"}}) {
+        SCOPED_TRACE(std::string(high) + "/" + low);
+        if (line >= 0) {
+            clickLine(child<QListWidget>("pdoList"), 0);
+            clickLine(child<QListWidget>("entriesList"), line);
+        }
+        const QString group = QStringLiteral("Selected PDO Byte: ");
+        const QStringList expected = {"MODBUS",       "Correlated Index PDO MODBUS",
+                                      "Index MODBUS", group + high,
+                                      group + low,    "Delete",
+                                      "New",          "Modify",
+                                      "Copy",         "Paste",
+                                      "OK",           "Cancel",
+                                      "Export",       "Import"};
+        EXPECT_EQ(mk::test::tabWalk(child<QListWidget>("entriesList")).join(" | ").toStdString(),
+                  expected.join(" | ").toStdString());
+    }
 }
 
 } // namespace

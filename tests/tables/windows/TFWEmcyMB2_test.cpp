@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTreeView>
+#include <tuple>
 
 #include "core/edit_session.h"
 #include "core/message_sink.h"
@@ -229,8 +230,14 @@ TEST_F(WordWindow, ModifyAndDeleteActOnTheSelectedMapping) {
     EXPECT_EQ(registers(), std::vector<int>{201});
 
     // Arrow keys in the EMCY list keep the register list in step with the selected row.
+    emcyList->setFocus();
     QTest::keyClick(emcyList, Qt::Key_Up);
     EXPECT_EQ(registers(), (std::vector<int>{100, 101}));
+    // The field and the byte groups follow the register the arrow keys move to.
+    clickRow(registerList, 0);
+    registerList->setFocus();
+    QTest::keyClick(registerList, Qt::Key_Down);
+    EXPECT_EQ(number->text(), "101");
     clickRow(registerList, 1);
     press("deleteButton");
     EXPECT_EQ(registers(), std::vector<int>{100});
@@ -270,22 +277,34 @@ TEST_F(WordWindow, WordFileReadInPartIsReportedAndOkLeavesItAlone) {
 
 namespace {
 
+// Tab enters each byte group at its chosen byte and follows the page in reading order, whatever
+// bytes are chosen, also when picking a register chose them.
 TEST_F(WordWindow, TabWalksEveryControlOnceAndComesBack) {
-    open(emcyRows(1), "<EMCY_Word/>");
+    open(emcyRows(1),
+         "<EMCY_Word><EMCY_ROW>" + dati(100, 0x43) + dati(101, 5) + "</EMCY_ROW></EMCY_Word>");
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    const QStringList expected = {"List of EMCY",
-                                  "List of Modbus Register",
-                                  "Number of Modbus Register",
-                                  "Hi Byte of Modbus Register: None",
-                                  "Lo Byte of Modbus Register: None",
-                                  "New",
-                                  "Modify",
-                                  "Delete",
-                                  "OK",
-                                  "Cancel"};
-    EXPECT_EQ(mk::test::tabWalk(emcyList).join(" | ").toStdString(),
-              expected.join(" | ").toStdString());
+    for (const auto& [mapping, hiText, loText] : {std::tuple{-1, "None", "None"},
+                                                  {0, "Fourth Byte", "Third Byte"},
+                                                  {1, "None", "Fifth Byte"}}) {
+        SCOPED_TRACE(std::string(hiText) + "/" + loText);
+        if (mapping >= 0) {
+            clickRow(emcyList, 0);
+            clickRow(registerList, mapping);
+        }
+        const QStringList expected = {"List of EMCY",
+                                      "List of Modbus Register",
+                                      "Number of Modbus Register",
+                                      QStringLiteral("Hi Byte of Modbus Register: ") + hiText,
+                                      QStringLiteral("Lo Byte of Modbus Register: ") + loText,
+                                      "New",
+                                      "Modify",
+                                      "Delete",
+                                      "OK",
+                                      "Cancel"};
+        EXPECT_EQ(mk::test::tabWalk(emcyList).join(" | ").toStdString(),
+                  expected.join(" | ").toStdString());
+    }
 }
 
 } // namespace

@@ -156,12 +156,17 @@ TEST_F(EmcyWindow, PickingFillsTheFieldsWithTheTextsAsRead) {
     EXPECT_EQ(takeMessages(),
               std::vector<std::string>{"Error!!! These values are already present."});
 
-    // Arrow keys move the selection without touching typed values; Enter picks.
+    // The fields follow the row the arrow keys move to; Return picks the current row again.
     enter("9", "9", "9");
+    list->setFocus();
     QTest::keyClick(list, Qt::Key_Down);
-    EXPECT_EQ(fields(), "9|9|9");
-    QTest::keyClick(list, Qt::Key_Return);
     EXPECT_EQ(fields(), "7|0x0A00|0x01");
+    QTest::keyClick(list, Qt::Key_Up);
+    EXPECT_EQ(fields(), "5|0x1000|0x01");
+    enter("9", "9", "9");
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(fields(), "5|0x1000|0x01");
 }
 
 TEST_F(EmcyWindow, OkWritesTheListInOrderAndCancelDiscards) {
