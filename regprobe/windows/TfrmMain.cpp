@@ -33,6 +33,7 @@
 #include "regprobe/traffic.h"
 #include "regprobe/window_texts.h"
 #include "regprobe/windows/TfrmAbout.h"
+#include "regprobe/windows/labelled_combo.h"
 #include "regprobe/windows/qt_messages.h"
 
 namespace rp {
@@ -120,6 +121,8 @@ QAccessibleInterface* menuButtonFactory(const QString& key, QObject* object) {
 } // namespace
 
 TfrmMain::TfrmMain(Messages& messages, QWidget* parent) : QMainWindow(parent), messages_(messages) {
+    // The value format and word order lists are announced by their labels, not their choices.
+    nameCombosAfterLabels();
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QString::fromLatin1(kCaption));
     client_.UnitID = 7;

@@ -312,7 +312,14 @@ TEST_F(TfrmMainTest, ExtendedControlsStartOffWithTheirLabelsAsNames) {
                  {"btnCopyTraffic", "Copy"}};
     for (const auto& n : named)
         EXPECT_EQ(w<QWidget>(n.object)->accessibleName(), QString::fromUtf8(n.name)) << n.object;
-    // Screen readers on Linux name a combo box by its choice and find its label by the buddy.
+    // Assistive technology hears a list's label as its name and its choice as its value.
+    for (const char* combo : {"cbValueFormat", "cbWordOrder"}) {
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(w<QWidget>(combo));
+        ASSERT_NE(list, nullptr);
+        EXPECT_EQ(list->text(QAccessible::Name), w<QWidget>(combo)->accessibleName()) << combo;
+        EXPECT_EQ(list->text(QAccessible::Value), w<QComboBox>(combo)->currentText()) << combo;
+    }
+    // The labels are the fields' buddies too.
     for (const auto& n : std::span(named).first(4)) {
         const auto labels = window.findChildren<QLabel*>();
         EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](const QLabel* l) {
