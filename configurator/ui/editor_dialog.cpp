@@ -177,10 +177,12 @@ void EditorDialog::showEvent(QShowEvent* event) {
 bool EditorDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ShortcutOverride && watched->property("mkSharesUndo").toBool()) {
         const auto* field = qobject_cast<QLineEdit*>(watched);
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const bool undo = key->keyCombination() == QKeyCombination(Qt::CTRL, Qt::Key_Z);
+        const QKeyCombination key = static_cast<QKeyEvent*>(event)->keyCombination();
+        const bool undo = key == QKeyCombination(Qt::CTRL, Qt::Key_Z);
+        const bool redo = key == QKeyCombination(Qt::CTRL | Qt::SHIFT, Qt::Key_Z) ||
+                          key == QKeyCombination(Qt::CTRL, Qt::Key_Y);
         // Not offered to the field: the window's shortcut takes the key.
-        if (field && undo && !field->isUndoAvailable())
+        if (field && ((undo && !field->isUndoAvailable()) || (redo && !field->isRedoAvailable())))
             return true;
     }
     if (watched == grid_ && event->type() == QEvent::Resize)

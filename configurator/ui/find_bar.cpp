@@ -47,7 +47,6 @@ GridFindBar::GridFindBar(QTableView* grid, QWidget* parent)
     layout->addWidget(field_, 1);
     layout->addWidget(status_, 1);
     field_->installEventFilter(this);
-    connect(field_, &QLineEdit::returnPressed, this, [this] { findNext(); });
     connect(field_, &QLineEdit::textEdited, status_, &QLabel::clear);
     hide();
 }
@@ -88,14 +87,22 @@ bool GridFindBar::findNext(bool forward) {
 }
 
 bool GridFindBar::eventFilter(QObject* watched, QEvent* event) {
-    // Escape closes the bar, not the window; the grid takes the keyboard back.
-    if (watched == field_ && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    if (watched != field_ || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    // Enter searches and Escape closes the bar; neither reaches the window, where they would
+    // press a button or close it. The grid takes the keyboard back.
+    switch (static_cast<QKeyEvent*>(event)->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        findNext();
+        return true;
+    case Qt::Key_Escape:
         hide();
         grid_->setFocus(Qt::OtherFocusReason);
         return true;
+    default:
+        return QWidget::eventFilter(watched, event);
     }
-    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace mk
