@@ -112,6 +112,10 @@ struct Change {
     std::function<QStringList(mk::EditorDialog&, Project&)> shown;
 };
 
+void PrintTo(const Change& c, std::ostream* os) {
+    *os << c.name;
+}
+
 template <typename W> std::unique_ptr<mk::EditorDialog> make(Project& p) {
     return std::make_unique<W>(p.state, p.sink);
 }
