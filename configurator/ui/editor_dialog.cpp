@@ -151,6 +151,7 @@ QTableView* EditorDialog::addGridPage(const QString& title, QAbstractItemModel* 
     column->setContentsMargins(0, 0, 0, 0);
     column->addWidget(grid_, 1);
     findBar_ = new GridFindBar(grid_, page);
+    shareUndoKeys(findBar_->field());
     column->addWidget(findBar_);
     addFindKeys();
     pages_->addTab(page, title);
