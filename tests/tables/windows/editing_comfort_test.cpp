@@ -395,19 +395,22 @@ TEST_F(CellMarks, TintKeepsTheTextReadableUnderLightAndDarkPalettes) {
     }
 }
 
-TEST(TransmitPdoMarks, FollowTheChecksOfOk) {
+// Each PDO grid marks by its own checks and has the find bar; the EMCY list has none.
+TEST(PdoGrids, MarkByTheirOwnChecksAndHaveTheFindBar) {
     Project project;
-    mk::TFTPdoMB window(project.state, project.sink);
-    open(&window);
-    auto* model = window.model();
-    ASSERT_TRUE(model->setData(model->index(1, 2), QStringLiteral("9")));
-    EXPECT_EQ(model->index(1, 1).data(mk::TextGridModel::FaultRole).toString(),
-              "Error in row 2. Cob-id must be between 0x001 and 0x7FF");
-    EXPECT_EQ(model->index(1, 2).data(mk::TextGridModel::FaultRole).toString(),
-              "Error in row 2. Dimension must be between 1 and 8");
-    ASSERT_TRUE(model->setData(model->index(1, 2), QString()));
-    EXPECT_TRUE(model->faults().empty());
-    window.hide();
+    const auto markOf = [](mk::TextGridModel* m, int row, int column, const char* typed) {
+        EXPECT_TRUE(m->setData(m->index(row, column), QString::fromLatin1(typed)));
+        return m->index(row, column).data(mk::TextGridModel::FaultRole).toString().toStdString();
+    };
+    mk::TFTPdoMB tpdo(project.state, project.sink);
+    tpdo.FormShow();
+    EXPECT_EQ(markOf(tpdo.model(), 1, 2, "9"), "Error in row 2. Dimension must be between 1 and 8");
+    mk::TFpdoMB rpdo(project.state, project.sink);
+    rpdo.FormShow();
+    EXPECT_EQ(markOf(rpdo.model(), 0, 1, "0x"), "'0x' is not a valid integer value");
+    EXPECT_NE(tpdo.findBar(), nullptr);
+    EXPECT_NE(rpdo.findBar(), nullptr);
+    EXPECT_EQ(mk::TFemcyMB2(project.state, project.sink).findBar(), nullptr);
 }
 
 // Find: Ctrl+F, Enter and F3, a number by its value in any base, text without regard to case.
@@ -460,16 +463,6 @@ TEST(FindBar, MatchesNumbersByValueAndTextBySubstring) {
     EXPECT_TRUE(mk::cellMatches(QStringLiteral("valve 100"), QStringLiteral("100")));
     EXPECT_TRUE(mk::cellMatches(QStringLiteral("Città Alta"), QStringLiteral("CITTÀ")));
     EXPECT_FALSE(mk::cellMatches(QStringLiteral("anything"), QStringLiteral("  ")));
-}
-
-TEST(FindBar, IsUnderTheThreeTableGrids) {
-    Project project;
-    const mk::TFpdoMB rpdo(project.state, project.sink);
-    const mk::TFTPdoMB tpdo(project.state, project.sink);
-    const mk::TFemcyMB2 emcy(project.state, project.sink);
-    EXPECT_NE(rpdo.findBar(), nullptr);
-    EXPECT_NE(tpdo.findBar(), nullptr);
-    EXPECT_EQ(emcy.findBar(), nullptr);
 }
 
 } // namespace
