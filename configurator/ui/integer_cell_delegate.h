@@ -11,7 +11,8 @@ namespace mk {
 using CellRule = std::string (*)(std::string_view);
 
 // How the editor grids paint a cell: as any item view does, and a cell the checks of "OK" would
-// refuse with a frame in the mark's red around it.
+// refuse with a frame in the mark's red around it. A cell's editor is framed the same way, with
+// the message as its tooltip, while the text being typed would be refused.
 class MarkedCellDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -19,6 +20,8 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
 };
 
 // The cell editor of grid columns with a cell rule: after every key the cell's text runs through

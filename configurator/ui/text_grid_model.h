@@ -47,6 +47,12 @@ public:
 
     // The cells "OK" would refuse, as the last check found them.
     const CellFaults& faults() const { return faults_; }
+    // The message "OK" would give for the cell if it held `text` (a text still being typed).
+    virtual std::optional<std::string> faultWith(std::size_t row, std::size_t column,
+                                                 const std::string& text) const {
+        (void)row, (void)column, (void)text;
+        return std::nullopt;
+    }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const final;
     int columnCount(const QModelIndex& parent = QModelIndex()) const final;
@@ -153,6 +159,17 @@ private:
             return std::nullopt;
     }
     CellFaults checkCells() const override { return checker_ ? checker_(table_) : CellFaults{}; }
+    std::optional<std::string> faultWith(std::size_t row, std::size_t column,
+                                         const std::string& text) const override {
+        if (!checker_ || row >= table_.size() || column >= columns_.size())
+            return std::nullopt;
+        Table typed = table_;
+        typed.row(row).*columns_[column].field = text;
+        for (CellFault& f : checker_(typed))
+            if (f.row == row && f.column == column)
+                return std::move(f.message);
+        return std::nullopt;
+    }
     void replaceTable(Table table) {
         beginResetModel();
         table_ = std::move(table);

@@ -353,6 +353,17 @@ TEST_F(CellMarks, ComeAndGoAsACellIsTyped) {
               mk::cellMarkTint(QApplication::palette()));
     type(1, HiWord, "3");
     EXPECT_TRUE(mark(1, HiWord).isEmpty());
+    // While a cell is typed, its editor says what "OK" would say of the text so far.
+    window.grid()->setFocus();
+    window.grid()->setCurrentIndex(at(2, HiWord));
+    QTest::keyClick(window.grid(), '5');
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->toolTip(), "Value of range [0..4] column Hi Word row 3");
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    QTest::keyClick(editor, '4');
+    EXPECT_EQ(editor->toolTip(), "");
+    QTest::keyClick(editor, Qt::Key_Escape);
     EXPECT_FALSE(at(1, HiWord).data(Qt::ToolTipRole).isValid());
     // A new row is marked where it still lacks what "OK" needs; the label never is.
     type(1499, AddrWord, "x"); // below the table's end: not looked at
