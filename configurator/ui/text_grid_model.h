@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <QUndoStack>
 #include <optional>
 #include <string>
 #include <utility>
@@ -12,7 +13,6 @@
 
 class QColor;
 class QPalette;
-class QUndoStack;
 
 namespace mk {
 
@@ -134,8 +134,11 @@ public:
         recordStep<Table>(history(), QStringLiteral("Import"), std::move(before), table_,
                           [this](const Table& t) { replaceTable(t); });
     }
-    // Replaces every row with the table read from the file (opening the window).
+    // Replaces every row with the table read from the file (opening the window); the history
+    // of the table before starts afresh with it.
     void loadTable(Table table) {
+        if (history())
+            history()->clear();
         loaded_ = table;
         replaceTable(std::move(table));
     }
