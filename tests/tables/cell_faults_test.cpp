@@ -88,7 +88,8 @@ TEST(TpdoCellFaults, AreTheMessagesOfOkInTheirOrder) {
 }
 
 TEST(RpdoCellFaults, OnlyACobIdThatStopsTheSaveIsMarked) {
-    mk::RpdoTable table(15, {{"0x181", "abc", "0x"}, {"0x", "1", "8"}, {"", "", ""}, {"zz", "", ""}});
+    mk::RpdoTable table(15,
+                        {{"0x181", "abc", "0x"}, {"0x", "1", "8"}, {"", "", ""}, {"zz", "", ""}});
     std::string ok_says;
     try {
         mk::serialize_rpdo_table(table);
