@@ -1,8 +1,13 @@
 #pragma once
 
+#include <QAction>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QString>
 #include <QUndoCommand>
 #include <QUndoStack>
+#include <QWidget>
 #include <functional>
 #include <utility>
 
@@ -42,6 +47,30 @@ void recordStep(QUndoStack* history, const QString& text, State before, State af
     if (history && !(before == after))
         history->push(
             new StateStep<State>(text, std::move(before), std::move(after), std::move(show)));
+}
+
+// Ctrl+Z takes the window's last change back, Ctrl+Shift+Z and Ctrl+Y make it again.
+inline void addUndoKeys(QWidget* window, QUndoStack* history) {
+    QAction* undo = history->createUndoAction(window);
+    undo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
+    QAction* redo = history->createRedoAction(window);
+    redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    window->addAction(undo);
+    window->addAction(redo);
+}
+
+// For an event filter on a text field: true for an undo or redo key the field has nothing of its
+// own to do with, so that the key is not offered to the field and the window's shortcut takes it.
+inline bool leavesUndoToWindow(QObject* watched, QEvent* event) {
+    const auto* field = qobject_cast<QLineEdit*>(watched);
+    if (!field || event->type() != QEvent::ShortcutOverride)
+        return false;
+    const QKeyCombination key = static_cast<QKeyEvent*>(event)->keyCombination();
+    const bool undo = key == QKeyCombination(Qt::CTRL, Qt::Key_Z);
+    const bool redo = key == QKeyCombination(Qt::CTRL | Qt::SHIFT, Qt::Key_Z) ||
+                      key == QKeyCombination(Qt::CTRL, Qt::Key_Y);
+    return (undo && !field->isUndoAvailable()) || (redo && !field->isRedoAvailable());
 }
 
 } // namespace mk

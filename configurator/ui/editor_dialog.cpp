@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "core/guard.h"
+#include "ui/edit_history.h"
 #include "ui/find_bar.h"
 #include "ui/grid_editing.h"
 #include "ui/integer_cell_delegate.h"
@@ -76,13 +77,7 @@ EditorDialog::EditorDialog(const QString& objectName, const QString& caption, Me
 }
 
 void EditorDialog::addHistoryKeys() {
-    QAction* undo = history_->createUndoAction(this);
-    undo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
-    QAction* redo = history_->createRedoAction(this);
-    redo->setShortcuts(
-        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    addAction(undo);
-    addAction(redo);
+    addUndoKeys(this, history_);
 }
 
 void EditorDialog::addFindKeys() {
@@ -176,16 +171,9 @@ void EditorDialog::showEvent(QShowEvent* event) {
 }
 
 bool EditorDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::ShortcutOverride && watched->property("mkSharesUndo").toBool()) {
-        const auto* field = qobject_cast<QLineEdit*>(watched);
-        const QKeyCombination key = static_cast<QKeyEvent*>(event)->keyCombination();
-        const bool undo = key == QKeyCombination(Qt::CTRL, Qt::Key_Z);
-        const bool redo = key == QKeyCombination(Qt::CTRL | Qt::SHIFT, Qt::Key_Z) ||
-                          key == QKeyCombination(Qt::CTRL, Qt::Key_Y);
-        // Not offered to the field: the window's shortcut takes the key.
-        if (field && ((undo && !field->isUndoAvailable()) || (redo && !field->isRedoAvailable())))
-            return true;
-    }
+    // Not offered to the field: the window's shortcut takes the key.
+    if (watched->property("mkSharesUndo").toBool() && leavesUndoToWindow(watched, event))
+        return true;
     if (watched == grid_ && event->type() == QEvent::Resize)
         FormResize();
     return QDialog::eventFilter(watched, event);
