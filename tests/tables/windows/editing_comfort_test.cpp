@@ -242,6 +242,17 @@ const Change kChanges[] = {
          clickLine(child<QListWidget>(&w, "entriesList"), 1);
      },
      [](mk::EditorDialog& w, Project&) { press(w, "pasteButton"); }, infopdoShown},
+    {"StoredPdoImport", make<mk::TFInfopdoMB>, selectSecondEntry,
+     [](mk::EditorDialog& w, Project& p) {
+         w.setWorkbookChooser([](QWidget*, const QString&) {
+             return QStringLiteral(MK_WORKBOOKS_DIR "/sdopdo.xls");
+         });
+         w.BtnImportClick();
+         // The workbook ends with a row that stops the import, which the import says.
+         ASSERT_EQ(p.sink.entries.size(), 1u);
+         p.sink.entries.clear();
+     },
+     infopdoShown},
     {"EmcyNew", make<mk::TFemcyMB2>, nullptr,
      [](mk::EditorDialog& w, Project&) {
          typeInto(child<QLineEdit>(&w, "idEmcyEdit"), QStringLiteral("7"));
