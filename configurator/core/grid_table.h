@@ -75,14 +75,43 @@ std::optional<std::string> rows_after_empty_key(const GridTable<Row>& table, std
     return rows_after_empty_key_message(held, kept + 1, key_title);
 }
 
+// How one checked cell fares at "OK": in range, out of range, or not integer text at all. A
+// column without a check always passes. "OK" and the marks the grids show share this one test.
+enum class CellCheck { Passes, OutOfRange, NotInteger };
+template <typename Row> CellCheck check_cell(const Row& row, const Column<Row>& column) {
+    if (!column.passes)
+        return CellCheck::Passes;
+    const std::optional<std::int32_t> value = parse_integer_text(row.*column.field);
+    if (!value)
+        return CellCheck::NotInteger;
+    return column.passes(*value) ? CellCheck::Passes : CellCheck::OutOfRange;
+}
+
 // The message of the first checked column of a row whose value is out of range, or nothing.
 // A checked cell that is not integer text throws ConversionError.
 template <typename Row>
 std::optional<std::string_view> first_range_failure(const Row& row, Columns<Row> columns) {
-    for (const Column<Row>& c : columns)
-        if (c.passes && !c.passes(str_to_int(row.*c.field)))
+    for (const Column<Row>& c : columns) {
+        switch (check_cell(row, c)) {
+        case CellCheck::Passes:
+            break;
+        case CellCheck::OutOfRange:
             return c.message;
+        case CellCheck::NotInteger:
+            throw ConversionError(row.*c.field);
+        }
+    }
     return std::nullopt;
 }
+
+// A cell "OK" would refuse, and the very message "OK" shows for it. `column` counts the table's
+// columns from 0 (the row numbers are no column of the table); `row` counts from 0.
+struct CellFault {
+    std::size_t row = 0;
+    std::size_t column = 0;
+    std::string message;
+    bool operator==(const CellFault&) const = default;
+};
+using CellFaults = std::vector<CellFault>;
 
 } // namespace mk

@@ -79,6 +79,9 @@ public:
     // "Delete EMCY": removes the selected row; nothing happens without a valid selection.
     void remove(std::optional<std::size_t> selected);
 
+    // Undo and Redo: the list as it was before or after a change made in the window.
+    void restore_rows(std::vector<EmcyRow> rows) { rows_ = std::move(rows); }
+
     // Used by the reader: appends a row as read, and notes where reading stopped.
     void append_as_read(EmcyRow row) { rows_.push_back(std::move(row)); }
     void set_fault(ReadFault fault) { fault_ = std::move(fault); }

@@ -83,6 +83,9 @@ public:
     std::optional<std::string_view> remove(std::optional<std::size_t> entry,
                                            std::optional<std::size_t> mapping);
 
+    // Undo and Redo: the mappings as they were before or after a change made in the window.
+    void restore_entries(std::vector<EmcyWordEntry> entries) { entries_ = std::move(entries); }
+
     // Used by the reader.
     std::vector<EmcyWordEntry>& entries_for_reading() { return entries_; }
     void add_fault(ReadFault fault) { faults_.push_back(std::move(fault)); }

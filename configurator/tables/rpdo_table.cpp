@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/integer_text.h"
 #include "core/table_file.h"
 #include "tables/ordered_write.h"
 #include "tables/rpdo_schema.h"
@@ -83,6 +84,15 @@ RpdoTable parse_rpdo_table(std::string_view xml, std::size_t layout_rows, Messag
     std::vector<RpdoRow> rows;
     const LoadOutcome outcome = parse_document(xml, sink, collect(rows));
     return table_of(outcome, layout_rows, std::move(rows), sink);
+}
+
+CellFaults rpdo_cell_faults(const RpdoTable& table) {
+    CellFaults faults;
+    const std::size_t n = table.extent();
+    for (std::size_t i = 0; i < n; ++i)
+        if (!parse_integer_text(table.row(i).cobid))
+            faults.push_back({i, 0, invalid_integer_message(table.row(i).cobid)});
+    return faults;
 }
 
 std::string serialize_rpdo_table(const RpdoTable& table) {

@@ -45,6 +45,11 @@ RpdoTable load_rpdo_table(const std::filesystem::path& path, std::size_t layout_
 // The same reading rules over a document held in memory.
 RpdoTable parse_rpdo_table(std::string_view xml, std::size_t layout_rows, MessageSink& sink);
 
+// The cells "OK" would refuse: a COB-ID of the table proper (down to the first empty one) that
+// is not integer text, with the message "'%s' is not a valid integer value". The editor checks
+// no ranges, so nothing else is ever faulty.
+CellFaults rpdo_cell_faults(const RpdoTable& table);
+
 // The whole `rpdodef.xml` document: the rows in use (down to the first empty COB-ID) in
 // ascending COB-ID value, equal values in reverse grid order, texts unchanged, `posind` and
 // `n_tpdo` "0". A COB-ID that is not integer text throws ConversionError.

@@ -124,6 +124,28 @@ std::optional<std::string> validate_sdo_table(const SdoTable& table) {
     return pending;
 }
 
+CellFaults sdo_cell_faults(const SdoTable& table) {
+    CellFaults faults;
+    const std::size_t rows = table.extent();
+    for (std::size_t i = 0; i < rows; ++i) {
+        const SdoRow& row = table.row(i);
+        for (std::size_t c = 0; c < kSdoColumns.size(); ++c) {
+            const Column<SdoRow>& column = kSdoColumns[c];
+            switch (check_cell(row, column)) {
+            case CellCheck::Passes:
+                break;
+            case CellCheck::OutOfRange:
+                faults.push_back({i, c, std::string(column.message) + std::to_string(i + 1)});
+                break;
+            case CellCheck::NotInteger:
+                faults.push_back({i, c, invalid_integer_message(row.*column.field)});
+                break;
+            }
+        }
+    }
+    return faults;
+}
+
 std::vector<TMyrec> sdo_records_for_saving(const SdoTable& table) {
     const std::size_t rows = table.extent();
     std::vector<std::pair<std::int32_t, TMyrec>> keyed;

@@ -88,6 +88,13 @@ SdoTable parse_sdo_table(std::string_view xml, MessageSink& sink);
 // passes. A checked cell that is not integer text throws ConversionError at once.
 std::optional<std::string> validate_sdo_table(const SdoTable& table);
 
+// Every cell of the table proper that "OK" would refuse, in row order, with the message "OK"
+// would show for it: the column's range text and the row counted from 1, or "'%s' is not a
+// valid integer value". Every checked column of a row is looked at, so fixing one cell of a
+// row never brings up another the user was not told of. Rows below the table, and the
+// mnemonico column, are never faulty.
+CellFaults sdo_cell_faults(const SdoTable& table);
+
 // The records of the table's rows in the order they are saved: stably sorted by the numeric
 // value of Addr Word. Throws ConversionError for an Addr Word, Hi Word, R/W or Lo Word cell that
 // is not integer text. Saving and the CSV export share this.

@@ -82,25 +82,48 @@ TpdoTable parse_tpdo_table(std::string_view xml, std::size_t layout_rows, Messag
     return table_of(outcome, layout_rows, std::move(rows), sink);
 }
 
+namespace {
+
+// Calls `failed(row, column)` for every failing range test of "OK", in the order they are made.
+template <typename Failed> void for_each_failed_test(const TpdoTable& table, Failed failed) {
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const TpdoRow& row = table.row(i);
+        for (std::size_t c = 0; c < kTpdoColumns.size(); ++c) {
+            const Column<TpdoRow>& column = kTpdoColumns[c];
+            // The COB-ID is tested only in a row whose Dimension is filled; the other two only
+            // when filled themselves.
+            const std::string& gate =
+                (column.field == &TpdoRow::cob_id) ? row.dimension : row.*column.field;
+            if (!gate.empty() && !column.passes(str_to_int_def(row.*column.field, -1)))
+                failed(i, c);
+        }
+    }
+}
+
+std::string failure_message(std::size_t row, std::size_t column) {
+    return "Error in row " + std::to_string(row + 1) + std::string(kTpdoColumns[column].message);
+}
+
+} // namespace
+
+CellFaults tpdo_cell_faults(const TpdoTable& table) {
+    CellFaults faults;
+    for_each_failed_test(table, [&](std::size_t row, std::size_t column) {
+        faults.push_back({row, column, failure_message(row, column)});
+    });
+    return faults;
+}
+
 std::vector<std::string> check_tpdo_table(const TpdoTable& table) {
     std::vector<std::string> messages;
     std::size_t failures = 0;
     std::size_t first_unlisted_row = 0;
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        const TpdoRow& row = table.row(i);
-        for (const Column<TpdoRow>& c : kTpdoColumns) {
-            // The COB-ID is tested only in a row whose Dimension is filled; the other two only
-            // when filled themselves.
-            const std::string& gate = (c.field == &TpdoRow::cob_id) ? row.dimension : row.*c.field;
-            if (gate.empty() || c.passes(str_to_int_def(row.*c.field, -1)))
-                continue;
-            if (++failures <= kMaxTpdoMessages)
-                messages.push_back("Error in row " + std::to_string(i + 1) +
-                                   std::string(c.message));
-            else if (first_unlisted_row == 0)
-                first_unlisted_row = i + 1;
-        }
-    }
+    for_each_failed_test(table, [&](std::size_t row, std::size_t column) {
+        if (++failures <= kMaxTpdoMessages)
+            messages.push_back(failure_message(row, column));
+        else if (first_unlisted_row == 0)
+            first_unlisted_row = row + 1;
+    });
     if (first_unlisted_row != 0)
         messages.push_back("Further errors from row " + std::to_string(first_unlisted_row) +
                            " on are not listed");

@@ -58,6 +58,10 @@ TpdoTable parse_tpdo_table(std::string_view xml, std::size_t layout_rows, Messag
 inline constexpr std::size_t kMaxTpdoMessages = 33;
 std::vector<std::string> check_tpdo_table(const TpdoTable& table);
 
+// Every cell whose range test fails at "OK", with the test's message, in the order "OK" shows
+// them (all of them: the marks are not cut off where the messages are).
+CellFaults tpdo_cell_faults(const TpdoTable& table);
+
 // The whole `Transmit_Pdo.xml` document: the rows in grid order down to the first empty COB-ID,
 // the three texts unchanged.
 std::string serialize_tpdo_table(const TpdoTable& table);

@@ -93,4 +93,13 @@ void StoredPdoEditor::save(const std::filesystem::path& project_dir) const {
     save_stored_pdo_table(table_, sdopdo_file::schema.path_in(project_dir));
 }
 
+void StoredPdoEditor::restore(const Snapshot& s) {
+    table_ = s.table;
+    lines_ = s.lines;
+    pdo_ = s.pdo;
+    line_ = s.line;
+    edit = s.edit;
+    choice = s.choice;
+}
+
 } // namespace mk

@@ -67,6 +67,20 @@ public:
     // Writes sdopdo.xml of the project from every entry.
     void save(const std::filesystem::path& project_dir) const;
 
+    // What Undo and Redo put back: the entries, the lines and the selection, the edit text and
+    // the choices. The clipboard and what the opening read are no part of it.
+    struct Snapshot {
+        StoredPdoTable table;
+        std::vector<std::string> lines;
+        std::optional<std::size_t> pdo;
+        std::optional<std::size_t> line;
+        std::string edit;
+        ByteChoice choice;
+        bool operator==(const Snapshot&) const = default;
+    };
+    Snapshot snapshot() const { return {table_, lines_, pdo_, line_, edit, choice}; }
+    void restore(const Snapshot& s);
+
 private:
     StoredPdoTable table_;
     StoredPdoTable loaded_;

@@ -1,19 +1,28 @@
 #include "ui/editor_dialog.h"
 
 #include <QAbstractItemDelegate>
+#include <QAction>
 #include <QEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTabWidget>
 #include <QTableView>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 #include "core/guard.h"
+#include "ui/edit_history.h"
+#include "ui/find_bar.h"
 #include "ui/grid_editing.h"
+#include "ui/integer_cell_delegate.h"
 #include "ui/screen_fit.h"
+#include "ui/text_grid_model.h"
 
 namespace mk {
 
@@ -40,7 +49,7 @@ EditorDialog::EditorDialog(const QString& objectName, const QString& caption, Me
     : QDialog(parent), sink_(sink), pages_(new QTabWidget(this)),
       ok_(barButton(QStringLiteral("OK"), QStringLiteral("okButton"), this)),
       cancel_(barButton(QStringLiteral("Cancel"), QStringLiteral("cancelButton"), this)),
-      chooseWorkbook_(chooseXlsWorkbook) {
+      history_(new QUndoStack(this)), chooseWorkbook_(chooseXlsWorkbook) {
     setObjectName(objectName);
     setWindowTitle(caption);
     setModal(true);
@@ -65,6 +74,36 @@ EditorDialog::EditorDialog(const QString& objectName, const QString& caption, Me
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pages_, 1);
     layout->addLayout(bar);
+    addHistoryKeys();
+}
+
+void EditorDialog::addHistoryKeys() {
+    addUndoKeys(this, history_);
+}
+
+void EditorDialog::addFindKeys() {
+    auto* find = new QAction(this);
+    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(find, &QAction::triggered, findBar_, &GridFindBar::open);
+    auto* next = new QAction(this);
+    next->setShortcut(QKeySequence(Qt::Key_F3));
+    auto* previous = new QAction(this);
+    previous->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
+    // With nothing to look for yet, F3 opens the bar.
+    const auto again = [this](bool forward) {
+        if (findBar_->field()->text().trimmed().isEmpty())
+            findBar_->open();
+        else
+            findBar_->findNext(forward);
+    };
+    connect(next, &QAction::triggered, this, [again] { again(true); });
+    connect(previous, &QAction::triggered, this, [again] { again(false); });
+    addActions({find, next, previous});
+}
+
+void EditorDialog::shareUndoKeys(QLineEdit* field) {
+    field->installEventFilter(this);
+    field->setProperty("mkSharesUndo", true);
 }
 
 QTableView* EditorDialog::addGridPage(const QString& title, QAbstractItemModel* model) {
@@ -90,7 +129,28 @@ QTableView* EditorDialog::addGridPage(const QString& title, QAbstractItemModel* 
     // The grid gets its final size from the layout, after the window's own resize event, so
     // the columns follow the grid's resizing rather than the window's.
     grid_->installEventFilter(this);
-    pages_->addTab(grid_, title);
+    // Cells "OK" would refuse are framed.
+    grid_->setItemDelegate(new MarkedCellDelegate(grid_));
+    if (auto* cells = qobject_cast<TextGridModel*>(model)) {
+        cells->setHistory(history_);
+        // What Undo or Redo changed is shown: the cells become the selection, in view.
+        connect(cells, &TextGridModel::stepApplied, this,
+                [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                    grid_->setCurrentIndex(topLeft);
+                    grid_->selectionModel()->select(QItemSelection(topLeft, bottomRight),
+                                                    QItemSelectionModel::ClearAndSelect);
+                    grid_->scrollTo(topLeft);
+                });
+    }
+    auto* page = new QWidget;
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(grid_, 1);
+    findBar_ = new GridFindBar(grid_, page);
+    shareUndoKeys(findBar_->field());
+    column->addWidget(findBar_);
+    addFindKeys();
+    pages_->addTab(page, title);
     return grid_;
 }
 
@@ -104,11 +164,19 @@ void EditorDialog::showEvent(QShowEvent* event) {
     fitIntoScreen(this);
     // A window restored from the task bar gets a show event from the system too; reloading
     // then would throw away what the user has typed since the window opened.
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
+        // The history belongs to one opening: the file is read afresh.
+        history_->clear();
+        if (findBar_)
+            findBar_->hide();
         FormShow();
+    }
 }
 
 bool EditorDialog::eventFilter(QObject* watched, QEvent* event) {
+    // Not offered to the field: the window's shortcut takes the key.
+    if (watched->property("mkSharesUndo").toBool() && leavesUndoToWindow(watched, event))
+        return true;
     if (watched == grid_ && event->type() == QEvent::Resize)
         FormResize();
     return QDialog::eventFilter(watched, event);

@@ -11,11 +11,15 @@
 #include "core/message_sink.h"
 
 class QAbstractItemModel;
+class QLineEdit;
 class QPushButton;
 class QTabWidget;
 class QTableView;
+class QUndoStack;
 
 namespace mk {
+
+class GridFindBar;
 
 // The shape every table editor shares: a modal dialog with tab pages above a button bar ("OK",
 // "Cancel", and "Export", "Import" where the table has them). It owns
@@ -33,6 +37,10 @@ namespace mk {
 //   are thrown away, and close at once when nothing changed;
 // - "Export" and "Import" as guarded steps: the export, or the file-open dialog for .xls
 //   workbooks (starting in the project folder; cancelling does nothing) and then the import.
+// - the history of the window's changes: Ctrl+Z takes the last one back, Ctrl+Shift+Z and Ctrl+Y
+//   make it again. Each opening starts with an empty history; a grid's model records its own
+//   changes in it, other editors record each button's change with recordStep;
+// - the find bar under the grid (Ctrl+F, F3 and Shift+F3).
 // An editor declares its pages in its constructor and implements FormShow (opening the session
 // on its file first), validate, save, document and edited.
 class EditorDialog : public QDialog {
@@ -47,6 +55,10 @@ public:
     // Null when the table has no spreadsheet transfer.
     QPushButton* exportButton() const { return export_; }
     QPushButton* importButton() const { return import_; }
+    // The window's changes since it was opened, for Undo and Redo.
+    QUndoStack* history() const { return history_; }
+    // Null for an editor without a grid.
+    GridFindBar* findBar() const { return findBar_; }
 
     // Handlers shared by every editor.
     virtual void FormShow() = 0; // opening: reload the table file
@@ -77,6 +89,9 @@ protected:
     // A tab page holding the grid over `model`; the grid is named by the page for assistive
     // technology, since it has no label of its own.
     QTableView* addGridPage(const QString& title, QAbstractItemModel* model);
+    // A field whose own Undo has nothing left to take back passes Ctrl+Z to the window, so the
+    // window's last change can be undone while the keyboard is still in the field.
+    void shareUndoKeys(QLineEdit* field);
     // Width of each column from the grid's width and the number of columns.
     void setColumnWidthRule(std::function<int(int gridWidth, int columns)> rule);
 
@@ -107,6 +122,8 @@ protected:
 
 private:
     void commitOpenEditor();
+    void addHistoryKeys();
+    void addFindKeys();
     // False when the user does not want to save a table the build would refuse.
     bool capacityAllows();
 
@@ -116,6 +133,8 @@ private:
     QPushButton* cancel_;
     QPushButton* export_ = nullptr;
     QPushButton* import_ = nullptr;
+    QUndoStack* history_;
+    GridFindBar* findBar_ = nullptr;
     std::function<int(int, int)> columnWidth_;
     WorkbookChooser chooseWorkbook_;
     CapacityCheck capacityCheck_;

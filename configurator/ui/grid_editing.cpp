@@ -10,6 +10,7 @@
 
 #include "ui/integer_cell_delegate.h"
 #include "ui/qt_text.h"
+#include "ui/text_grid_model.h"
 
 namespace mk {
 
@@ -80,6 +81,25 @@ void putText(QTableView* view, const QModelIndex& cell, const QString& text) {
     view->model()->setData(cell, kept, Qt::EditRole);
 }
 
+// The changes of one block operation are one step of the grid's history.
+class OneStep {
+public:
+    OneStep(QAbstractItemModel* model, const QString& text)
+        : model_(qobject_cast<TextGridModel*>(model)) {
+        if (model_)
+            model_->beginStep(text);
+    }
+    ~OneStep() {
+        if (model_)
+            model_->endStep();
+    }
+    OneStep(const OneStep&) = delete;
+    OneStep& operator=(const OneStep&) = delete;
+
+private:
+    TextGridModel* model_;
+};
+
 } // namespace
 
 GridEditing::GridEditing(QTableView* view) : QObject(view), view_(view) {
@@ -87,6 +107,7 @@ GridEditing::GridEditing(QTableView* view) : QObject(view), view_(view) {
 }
 
 void GridEditing::clearSelectedCells() {
+    const OneStep step(view_->model(), QStringLiteral("Delete"));
     for (const QModelIndex& cell : selectedOrCurrent(view_))
         putText(view_, cell, QString());
 }
@@ -117,6 +138,7 @@ void GridEditing::pasteCells() {
         return;
     const QList<QStringList> rows = cellBlockOf(text);
     QAbstractItemModel* model = view_->model();
+    const OneStep step(model, QStringLiteral("Paste"));
     if (rows.size() == 1 && rows.first().size() == 1) {
         for (const QModelIndex& cell : selectedOrCurrent(view_))
             putText(view_, cell, rows.first().first());

@@ -25,6 +25,7 @@ QList<QStringList> cellBlockOf(const QString& text);
 //   on a cell that cannot be edited (the row numbers), is left out.
 // Every text goes into its cell the way a typed text would: through the cell's rule when the
 // cell's editor has one (the integer-text cells), so a paste never leaves what typing could not.
+// Each of these is one step of the grid's history, so one Undo takes a whole paste back.
 // While a cell is being edited, the keys belong to its editor.
 class GridEditing : public QObject {
     Q_OBJECT

@@ -4,6 +4,12 @@
 #include <QColor>
 #include <QGuiApplication>
 #include <QPalette>
+#include <QUndoCommand>
+#include <QUndoStack>
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+#include <tuple>
 
 #include "ui/qt_text.h"
 
@@ -55,6 +61,145 @@ QColor canopenTitle() {
 
 } // namespace
 
+QColor cellMarkTint(const QPalette& palette) {
+    // Red laid over the cell's own background: light pink under dark text, deep red under light
+    // text, so the text keeps its contrast under either kind of palette.
+    const QColor base = palette.color(QPalette::Base);
+    const bool dark = base.lightness() < 128;
+    const QColor red(0xE0, 0x1B, 0x24);
+    const double share = dark ? 0.45 : 0.22;
+    const auto mix = [&](int b, int r) { return static_cast<int>(b + (r - b) * share + 0.5); };
+    return QColor(mix(base.red(), red.red()), mix(base.green(), red.green()),
+                  mix(base.blue(), red.blue()));
+}
+
+QColor cellMarkFrame(const QPalette& palette) {
+    // A red that stands out against the tint: darker on light palettes, lighter on dark ones.
+    return palette.color(QPalette::Base).lightness() < 128 ? QColor(0xFF, 0x7B, 0x7B)
+                                                           : QColor(0xB0, 0x00, 0x14);
+}
+
+// Undo and redo of cell changes: one typed cell, or every cell of one block operation.
+class TextGridModel::CellStep final : public QUndoCommand {
+public:
+    CellStep(TextGridModel& model, const QString& text, std::vector<CellChange> changes)
+        : QUndoCommand(text), model_(model), changes_(std::move(changes)) {}
+
+    void undo() override {
+        for (auto c = changes_.rbegin(); c != changes_.rend(); ++c)
+            model_.putCell(c->row, c->column, c->before);
+        shown();
+    }
+    void redo() override {
+        // The change was made before it was recorded.
+        if (recorded_) {
+            recorded_ = false;
+            return;
+        }
+        for (const CellChange& c : changes_)
+            model_.putCell(c.row, c.column, c.after);
+        shown();
+    }
+
+private:
+    void shown() {
+        model_.recheck();
+        std::size_t top = changes_.front().row, bottom = top;
+        std::size_t left = changes_.front().column, right = left;
+        for (const CellChange& c : changes_) {
+            top = std::min(top, c.row);
+            bottom = std::max(bottom, c.row);
+            left = std::min(left, c.column);
+            right = std::max(right, c.column);
+        }
+        emit model_.stepApplied(
+            model_.index(static_cast<int>(top), static_cast<int>(left) + 1),
+            model_.index(static_cast<int>(bottom), static_cast<int>(right) + 1));
+    }
+
+    TextGridModel& model_;
+    std::vector<CellChange> changes_;
+    bool recorded_ = true;
+};
+
+void TextGridModel::beginStep(const QString& text) {
+    if (!pending_)
+        pending_.emplace(text, std::vector<CellChange>{});
+}
+
+void TextGridModel::endStep() {
+    if (!pending_)
+        return;
+    auto [text, changes] = std::move(*pending_);
+    pending_.reset();
+    if (changes.empty())
+        return;
+    recheck();
+    record(text, std::move(changes));
+}
+
+void TextGridModel::record(const QString& text, std::vector<CellChange> changes) {
+    if (history_)
+        history_->push(new CellStep(*this, text, std::move(changes)));
+}
+
+void TextGridModel::putCell(std::size_t row, std::size_t column, std::string text) {
+    cell(row, column) = std::move(text);
+    const QModelIndex i = index(static_cast<int>(row), static_cast<int>(column) + 1);
+    emit dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole});
+}
+
+void TextGridModel::recheck(bool reset) {
+    CellFaults found = checkCells();
+    if (found == faults_)
+        return;
+    std::swap(faults_, found);
+    if (reset)
+        return;
+    // Repaint the rectangle of the cells whose mark came, went or changed its message; both
+    // lists are in row order, and a mark usually changes on the row being typed only.
+    std::size_t top = SIZE_MAX, bottom = 0, left = SIZE_MAX, right = 0;
+    const auto take = [&](const CellFault& f) {
+        top = std::min(top, f.row);
+        bottom = std::max(bottom, f.row);
+        left = std::min(left, f.column);
+        right = std::max(right, f.column);
+    };
+    const auto byPlace = [](const CellFault& a, const CellFault& b) {
+        return std::tie(a.row, a.column, a.message) < std::tie(b.row, b.column, b.message);
+    };
+    std::vector<CellFault> changed;
+    std::set_symmetric_difference(found.begin(), found.end(), faults_.begin(), faults_.end(),
+                                  std::back_inserter(changed), byPlace);
+    std::for_each(changed.begin(), changed.end(), take);
+    if (changed.empty())
+        return;
+    emit dataChanged(
+        index(static_cast<int>(top), static_cast<int>(left) + 1),
+        index(static_cast<int>(bottom), static_cast<int>(right) + 1),
+        {Qt::BackgroundRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole, FaultRole});
+}
+
+const std::string* TextGridModel::faultAt(std::size_t row, std::size_t column) const {
+    const auto at = std::lower_bound(
+        faults_.begin(), faults_.end(), std::pair(row, column),
+        [](const CellFault& f, auto key) { return std::pair(f.row, f.column) < key; });
+    return at != faults_.end() && at->row == row && at->column == column ? &at->message : nullptr;
+}
+
+QVariant TextGridModel::markData(const std::string& fault, int role) const {
+    switch (role) {
+    case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole:
+    case FaultRole:
+        return qs(fault);
+    case Qt::BackgroundRole:
+        return QBrush(cellMarkTint(QGuiApplication::palette()));
+    default:
+        return {};
+    }
+}
+
 bool TextGridModel::validIndex(const QModelIndex& index) const {
     return index.isValid() && index.model() == this && !index.parent().isValid() &&
            index.row() >= 0 && index.row() < rowCount() && index.column() >= 0 &&
@@ -86,6 +231,9 @@ QVariant TextGridModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     const auto column = static_cast<std::size_t>(index.column() - 1);
+    if (const std::string* fault = faultAt(row, column))
+        if (QVariant mark = markData(*fault, role); mark.isValid())
+            return mark;
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
@@ -116,10 +264,17 @@ bool TextGridModel::setData(const QModelIndex& index, const QVariant& value, int
     // A cell editor left without a change gives back the text it showed, which for bytes that
     // are not UTF-8 is not what the cell holds: such a cell keeps its bytes.
     std::string typed = kept(value.toString(), text);
-    if (typed != text) {
-        text = std::move(typed);
-        emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    if (typed == text)
+        return true;
+    CellChange change{static_cast<std::size_t>(index.row()),
+                      static_cast<std::size_t>(index.column() - 1), text, typed};
+    putCell(change.row, change.column, std::move(typed));
+    if (pending_) {
+        pending_->second.push_back(std::move(change));
+        return true;
     }
+    recheck();
+    record(QStringLiteral("Typing"), {std::move(change)});
     return true;
 }
 

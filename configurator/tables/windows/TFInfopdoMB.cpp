@@ -20,6 +20,7 @@
 #include "tables/sdopdo_schema.h"
 #include "tables/windows/byte_choices.h"
 #include "transfer/sdopdo_transfer.h"
+#include "ui/edit_history.h"
 #include "ui/qt_text.h"
 
 namespace mk {
@@ -100,6 +101,7 @@ TFInfopdoMB::TFInfopdoMB(const ProjectState& state, MessageSink& sink, QWidget* 
     auto* indexLabel = new QLabel(QStringLiteral("Index MODBUS"), page);
     indexLabel->setBuddy(index_);
     index_->setAccessibleName(QStringLiteral("Index MODBUS"));
+    shareUndoKeys(index_);
     side->addWidget(indexLabel);
     side->addWidget(index_);
     side->addWidget(
@@ -204,6 +206,18 @@ void TFInfopdoMB::step(const std::function<void()>& action) {
     showEditor();
 }
 
+void TFInfopdoMB::change(const QString& text, const std::function<void()>& action) {
+    takeWidgets();
+    StoredPdoEditor::Snapshot before = editor_.snapshot();
+    run_guarded(sink_, action);
+    showEditor();
+    recordStep<StoredPdoEditor::Snapshot>(history(), text, std::move(before), editor_.snapshot(),
+                                          [this](const StoredPdoEditor::Snapshot& s) {
+                                              editor_.restore(s);
+                                              showEditor();
+                                          });
+}
+
 void TFInfopdoMB::lbPdoClick(int row) {
     if (row >= 0)
         step([&] { editor_.select_pdo(static_cast<std::size_t>(row)); });
@@ -215,15 +229,15 @@ void TFInfopdoMB::lbIndMBClick(int row) {
 }
 
 void TFInfopdoMB::bbNewClick() {
-    step([&] { editor_.new_entry(sink_); });
+    change(QStringLiteral("New"), [&] { editor_.new_entry(sink_); });
 }
 
 void TFInfopdoMB::bbModifyClick() {
-    step([&] { editor_.modify(sink_); });
+    change(QStringLiteral("Modify"), [&] { editor_.modify(sink_); });
 }
 
 void TFInfopdoMB::bbDeleteClick() {
-    step([&] { editor_.remove(); });
+    change(QStringLiteral("Delete"), [&] { editor_.remove(); });
 }
 
 void TFInfopdoMB::bbCopyClick() {
@@ -231,7 +245,7 @@ void TFInfopdoMB::bbCopyClick() {
 }
 
 void TFInfopdoMB::bbPasteClick() {
-    step([&] { editor_.paste(); });
+    change(QStringLiteral("Paste"), [&] { editor_.paste(); });
 }
 
 bool TFInfopdoMB::validate() {
@@ -259,9 +273,9 @@ void TFInfopdoMB::exportTable() {
 }
 
 void TFInfopdoMB::importWorkbook(const std::filesystem::path& workbook) {
-    const auto problem = editor_.import_workbook(reader_, workbook);
+    std::optional<std::string> problem;
     // The emptied entries list, edit field and groups are shown, then what went wrong.
-    showEditor();
+    change(QStringLiteral("Import"), [&] { problem = editor_.import_workbook(reader_, workbook); });
     if (problem)
         sink_.show(*problem, MessageKind::Warning);
 }

@@ -50,6 +50,8 @@ private:
     // Runs one button's step on the editor with the widgets' current values, then shows the
     // result, also when the step ended in an error (a paste half done shows its index).
     void step(const std::function<void()>& action);
+    // The same for a button that changes the table or the edit field: one step of the history.
+    void change(const QString& text, const std::function<void()>& action);
 
     const ProjectState& state_;
     StoredPdoEditor editor_;

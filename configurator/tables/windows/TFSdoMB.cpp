@@ -11,7 +11,7 @@ namespace mk {
 TFSdoMB::TFSdoMB(const ProjectState& state, MessageSink& sink, QWidget* parent)
     : EditorDialog(QStringLiteral("TFSdoMB"), QStringLiteral("SDO"), sink, Transfer::ExportImport,
                    parent),
-      state_(state), model_(new SdoGridModel(kSdoColumns, this)) {
+      state_(state), model_(new SdoGridModel(kSdoColumns, this, &sdo_cell_faults)) {
     resize(960, 640);
     addGridPage(QStringLiteral("CanA-ModBus"), model_);
     // Every column one eleventh of the grid's width.

@@ -14,7 +14,7 @@ namespace mk {
 TFTPdoMB::TFTPdoMB(const ProjectState& state, MessageSink& sink, QWidget* parent)
     : EditorDialog(QStringLiteral("TFTPdoMB"), QStringLiteral("Transmit PDO"), sink, Transfer::None,
                    parent),
-      state_(state), model_(new TpdoGridModel(kTpdoColumns, this)) {
+      state_(state), model_(new TpdoGridModel(kTpdoColumns, this, &tpdo_cell_faults)) {
     resize(560, 360);
     // The window has a title band instead of tab captions.
     auto* band = new QLabel(QStringLiteral("Transmit PDO"), this);

@@ -19,6 +19,7 @@
 #include "tables/windows/byte_choices.h"
 #include "tables/windows/emcy_list_models.h"
 #include "tables/windows/list_view.h"
+#include "ui/edit_history.h"
 #include "ui/qt_text.h"
 
 namespace mk {
@@ -65,6 +66,7 @@ TFWEmcyMB2::TFWEmcyMB2(const ProjectState& state, MessageSink& sink, QWidget* pa
     register_ = new QLineEdit(page);
     register_->setObjectName(QStringLiteral("registerEdit"));
     register_->setAccessibleName(QStringLiteral("Number of Modbus Register"));
+    shareUndoKeys(register_);
     QGroupBox* hi =
         byteGroup(QStringLiteral("Hi Byte of Modbus Register"), QStringLiteral("hiByte"), hiByte_);
     QGroupBox* lo =
@@ -185,7 +187,7 @@ void TFWEmcyMB2::lvRegisterMouseUp() {
 }
 
 void TFWEmcyMB2::btnNewClick() {
-    run_guarded(sink_, [&] {
+    change(QStringLiteral("New"), [&] {
         if (const auto failure = table_.add(selectedRow(emcyList_), choice(hiByte_),
                                             choice(loByte_), ss(register_->text())))
             return sink_.show(*failure, MessageKind::Error);
@@ -194,7 +196,7 @@ void TFWEmcyMB2::btnNewClick() {
 }
 
 void TFWEmcyMB2::btnModifyClick() {
-    run_guarded(sink_, [&] {
+    change(QStringLiteral("Modify"), [&] {
         if (const auto failure =
                 table_.modify(selectedRow(emcyList_), selectedRow(registerList_), choice(hiByte_),
                               choice(loByte_), ss(register_->text())))
@@ -204,11 +206,27 @@ void TFWEmcyMB2::btnModifyClick() {
 }
 
 void TFWEmcyMB2::btnDeleteClick() {
-    run_guarded(sink_, [&] {
+    change(QStringLiteral("Delete"), [&] {
         if (const auto failure = table_.remove(selectedRow(emcyList_), selectedRow(registerList_)))
             return sink_.show(*failure, MessageKind::Error);
         refillRegisters();
     });
+}
+
+void TFWEmcyMB2::change(const QString& text, const std::function<void()>& action) {
+    Shown before{table_.entries(), selectedRow(emcyList_)};
+    run_guarded(sink_, action);
+    recordStep<Shown>(history(), text, std::move(before),
+                      Shown{table_.entries(), selectedRow(emcyList_)}, [this](const Shown& s) {
+                          table_.restore_entries(s.entries);
+                          // The EMCY row whose registers changed is shown with them.
+                          emcyList_->selectionModel()->clearSelection();
+                          if (s.emcy)
+                              emcyList_->selectionModel()->select(
+                                  emcyModel_->index(static_cast<int>(*s.emcy), 0),
+                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                          refillRegisters();
+                      });
 }
 
 bool TFWEmcyMB2::validate() {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <functional>
+#include <optional>
 
 #include "core/project_state.h"
 #include "tables/emcy_word_table.h"
@@ -42,6 +44,14 @@ private:
     void refillRegisters();
     int choice(const QButtonGroup* group) const;
     void setChoice(QButtonGroup* group, int byteNumber);
+    // What Undo and Redo put back: every mapping, and the EMCY row selected when they changed.
+    struct Shown {
+        std::vector<EmcyWordEntry> entries;
+        std::optional<std::size_t> emcy;
+        bool operator==(const Shown&) const = default;
+    };
+    // Runs one button's change of the mappings as one step of the window's history.
+    void change(const QString& text, const std::function<void()>& action);
 
     const ProjectState& state_;
     EmcyWordTable table_;

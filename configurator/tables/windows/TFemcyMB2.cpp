@@ -14,6 +14,7 @@
 #include "tables/emcy_schema.h"
 #include "tables/windows/emcy_list_models.h"
 #include "tables/windows/list_view.h"
+#include "ui/edit_history.h"
 #include "ui/qt_text.h"
 
 namespace mk {
@@ -53,6 +54,8 @@ TFemcyMB2::TFemcyMB2(const ProjectState& state, MessageSink& sink, QWidget* pare
         field(QStringLiteral("EMCY Error Code"), QStringLiteral("errorCodeEdit"), form, page);
     errorRegister_ =
         field(QStringLiteral("Error Register"), QStringLiteral("errorRegisterEdit"), form, page);
+    for (QLineEdit* e : {id_, errorCode_, errorRegister_})
+        shareUndoKeys(e);
     auto* newEmcy = button(QStringLiteral("New EMCY"), QStringLiteral("newEmcyButton"), page);
     auto* deleteEmcy =
         button(QStringLiteral("Delete EMCY"), QStringLiteral("deleteEmcyButton"), page);
@@ -125,8 +128,18 @@ void TFemcyMB2::showFailure(std::string_view message) {
     sink_.show(message, MessageKind::Error);
 }
 
+void TFemcyMB2::change(const QString& text, const std::function<void()>& action) {
+    std::vector<EmcyRow> before = table_.rows();
+    run_guarded(sink_, action);
+    recordStep<std::vector<EmcyRow>>(history(), text, std::move(before), table_.rows(),
+                                     [this](const std::vector<EmcyRow>& rows) {
+                                         table_.restore_rows(rows);
+                                         model_->setRows(rows);
+                                     });
+}
+
 void TFemcyMB2::btnNewEmcyClick() {
-    run_guarded(sink_, [&] {
+    change(QStringLiteral("New EMCY"), [&] {
         if (const auto failure = table_.add(typedRow()))
             return showFailure(*failure);
         model_->appendRow(table_.rows().back());
@@ -134,7 +147,7 @@ void TFemcyMB2::btnNewEmcyClick() {
 }
 
 void TFemcyMB2::btnDeleteEmcyClick() {
-    run_guarded(sink_, [&] {
+    change(QStringLiteral("Delete EMCY"), [&] {
         const auto row = selectedRow(list_);
         if (!row)
             return;
@@ -147,7 +160,7 @@ void TFemcyMB2::btnDeleteEmcyClick() {
 }
 
 void TFemcyMB2::btnModifyEmcyClick() {
-    run_guarded(sink_, [&] {
+    change(QStringLiteral("Modify EMCY"), [&] {
         const auto row = selectedRow(list_);
         if (const auto failure = table_.modify(row, typedRow()))
             return showFailure(*failure);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "core/project_state.h"
 #include "tables/emcy_table.h"
 #include "ui/editor_dialog.h"
@@ -33,6 +35,8 @@ private:
     bool edited() const override;
     EmcyRow typedRow() const;
     void showFailure(std::string_view message);
+    // Runs one button's change of the list as one step of the window's history.
+    void change(const QString& text, const std::function<void()>& action);
 
     const ProjectState& state_;
     EmcyTable table_;

@@ -25,6 +25,7 @@
 #include "core/guard.h"
 #include "tables/pargen_check.h"
 #include "tables/pargen_schema.h"
+#include "ui/edit_history.h"
 #include "ui/qt_text.h"
 #include "ui/screen_fit.h"
 
@@ -103,12 +104,52 @@ OctetTexts octetsOf(const TFpargen::OctetEdits& edits, const OctetTexts& shown) 
 
 TFpargen::TFpargen(ProjectState& state, MessageSink& sink, AddressTarget setDeviceAddress,
                    QWidget* parent)
-    : QDialog(parent), state_(state), sink_(sink), setDeviceAddress_(std::move(setDeviceAddress)) {
+    : QDialog(parent), state_(state), sink_(sink), setDeviceAddress_(std::move(setDeviceAddress)),
+      history_(new QUndoStack(this)) {
     setObjectName(QStringLiteral("FpargenWindow"));
     setWindowTitle(QStringLiteral("SET COMMUNICATION"));
     setModal(true);
     buildLayout();
     setRecord(TParGen{});
+    watchChanges();
+}
+
+void TFpargen::watchChanges() {
+    addUndoKeys(this, history_);
+    // Each change the user makes is one step: a text when its field is left (within the field,
+    // its own Undo goes first), a list choice, a tick or a choice of button, a delay value.
+    for (QLineEdit* e : findChildren<QLineEdit*>()) {
+        if (qobject_cast<QAbstractSpinBox*>(e->parentWidget()))
+            continue;
+        connect(e, &QLineEdit::editingFinished, this, &TFpargen::noteChange);
+        e->installEventFilter(this);
+    }
+    for (QComboBox* c : findChildren<QComboBox*>())
+        connect(c, &QComboBox::activated, this, &TFpargen::noteChange);
+    for (QCheckBox* c : findChildren<QCheckBox*>())
+        connect(c, &QCheckBox::clicked, this, &TFpargen::noteChange);
+    for (QRadioButton* r : findChildren<QRadioButton*>())
+        connect(r, &QRadioButton::clicked, this, &TFpargen::noteChange);
+    connect(delay_, &QSpinBox::valueChanged, this, &TFpargen::noteChange);
+}
+
+void TFpargen::noteChange() {
+    if (restoring_)
+        return;
+    TParGen now = record();
+    recordStep<TParGen>(history_, QStringLiteral("Change"), current_, now,
+                        [this](const TParGen& r) {
+                            restoring_ = true;
+                            setRecord(r);
+                            restoring_ = false;
+                            current_ = record();
+                        });
+    current_ = std::move(now);
+}
+
+bool TFpargen::eventFilter(QObject* watched, QEvent* event) {
+    // A field with nothing of its own to undo leaves Ctrl+Z to the window.
+    return leavesUndoToWindow(watched, event) || QDialog::eventFilter(watched, event);
 }
 
 TFpargen::OctetEdits TFpargen::makeOctets(const QString& label, const char* objectPrefix) {
@@ -456,10 +497,15 @@ void TFpargen::FormShow() {
     session_.open(file);
     shown_ = TParGen{};
     load_pargen(file, shown_, sink_, session_.incomplete());
+    restoring_ = true;
     setRecord(shown_);
+    restoring_ = false;
     // What the fields make of it (a list position outside the list selects nothing) is what
     // the user sees, and what an unchanged window gives back.
     shown_ = record();
+    // The history belongs to one opening.
+    history_->clear();
+    current_ = shown_;
     ok_->setFocus();
 }
 

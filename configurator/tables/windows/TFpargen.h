@@ -17,6 +17,7 @@ class QPushButton;
 class QRadioButton;
 class QScrollArea;
 class QSpinBox;
+class QUndoStack;
 
 namespace mk {
 
@@ -74,11 +75,16 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildLayout();
     // Sizes the window to the groups shown, cut down to the screen (the groups then scroll).
     void fitToContents();
+    // The window's history: Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y over every field, list and choice.
+    void watchChanges();
+    // Records what the user just changed as one step of the history.
+    void noteChange();
     QGroupBox* buildBusA();
     QGroupBox* buildBusB();
     QGroupBox* buildNetConfig();
@@ -96,6 +102,9 @@ private:
     AddressTarget setDeviceAddress_;
     EditSession session_;
     TParGen shown_; // the record as the last opening showed it
+    QUndoStack* history_;
+    TParGen current_;        // the record as the last step of the history left it
+    bool restoring_ = false; // fields being filled by the window, not typed by the user
 
     QLineEdit* devIdA_ = nullptr;
     QComboBox* baudA_ = nullptr;

@@ -13,7 +13,7 @@ namespace mk {
 TFpdoMB::TFpdoMB(const ProjectState& state, MessageSink& sink, QWidget* parent)
     : EditorDialog(QStringLiteral("TFpdoMB"), QStringLiteral("RPDO"), sink, Transfer::ExportImport,
                    parent),
-      state_(state), model_(new RpdoGridModel(kRpdoColumns, this)) {
+      state_(state), model_(new RpdoGridModel(kRpdoColumns, this, &rpdo_cell_faults)) {
     resize(560, 520);
     addGridPage(QStringLiteral("CanA-ModBus"), model_);
     // Every cell takes integer text: a key that makes it anything else empties the cell.

@@ -455,4 +455,61 @@ TEST_F(FpargenWindow, ATypedBitRateIsKeptAsTyped) {
     window.hide();
 }
 
+// Every change of a field, list, check or choice is one step: Ctrl+Z takes the steps back one by
+// one to what the file gave (so Cancel has nothing to ask), Ctrl+Y and Ctrl+Shift+Z make them
+// again, a new change drops what was undone, and the next opening starts with no history.
+TEST_F(FpargenWindow, UndoAndRedoTakeEveryChangeBackOneByOne) {
+    mk::save_pargen(pargen(), mk::TParGen{});
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const mk::TParGen opened = window.record();
+    const auto key = [](Qt::Key k, Qt::KeyboardModifiers m = Qt::ControlModifier) {
+        QTest::keyClick(QApplication::focusWidget(), k, m);
+    };
+    window.devIdA()->setFocus();
+    window.devIdA()->selectAll();
+    QTest::keyClicks(window.devIdA(), "7");
+    key(Qt::Key_Tab, Qt::NoModifier);
+    const mk::TParGen typed = window.record();
+    QTest::mouseClick(window.operationalAtStart(), Qt::LeftButton);
+    const mk::TParGen ticked = window.record();
+    QTest::mouseClick(window.layout8x8(), Qt::LeftButton);
+    ASSERT_NE(window.record(), ticked);
+    ASSERT_NE(ticked, typed);
+    ASSERT_NE(typed, opened);
+
+    key(Qt::Key_Z);
+    EXPECT_EQ(window.record(), ticked);
+    key(Qt::Key_Z);
+    EXPECT_EQ(window.record(), typed);
+    key(Qt::Key_Z);
+    EXPECT_EQ(window.record(), opened);
+    key(Qt::Key_Y);
+    EXPECT_EQ(window.record(), typed);
+    key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(window.record(), ticked);
+    QTest::mouseClick(window.networkStart(), Qt::LeftButton);
+    const mk::TParGen changed = window.record();
+    key(Qt::Key_Y);
+    EXPECT_EQ(window.record(), changed) << "a new change drops what was undone";
+    key(Qt::Key_Z);
+    key(Qt::Key_Z);
+    key(Qt::Key_Z);
+    EXPECT_EQ(window.record(), opened);
+    window.reject(); // nothing left to ask about: the window closes
+    EXPECT_TRUE(sink.entries.empty()) << lastMessage();
+    EXPECT_TRUE(sink.questions.empty());
+    EXPECT_FALSE(window.isVisible());
+
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::mouseClick(window.networkStart(), Qt::LeftButton);
+    key(Qt::Key_Z);
+    key(Qt::Key_Z);
+    EXPECT_EQ(window.record(), opened) << "the history of the last opening is gone";
+    window.hide();
+}
+
 } // namespace
