@@ -31,8 +31,9 @@ namespace mk {
 //   or a "No" keeps the window open with nothing written;
 // - the unsaved-changes question: "Cancel", Escape and the close button ask once before edits
 //   are thrown away, and close at once when nothing changed;
-// - "Export" and "Import" as guarded steps: the export, or the file-open dialog for .xls
-//   workbooks (starting in the project folder; cancelling does nothing) and then the import.
+// - "Export" and "Import" as guarded steps: the export, or the file-open dialog for .xls,
+//   .xlsx, .ods and .csv files (starting in the project folder; cancelling does nothing) and
+//   then the import.
 // An editor declares its pages in its constructor and implements FormShow (opening the session
 // on its file first), validate, save, document and edited.
 class EditorDialog : public QDialog {
