@@ -11,11 +11,37 @@
 #include "transfer/orcus_workbook.h"
 #include "transfer/workbook_stream.h"
 
+namespace {
+
+// liborcus's zip reader allocates what an entry claims as its unpacked size before unpacking
+// (findings/orcus_zip_entry_claims_3_5_gb.xlsx). The reading process bounds its address space
+// for that, so the allocation fails there; under the sanitizer here it would end the run, so
+// inputs with an entry that claims more than 16 MB are passed over.
+bool claims_a_huge_entry(std::string_view zip) {
+    const auto u32 = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = (v << 8) | static_cast<unsigned char>(zip[at + static_cast<std::size_t>(i)]);
+        return v;
+    };
+    for (std::size_t at = 0; at + 28 <= zip.size(); ++at) {
+        if (zip.compare(at, 4, "PK\x03\x04") == 0 && u32(at + 22) > (16u << 20))
+            return true;
+        if (zip.compare(at, 4, "PK\x01\x02") == 0 && u32(at + 24) > (16u << 20))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1)
         return 0;
     // The first byte picks the format, the rest is the file.
     const std::string_view content(reinterpret_cast<const char*>(data) + 1, size - 1);
+    if (claims_a_huge_entry(content))
+        return 0;
     const int fd = ::memfd_create("orcus_stream", 0);
     if (fd < 0)
         __builtin_trap();

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,6 +47,7 @@ bool write_all(int fd, const char* data, std::size_t size) {
         ::dup2(null, STDERR_FILENO);
     if (limits.in_reading_process)
         limits.in_reading_process();
+    limit_memory_growth(std::max<std::size_t>(std::size_t{256} << 20, 16 * limits.max_bytes));
     ReadResult result = ReadResult::NoFormat;
     try {
         StreamPipe pipe(fd, limits.max_bytes);
@@ -169,6 +171,25 @@ bool receive(int fd, std::string& stream, std::size_t max_bytes, Clock::time_poi
 }
 
 } // namespace
+
+bool limit_memory_growth(std::size_t headroom) {
+    // The first field of /proc/self/statm is the size of the address space in pages. Read
+    // without allocating: the caller may be a child forked from a program with threads.
+    const int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char text[128];
+    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (n <= 0)
+        return false;
+    std::size_t pages = 0;
+    for (ssize_t i = 0; i < n && text[i] >= '0' && text[i] <= '9'; ++i)
+        pages = pages * 10 + static_cast<std::size_t>(text[i] - '0');
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const rlimit limit{pages * page + headroom, pages * page + headroom};
+    return ::setrlimit(RLIMIT_AS, &limit) == 0;
+}
 
 bool StreamPipe::flush(std::size_t at_least) {
     if (out.size() < at_least)

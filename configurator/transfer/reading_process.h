@@ -36,6 +36,12 @@ private:
     std::size_t sent_ = 0;
 };
 
+// Bounds the address space of the calling process to what it has now plus `headroom` bytes, so
+// that a reading library asked by a hostile file for gigabytes fails its allocation (or ends
+// the process) instead of taking the machine's memory. The reading process calls it with 16
+// times the stream limit; false when the limit cannot be set.
+bool limit_memory_growth(std::size_t headroom);
+
 // How the reading process ends: 0 when the whole stream was sent; otherwise the format it
 // found the file to be (or did not recognise), so the program can say what failed.
 enum class ReadResult : int {

@@ -154,6 +154,16 @@ TEST_F(ContentDecides, FilesOfNoFormatAreNamedWithTheList) {
     }
 }
 
+// liborcus allocates what a zip entry claims to unpack to; the reading process bounds its
+// memory, so a claim of 3.5 GB cannot take the machine's memory, and the file is refused.
+TEST_F(ContentDecides, AWorkbookClaimingGigabytesIsRefused) {
+    mk::SdoTable table;
+    EXPECT_EQ(mk::import_sdo_workbook(table, reader,
+                                      fs::path(MK_FUZZ_FINDINGS_DIR) /
+                                          "orcus_zip_entry_claims_3_5_gb.xlsx"),
+              kNoFormat);
+}
+
 TEST_F(ContentDecides, ACsvFileNamedAfterAnotherTableIsNotTaken) {
     mk::RpdoTable table(15, {});
     EXPECT_EQ(mk::import_rpdo_workbook(table, reader, copy("sdo.csv", "sdo.csv")),
