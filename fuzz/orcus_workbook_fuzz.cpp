@@ -1,7 +1,8 @@
-// .xlsx and .ods workbooks as the reading process reads them with liborcus: what the library
-// hands over (sheets, shared strings, cells, formula results, cell addresses) is taken into a
-// workbook stream that decodes, whatever the file. The library runs here in-process; in the
-// program it runs in the child process, where a fault of its own ends only that process.
+// .xlsx and .ods workbooks as the reading process reads them with liborcus, and .xlsx read part
+// by part through its zip reader and XML parser: what is handed over (sheets, shared strings,
+// cells, formula results, cell addresses) is taken into a workbook stream that decodes, whatever
+// the file. The library runs here in-process; in the program it runs in the child process,
+// where a fault of its own ends only that process.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -38,7 +39,8 @@ bool claims_a_huge_entry(std::string_view zip) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1)
         return 0;
-    // The first byte picks the format, the rest is the file.
+    // The first byte picks the format (bit 0: .ods; bit 1: .xlsx read part by part, as
+    // workbooks liborcus's own reader misses are read), the rest is the file.
     const std::string_view content(reinterpret_cast<const char*>(data) + 1, size - 1);
     if (claims_a_huge_entry(content))
         return 0;
@@ -48,7 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     mk::ReadResult result;
     {
         mk::StreamPipe pipe(fd, std::size_t{16} << 20);
-        result = data[0] & 1 ? mk::send_ods(pipe, content) : mk::send_xlsx(pipe, content);
+        result = data[0] & 1   ? mk::send_ods(pipe, content)
+                 : data[0] & 2 ? mk::send_xlsx_parts(pipe, content)
+                               : mk::send_xlsx(pipe, content);
     }
     if (result == mk::ReadResult::Sent) {
         std::string out(static_cast<std::size_t>(::lseek(fd, 0, SEEK_END)), '\0');

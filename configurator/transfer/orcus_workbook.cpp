@@ -2,14 +2,18 @@
 
 #include <orcus/orcus_ods.hpp>
 #include <orcus/orcus_xlsx.hpp>
+#include <orcus/sax_ns_parser.hpp>
 #include <orcus/spreadsheet/import_interface.hpp>
+#include <orcus/xml_namespace.hpp>
 #include <orcus/zip_archive.hpp>
 #include <orcus/zip_archive_stream.hpp>
 
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -141,6 +145,7 @@ public:
     // Whether the library read the sheet's own part of the file: it asks for the sheet's
     // view or properties as it does, or hands over a cell.
     bool read() const { return read_; }
+    void mark_read() { read_ = true; }
     iface::import_sheet_view* get_sheet_view() override {
         read_ = true;
         return nullptr;
@@ -274,6 +279,7 @@ public:
                    : nullptr;
     }
     void finalize() override {}
+    Budget& budget() { return budget_; }
 
 private:
     Budget budget_;
@@ -281,6 +287,362 @@ private:
     References references_;
     std::vector<std::unique_ptr<Sheet>> sheets_;
 };
+
+// ---- .xlsx parts read with liborcus's zip and XML parsers ------------------------------------
+//
+// liborcus 0.17's own .xlsx import passes over text kept inside cells (t="inlineStr") and does
+// not find a sheet whose part the workbook names by an absolute path ("/xl/worksheets/..."):
+// openpyxl writes both. Such a workbook is read here, part by part, into the same sheets.
+
+using Attributes = std::vector<std::pair<std::string, std::string>>;
+
+std::string_view attribute_value(const Attributes& attributes, std::string_view name) {
+    for (const auto& [key, value] : attributes)
+        if (key == name)
+            return value;
+    return {};
+}
+
+// Collects the attributes the parser reports before the element they belong to.
+class PartHandler {
+public:
+    void doctype(const orcus::sax::doctype_declaration&) {}
+    void start_declaration(std::string_view) {}
+    void end_declaration(std::string_view) {}
+    void attribute(std::string_view, std::string_view) {}
+    void attribute(const orcus::sax_ns_parser_attribute& a) {
+        attributes_.emplace_back(std::string(a.name), std::string(a.value));
+    }
+    void characters(std::string_view, bool) {}
+    void end_element(const orcus::sax_ns_parser_element&) {}
+
+protected:
+    // The attributes of the element now starting.
+    Attributes take_attributes() {
+        Attributes taken;
+        taken.swap(attributes_);
+        return taken;
+    }
+
+private:
+    Attributes attributes_;
+};
+
+template <typename Handler>
+void parse_part(const std::vector<unsigned char>& part, Handler& handler) {
+    orcus::xmlns_repository repository;
+    orcus::xmlns_context context = repository.create_context();
+    orcus::sax_ns_parser<Handler> parser(reinterpret_cast<const char*>(part.data()), part.size(),
+                                         context, handler);
+    parser.parse();
+}
+
+// One relationship of a part: its id, the last word of its type ("worksheet",
+// "sharedStrings", "officeDocument") and the part it names.
+struct Relationship {
+    std::string id, type, target;
+};
+
+class RelationshipsHandler : public PartHandler {
+public:
+    std::vector<Relationship> relationships;
+
+    void start_element(const orcus::sax_ns_parser_element& e) {
+        const Attributes a = take_attributes();
+        if (e.name != "Relationship" || attribute_value(a, "TargetMode") == "External")
+            return;
+        const std::string_view type = attribute_value(a, "Type");
+        relationships.push_back({std::string(attribute_value(a, "Id")),
+                                 std::string(type.substr(type.rfind('/') + 1)),
+                                 std::string(attribute_value(a, "Target"))});
+    }
+};
+
+// The workbook's sheets in order: name and relationship id.
+class WorkbookHandler : public PartHandler {
+public:
+    std::vector<std::pair<std::string, std::string>> sheets;
+
+    void start_element(const orcus::sax_ns_parser_element& e) {
+        const Attributes a = take_attributes();
+        if (e.name == "sheet")
+            sheets.emplace_back(attribute_value(a, "name"), attribute_value(a, "id"));
+    }
+};
+
+// Rich text: the text of the <t> elements of a string item or an inline string, its phonetic
+// runs (<rPh>) left out.
+class TextCollector {
+public:
+    void start(std::string_view name) {
+        if (name == "rPh")
+            ++phonetic_;
+        else if (name == "t" && phonetic_ == 0)
+            in_text_ = true;
+    }
+    void end(std::string_view name) {
+        if (name == "rPh" && phonetic_ > 0)
+            --phonetic_;
+        else if (name == "t")
+            in_text_ = false;
+    }
+    void characters(std::string_view s, Budget& budget) {
+        if (!in_text_)
+            return;
+        budget.take(s.size());
+        text_ += s;
+    }
+    std::string take() {
+        std::string taken;
+        taken.swap(text_);
+        in_text_ = false;
+        phonetic_ = 0;
+        return taken;
+    }
+
+private:
+    std::string text_;
+    bool in_text_ = false;
+    int phonetic_ = 0;
+};
+
+class SharedStringsHandler : public PartHandler {
+public:
+    SharedStringsHandler(Strings& strings, Budget& budget) : strings_(strings), budget_(budget) {}
+
+    void start_element(const orcus::sax_ns_parser_element& e) {
+        take_attributes();
+        if (e.name == "si")
+            text_.take();
+        text_.start(e.name);
+    }
+    void end_element(const orcus::sax_ns_parser_element& e) {
+        text_.end(e.name);
+        if (e.name == "si")
+            strings_.append(text_.take());
+    }
+    void characters(std::string_view s, bool) { text_.characters(s, budget_); }
+
+private:
+    Strings& strings_;
+    Budget& budget_;
+    TextCollector text_;
+};
+
+// "B7" (or "$B$7") as row 6, column 1; nullopt when it is no cell address within the sheet.
+std::optional<std::pair<row_t, col_t>> cell_address(std::string_view text) {
+    try {
+        const auto at = References().resolve_address(text);
+        return std::pair{at.row, at.column};
+    } catch (const std::invalid_argument&) {
+        return std::nullopt;
+    }
+}
+
+// An ISO date and time ("2024-01-02T00:00:00Z") as dates stored as dates read.
+std::string date_text(std::string_view iso) {
+    std::string text(iso.substr(0, 19));
+    if (text.size() > 10 && text[10] == 'T')
+        text[10] = ' ';
+    if (text.size() == 19 && text.ends_with(" 00:00:00"))
+        text.resize(10);
+    return text;
+}
+
+class SheetHandler : public PartHandler {
+public:
+    SheetHandler(Sheet& sheet, const Strings& strings, Budget& budget)
+        : sheet_(sheet), strings_(strings), budget_(budget) {}
+
+    void start_element(const orcus::sax_ns_parser_element& e) {
+        const Attributes a = take_attributes();
+        if (e.name == "row") {
+            const std::string_view r = attribute_value(a, "r");
+            long number = 0;
+            if (r.empty())
+                number = row_ + 2;
+            else if (std::from_chars(r.data(), r.data() + r.size(), number).ec != std::errc{})
+                throw std::runtime_error("a row without a number");
+            row_ = static_cast<row_t>(std::min<long>(number - 1, kMaxRows));
+            column_ = 0;
+        } else if (e.name == "c") {
+            in_cell_ = true;
+            type_ = attribute_value(a, "t");
+            const std::string_view r = attribute_value(a, "r");
+            if (!r.empty()) {
+                const auto at = cell_address(r);
+                if (!at)
+                    throw std::runtime_error("a cell without an address");
+                row_ = at->first;
+                column_ = at->second;
+            }
+            formula_ = has_value_ = false;
+            value_.clear();
+            text_.take();
+        } else if (in_cell_) {
+            if (e.name == "f")
+                formula_ = true;
+            else if (e.name == "v") {
+                has_value_ = in_value_ = true;
+                value_.clear();
+            } else
+                text_.start(e.name);
+        }
+    }
+
+    void end_element(const orcus::sax_ns_parser_element& e) {
+        if (e.name == "c" && in_cell_) {
+            in_cell_ = false;
+            put();
+            ++column_;
+        } else if (e.name == "v")
+            in_value_ = false;
+        else if (in_cell_)
+            text_.end(e.name);
+    }
+
+    void characters(std::string_view s, bool) {
+        if (in_value_) {
+            budget_.take(s.size());
+            value_ += s;
+        } else if (in_cell_)
+            text_.characters(s, budget_);
+    }
+
+private:
+    // The cell just read, by its type: shared string, inline string, boolean, formula text,
+    // error, date, or a number.
+    void put() {
+        if (type_ == "inlineStr") {
+            sheet_.put(row_, column_, Value{text_.take()});
+            return;
+        }
+        // A formula whose last result the file does not hold.
+        if (formula_ && (!has_value_ || (value_.empty() && type_ != "str"))) {
+            sheet_.put(row_, column_, Value{kNoResult, true});
+            return;
+        }
+        if (!has_value_)
+            return; // an empty cell with a format of its own
+        if (type_ == "s") {
+            std::size_t index = 0;
+            const auto r = std::from_chars(value_.data(), value_.data() + value_.size(), index);
+            const std::string* s = r.ec == std::errc{} ? strings_.get(index) : nullptr;
+            if (!s)
+                throw std::runtime_error("a cell refers to a missing shared string");
+            sheet_.put(row_, column_, Value{*s});
+        } else if (type_ == "str")
+            sheet_.put(row_, column_, Value{value_});
+        else if (type_ == "e")
+            sheet_.put(row_, column_, Value{value_, true});
+        else if (type_ == "b")
+            sheet_.put(row_, column_, Value{value_ == "1" || value_ == "true" ? "1" : "0"});
+        else if (type_ == "d")
+            sheet_.put(row_, column_, Value{date_text(value_)});
+        else {
+            double number = 0;
+            const char* end = value_.data() + value_.size();
+            const char* begin = value_.data();
+            if (begin != end && *begin == '+')
+                ++begin;
+            const auto r = std::from_chars(begin, end, number);
+            if (r.ec != std::errc{} || r.ptr != end)
+                throw std::runtime_error("a number cell that holds no number");
+            sheet_.put(row_, column_, Value{number_text(number)});
+        }
+    }
+
+    Sheet& sheet_;
+    const Strings& strings_;
+    Budget& budget_;
+    row_t row_ = -1;
+    col_t column_ = 0;
+    bool in_cell_ = false, in_value_ = false, formula_ = false, has_value_ = false;
+    std::string type_, value_;
+    TextCollector text_;
+};
+
+// The part a relationship names: a target beginning with "/" from the package's root, any
+// other from the folder of the part that holds the relationship.
+std::string part_name(std::string_view from_part, std::string_view target) {
+    std::vector<std::string> names;
+    if (target.starts_with('/'))
+        target.remove_prefix(1);
+    else if (const auto slash = from_part.rfind('/'); slash != std::string_view::npos)
+        for (std::size_t at = 0; at < slash;) {
+            const std::size_t next = std::min(from_part.find('/', at), slash);
+            names.emplace_back(from_part.substr(at, next - at));
+            at = next + 1;
+        }
+    for (std::size_t at = 0; at <= target.size();) {
+        const std::size_t next = std::min(target.find('/', at), target.size());
+        const std::string_view name = target.substr(at, next - at);
+        if (name == "..") {
+            if (!names.empty())
+                names.pop_back();
+        } else if (!name.empty() && name != ".")
+            names.emplace_back(name);
+        at = next + 1;
+    }
+    std::string joined;
+    for (const auto& name : names)
+        joined += (joined.empty() ? "" : "/") + name;
+    return joined;
+}
+
+// The relationships of `part`, kept beside it in "_rels/<name>.rels"; none when it has none.
+std::vector<Relationship> relationships_of(const orcus::zip_archive& archive,
+                                           std::string_view part) {
+    const std::size_t slash = part.rfind('/');
+    const std::string folder(slash == std::string_view::npos ? "" : part.substr(0, slash + 1));
+    const std::string name(slash == std::string_view::npos ? part : part.substr(slash + 1));
+    std::vector<unsigned char> bytes;
+    RelationshipsHandler handler;
+    if (archive.read_file_entry(folder + "_rels/" + name + ".rels", bytes))
+        parse_part(bytes, handler);
+    return handler.relationships;
+}
+
+// Reads the workbook's sheets into `factory`. Throws when the package is damaged; a sheet whose
+// part is missing stays unread.
+void read_xlsx_parts(std::string_view content, Factory& factory) {
+    orcus::zip_archive_stream_blob blob(reinterpret_cast<const std::uint8_t*>(content.data()),
+                                        content.size());
+    orcus::zip_archive archive(&blob);
+    archive.load();
+
+    std::string workbook_part = "xl/workbook.xml";
+    for (const auto& r : relationships_of(archive, ""))
+        if (r.type == "officeDocument")
+            workbook_part = part_name("", r.target);
+    std::vector<unsigned char> bytes;
+    if (!archive.read_file_entry(workbook_part, bytes))
+        throw std::runtime_error("no workbook part");
+    WorkbookHandler workbook;
+    parse_part(bytes, workbook);
+    const std::vector<Relationship> relationships = relationships_of(archive, workbook_part);
+
+    auto& strings = *static_cast<Strings*>(factory.get_shared_strings());
+    for (const auto& r : relationships)
+        if (r.type == "sharedStrings" &&
+            archive.read_file_entry(part_name(workbook_part, r.target), bytes)) {
+            SharedStringsHandler handler(strings, factory.budget());
+            parse_part(bytes, handler);
+        }
+
+    for (const auto& [name, id] : workbook.sheets) {
+        auto& sheet = *static_cast<Sheet*>(factory.append_sheet(
+            static_cast<orcus::spreadsheet::sheet_t>(factory.sheets().size()), name));
+        for (const auto& r : relationships) {
+            if (r.id != id || !archive.read_file_entry(part_name(workbook_part, r.target), bytes))
+                continue;
+            SheetHandler handler(sheet, strings, factory.budget());
+            parse_part(bytes, handler);
+            sheet.mark_read();
+            break;
+        }
+    }
+}
 
 // The sheets the library handed over, as a workbook stream.
 bool send_sheets(StreamPipe& pipe, const Factory& factory) {
@@ -323,23 +685,21 @@ bool send_sheets(StreamPipe& pipe, const Factory& factory) {
     return pipe.flush(0);
 }
 
-template <typename Filter>
-bool send_with(StreamPipe& pipe, std::string_view content, std::size_t max_bytes) {
-    Factory factory(max_bytes);
+// Reads `content` with liborcus's filter into `factory`; false when the library fails on it.
+template <typename Filter> bool read_with(std::string_view content, Factory& factory) {
     try {
         Filter filter(&factory);
         filter.read_stream(content);
+        return true;
     } catch (const TooLarge&) {
         return false;
     } catch (const std::exception&) {
         return false;
     }
-    return send_sheets(pipe, factory);
 }
 
-// liborcus 0.17 passes over cells whose text is kept inline in the sheet (t="inlineStr"), as
-// openpyxl and writers saving memory keep it; such a workbook would import with those cells
-// empty, so it is found here (through the library's own zip reader) and refused.
+// Whether a sheet part of the .xlsx package keeps text inside its cells (t="inlineStr"), which
+// liborcus 0.17 passes over. Found through the library's own zip reader.
 bool has_inline_text(std::string_view content) {
     orcus::zip_archive_stream_blob blob(reinterpret_cast<const std::uint8_t*>(content.data()),
                                         content.size());
@@ -361,22 +721,46 @@ bool has_inline_text(std::string_view content) {
     return false;
 }
 
+bool all_sheets_read(const Factory& factory) {
+    for (const auto& sheet : factory.sheets())
+        if (!sheet->read())
+            return false;
+    return true;
+}
+
 } // namespace
 
 ReadResult send_xlsx(StreamPipe& pipe, std::string_view content) {
     try {
-        if (has_inline_text(content))
-            return ReadResult::XlsxInlineText;
+        {
+            Factory factory(pipe.max_bytes());
+            if (read_with<orcus::orcus_xlsx>(content, factory) && all_sheets_read(factory) &&
+                !has_inline_text(content))
+                return send_sheets(pipe, factory) ? ReadResult::Sent : ReadResult::NotXlsx;
+        }
+        return send_xlsx_parts(pipe, content);
     } catch (const std::exception&) {
         return ReadResult::NotXlsx;
     }
-    return send_with<orcus::orcus_xlsx>(pipe, content, pipe.max_bytes()) ? ReadResult::Sent
-                                                                         : ReadResult::NotXlsx;
+}
+
+ReadResult send_xlsx_parts(StreamPipe& pipe, std::string_view content) {
+    Factory factory(pipe.max_bytes());
+    try {
+        read_xlsx_parts(content, factory);
+    } catch (const TooLarge&) {
+        return ReadResult::NotXlsx;
+    } catch (const std::exception&) {
+        return ReadResult::NotXlsx;
+    }
+    return send_sheets(pipe, factory) ? ReadResult::Sent : ReadResult::NotXlsx;
 }
 
 ReadResult send_ods(StreamPipe& pipe, std::string_view content) {
-    return send_with<orcus::orcus_ods>(pipe, content, pipe.max_bytes()) ? ReadResult::Sent
-                                                                        : ReadResult::NotOds;
+    Factory factory(pipe.max_bytes());
+    if (!read_with<orcus::orcus_ods>(content, factory))
+        return ReadResult::NotOds;
+    return send_sheets(pipe, factory) ? ReadResult::Sent : ReadResult::NotOds;
 }
 
 bool is_ods(std::string_view content) {

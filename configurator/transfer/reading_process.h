@@ -51,8 +51,7 @@ enum class ReadResult : int {
     NotXlsx,
     NotOds,
     NotCsv,
-    XlsxInlineText, // an .xlsx workbook with text kept in its cells, which liborcus passes over
-    Last = XlsxInlineText
+    Last = NotCsv
 };
 
 // Runs `send` in a short-lived child process that writes the file's workbook stream to the

@@ -77,8 +77,6 @@ const char* failure_reason(ReadResult result) {
         return kNotOdsReason;
     case ReadResult::NotCsv:
         return kNotCsvReason;
-    case ReadResult::XlsxInlineText:
-        return kInlineTextReason;
     default:
         return kNoSpreadsheetReason;
     }

@@ -18,9 +18,6 @@ inline constexpr const char* kNotXlsxReason =
 inline constexpr const char* kNotOdsReason =
     "the file cannot be read as an OpenDocument spreadsheet (.ods)";
 inline constexpr const char* kNotCsvReason = "the file cannot be read as a CSV file (.csv)";
-inline constexpr const char* kInlineTextReason =
-    "the workbook keeps text inside its cells (inline strings), which cannot be read; save it "
-    "again from a spreadsheet program";
 // A file that is none of the formats the import reads.
 inline constexpr const char* kNoSpreadsheetReason =
     "the file cannot be read as an Excel workbook (.xls, .xlsx), an OpenDocument spreadsheet "

@@ -67,7 +67,9 @@ INSTANTIATE_TEST_SUITE_P(
     Formats, EveryFormat,
     ::testing::Values(Format{"xlsx", "sdo.xlsx", "rpdodef_upper_case.xlsx", "sdopdo.xlsx"},
                       Format{"ods", "sdo.ods", "rpdodef_upper_case.ods", "sdopdo.ods"},
-                      Format{"csv", "sdo.csv", "RPDODEF.csv", "sdopdo.csv"}),
+                      Format{"csv", "sdo.csv", "RPDODEF.csv", "sdopdo.csv"},
+                      // One book of openpyxl holds the three sheets.
+                      Format{"openpyxl", "openpyxl.xlsx", "openpyxl.xlsx", "openpyxl.xlsx"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Cells of .xlsx and .ods ----------------------------------------------------------------
@@ -93,11 +95,11 @@ TEST_P(WorkbookCells, GiveTheirValuesOrStopAtAnError) {
 // gives its last result, an error in a column the table does not read is passed over.
 const std::vector<mk::RpdoRow> kCellRows = {
     {"0x181", "1", "8"}, {"385", "1", "0"}, {"0x201", "2.5", ""}, {"0x181", "1", "8"}};
-constexpr const char* kInlineText =
-    "Import stopped: the workbook keeps text inside its cells (inline strings), which cannot be "
-    "read; save it again from a spreadsheet program";
 constexpr const char* kErrorInRow3 =
     "Import stopped at sheet row 3: the cell in column 2 holds an error, or a formula without "
+    "its result";
+constexpr const char* kNoResultInRow5 =
+    "Import stopped at sheet row 5: the cell in column 2 holds an error, or a formula without "
     "its result";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -110,9 +112,17 @@ INSTANTIATE_TEST_SUITE_P(
                   {}},
         CellsCase{"XlsxError", "rpdodef_error.xlsx", {kCellRows[0]}, kErrorInRow3},
         CellsCase{"OdsError", "rpdodef_error.ods", {kCellRows[0]}, kErrorInRow3},
-        // liborcus passes over text kept inside the cells: refused rather than read as empty.
-        CellsCase{"XlsxInlineText", "rpdodef_inline.xlsx", {}, kInlineText},
-        CellsCase{"XlsxByOpenpyxl", "rpdodef_openpyxl.xlsx", {}, kInlineText},
+        // Text inside the cells, sheets named by absolute paths (openpyxl, whose formulas carry
+        // no result), shared strings and an error cell read without liborcus's sheet reader.
+        CellsCase{"XlsxInlineText", "rpdodef_inline.xlsx", kCellRows, {}},
+        CellsCase{"XlsxByOpenpyxl",
+                  "rpdodef_openpyxl.xlsx",
+                  {kCellRows[0], kCellRows[1], kCellRows[2]},
+                  kNoResultInRow5},
+        CellsCase{"XlsxErrorAbsolutePaths",
+                  "rpdodef_error_absolute.xlsx",
+                  {kCellRows[0]},
+                  std::string(kErrorInRow3) + " (#DIV/0!)"},
         CellsCase{"XlsxDamaged", "truncated.xlsx", {}, kNoFormat},
         CellsCase{"OdsDamaged", "truncated.ods", {}, kNoFormat}),
     [](const auto& info) { return std::string(info.param.name); });

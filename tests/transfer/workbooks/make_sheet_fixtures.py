@@ -10,6 +10,7 @@ import csv
 import datetime
 import os
 import sys
+import zipfile
 
 sys.dont_write_bytecode = True  # nothing left beside the fixtures
 
@@ -126,6 +127,17 @@ def csv_file(name, rows, encoding="cp1252"):
             writer.writerow(["" if v is None else v for v in row])
 
 
+def absolute_targets(source, name):
+    """The workbook `source` with its workbook relationships naming their parts from the root."""
+    with zipfile.ZipFile(path(source)) as whole, \
+            zipfile.ZipFile(path(name), "w", zipfile.ZIP_DEFLATED) as out:
+        for item in whole.infolist():
+            data = whole.read(item)
+            if item.filename == "xl/_rels/workbook.xml.rels":
+                data = data.replace(b'Target="', b'Target="/xl/')
+            out.writestr(item, data)
+
+
 def truncated(source, name):
     with open(path(source), "rb") as whole:
         data = whole.read()
@@ -174,9 +186,20 @@ def main():
         headings, ["0x181", 1, 8], ["0x201", ("=1/0", "#DIV/0!"), 8], ["0x281", 3, 8]])])
     ods_book("rpdodef_error.ods", [("rpdodef", [
         headings, ["0x181", 1, 8], ["0x201", ("error", "#DIV/0!"), 8], ["0x281", 3, 8]])])
-    # openpyxl names the sheet's part by an absolute path, which liborcus 0.17 does not find:
-    # the sheet must be reported as unreadable, not taken for an empty one.
-    openpyxl_book("rpdodef_openpyxl.xlsx", [("rpdodef", [headings, ["0x181", 1, 8]])])
+    # openpyxl names the sheets' parts by absolute paths and keeps text inside the cells, which
+    # liborcus 0.17 does not read; its formulas carry no result. The three tables in one book.
+    openpyxl_book("openpyxl.xlsx", [("Foglio1", [["x"]]), ("sdo", sdo), ("RPDODEF", RPDODEF_ROWS),
+                                    ("sdopdo", SDOPDO_ROWS)])
+    openpyxl_book("rpdodef_openpyxl.xlsx", [("rpdodef", [
+        headings,
+        ["0x181", 1, 8.0, "text"],
+        [385.0, True, False, datetime.date(2024, 1, 2)],
+        ["0x201", 2.5, None, "#N/A"],
+        ["0x181", "=2-1", 8],
+    ])])
+    # XlsxWriter's error workbook with its sheet named by an absolute path, as openpyxl names it:
+    # shared strings and an error cell read without liborcus's own sheet reader.
+    absolute_targets("rpdodef_error.xlsx", "rpdodef_error_absolute.xlsx")
 
     truncated("sdo.xlsx", "truncated.xlsx")
     truncated("sdo.ods", "truncated.ods")
