@@ -328,12 +328,18 @@ private:
     Attributes attributes_;
 };
 
-template <typename Handler>
-void parse_part(const std::vector<unsigned char>& part, Handler& handler) {
+// The parser reads a character past the end of a part that ends inside an element
+// (fuzz/findings/sax_parser_reads_past_the_end.xlsx); zero bytes after the part keep that read
+// within the buffer, and a zero byte is no character it takes for the rest of an element.
+constexpr std::size_t kPartPadding = 16;
+
+template <typename Handler> void parse_part(std::vector<unsigned char>& part, Handler& handler) {
+    const std::size_t size = part.size();
+    part.insert(part.end(), kPartPadding, 0);
     orcus::xmlns_repository repository;
     orcus::xmlns_context context = repository.create_context();
-    orcus::sax_ns_parser<Handler> parser(reinterpret_cast<const char*>(part.data()), part.size(),
-                                         context, handler);
+    orcus::sax_ns_parser<Handler> parser(reinterpret_cast<const char*>(part.data()), size, context,
+                                         handler);
     parser.parse();
 }
 
@@ -685,16 +691,18 @@ bool send_sheets(StreamPipe& pipe, const Factory& factory) {
     return pipe.flush(0);
 }
 
-// Reads `content` with liborcus's filter into `factory`; false when the library fails on it.
-template <typename Filter> bool read_with(std::string_view content, Factory& factory) {
+enum class Outcome { Read, Failed, TooLarge };
+
+// Reads `content` with liborcus's filter into `factory`.
+template <typename Filter> Outcome read_with(std::string_view content, Factory& factory) {
     try {
         Filter filter(&factory);
         filter.read_stream(content);
-        return true;
+        return Outcome::Read;
     } catch (const TooLarge&) {
-        return false;
+        return Outcome::TooLarge;
     } catch (const std::exception&) {
-        return false;
+        return Outcome::Failed;
     }
 }
 
@@ -734,8 +742,11 @@ ReadResult send_xlsx(StreamPipe& pipe, std::string_view content) {
     try {
         {
             Factory factory(pipe.max_bytes());
-            if (read_with<orcus::orcus_xlsx>(content, factory) && all_sheets_read(factory) &&
-                !has_inline_text(content))
+            const Outcome outcome = read_with<orcus::orcus_xlsx>(content, factory);
+            // Cells beyond the limit are beyond it however they are read.
+            if (outcome == Outcome::TooLarge)
+                return ReadResult::NotXlsx;
+            if (outcome == Outcome::Read && all_sheets_read(factory) && !has_inline_text(content))
                 return send_sheets(pipe, factory) ? ReadResult::Sent : ReadResult::NotXlsx;
         }
         return send_xlsx_parts(pipe, content);
@@ -758,7 +769,7 @@ ReadResult send_xlsx_parts(StreamPipe& pipe, std::string_view content) {
 
 ReadResult send_ods(StreamPipe& pipe, std::string_view content) {
     Factory factory(pipe.max_bytes());
-    if (!read_with<orcus::orcus_ods>(content, factory))
+    if (read_with<orcus::orcus_ods>(content, factory) != Outcome::Read)
         return ReadResult::NotOds;
     return send_sheets(pipe, factory) ? ReadResult::Sent : ReadResult::NotOds;
 }

@@ -1,9 +1,10 @@
 #!/usr/bin/python3
-"""Turns a CSV file of the export into a one-sheet .xlsx (XlsxWriter) or .ods (odfpy) workbook,
-as a user would by opening it in a spreadsheet program and saving it: decimal numbers become
-number cells, everything else stays text. The format follows OUT's extension.
+"""Turns a CSV file of the export into a one-sheet .xlsx (XlsxWriter, or openpyxl when WRITER is
+"openpyxl") or .ods (odfpy) workbook, as a user would by opening it in a spreadsheet program and
+saving it: decimal numbers become number cells, everything else stays text. The format follows
+OUT's extension.
 
-    /usr/bin/python3 csv_to_workbook.py FILE.csv SHEET OUT.xlsx|OUT.ods
+    /usr/bin/python3 csv_to_workbook.py FILE.csv SHEET OUT.xlsx|OUT.ods [WRITER]
 """
 import csv
 import re
@@ -22,7 +23,15 @@ def main(args):
     source, sheet_name, target = args[:3]
     with open(source, encoding="cp1252", newline="") as f:
         rows = [[cell(t) if t != "" else None for t in r] for r in csv.reader(f)]
-    if target.endswith(".xlsx"):
+    if target.endswith(".xlsx") and args[3:4] == ["openpyxl"]:
+        import openpyxl
+        book = openpyxl.Workbook()
+        sheet = book.active
+        sheet.title = sheet_name
+        for row in rows:
+            sheet.append(row)
+        book.save(target)
+    elif target.endswith(".xlsx"):
         import xlsxwriter
         book = xlsxwriter.Workbook(target)
         sheet = book.add_worksheet(sheet_name)
