@@ -105,6 +105,36 @@ std::string to_windows_1252(std::string_view utf8) {
     return out;
 }
 
+std::string from_windows_1252(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (const char byte : bytes) {
+        const auto b = static_cast<unsigned char>(byte);
+        char32_t c = b;
+        if (b >= 0x80 && b <= 0x9F)
+            c = kHighControls[b - 0x80] ? kHighControls[b - 0x80] : U'?';
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+bool is_utf8(std::string_view bytes) {
+    std::size_t pos = 0;
+    while (pos < bytes.size())
+        if (!next_utf8(bytes, pos))
+            return false;
+    return true;
+}
+
 std::string csv_bytes(const std::vector<CsvRecord>& records) {
     std::string text;
     for (const CsvRecord& record : records) {

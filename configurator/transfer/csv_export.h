@@ -27,6 +27,12 @@ std::string csv_field(std::string_view text);
 // are not UTF-8, become "?".
 std::string to_windows_1252(std::string_view utf8);
 
+// Windows-1252 bytes as UTF-8 text; the five bytes the code page leaves undefined become "?".
+std::string from_windows_1252(std::string_view bytes);
+
+// True when the bytes are well-formed UTF-8 throughout.
+bool is_utf8(std::string_view bytes);
+
 // The bytes of the whole file.
 std::string csv_bytes(const std::vector<CsvRecord>& records);
 

@@ -1,22 +1,9 @@
 #pragma once
 
-#include <chrono>
-#include <cstddef>
-#include <cstdint>
-#include <string>
-
+#include "transfer/reading_process.h"
 #include "transfer/workbook.h"
 
 namespace mk {
-
-// How far the reader lets the process that reads a workbook go.
-struct WorkbookReadLimits {
-    std::size_t max_bytes = std::size_t{64} << 20; // the whole workbook as sent to the program
-    std::chrono::milliseconds time{10000};         // from the start to the process's exit
-    // Called in the reading process before the file is opened; tests use it to make that
-    // process die or hang. Must not return into anything but the reader.
-    void (*in_reading_process)() = nullptr;
-};
 
 // Reads .xls workbooks (the binary Excel format) with FreeXL. FreeXL runs in a short-lived
 // child process that reads the whole workbook and sends it back through a pipe, so that a
@@ -34,9 +21,7 @@ private:
     WorkbookReadLimits limits_;
 };
 
-// A number cell as text: its shortest decimal form, so that 1000 stored as an integer and
-// 1000.0 stored as a floating-point value both read "1000", and 0.1 reads "0.1".
-std::string number_text(double value);
-std::string number_text(std::int64_t value);
+// In the reading process: the .xls workbook at `path` as a workbook stream.
+ReadResult send_xls(StreamPipe& pipe, const char* path);
 
 } // namespace mk

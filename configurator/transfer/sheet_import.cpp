@@ -4,6 +4,9 @@
 #include <memory>
 
 #include "core/user_error.h"
+#include "tables/rpdo_schema.h"
+#include "tables/sdo_schema.h"
+#include "tables/sdopdo_schema.h"
 
 namespace mk {
 
@@ -17,13 +20,31 @@ std::string lower(std::string_view text) {
     return out;
 }
 
+// The tables a sheet can be named after.
+bool names_a_table(std::string_view name) {
+    const std::string n = lower(name);
+    return n == sdo_file::schema.root_element || n == rpdo_file::schema.root_element ||
+           n == sdopdo_file::schema.root_element;
+}
+
+// The sheet named after the table; failing that, the sheet of a CSV file whose name is no
+// table's, which stands for whichever table imports it.
 std::optional<std::size_t> find_sheet(const Workbook& workbook, std::string_view base_name) {
     const std::vector<std::string> names = workbook.sheet_names();
     const std::string wanted = lower(base_name);
     for (std::size_t i = 0; i < names.size(); ++i)
         if (lower(names[i]) == wanted)
             return i;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (workbook.named_by_file(i) && !names_a_table(names[i]))
+            return i;
     return std::nullopt;
+}
+
+std::string error_reason(std::size_t column, std::string_view error) {
+    return "the cell in column " + std::to_string(column + 1) +
+           " holds an error, or a formula without its result" +
+           (error.empty() ? std::string() : " (" + std::string(error) + ")");
 }
 
 std::string fewer_columns_reason(std::size_t has, std::size_t reads) {
@@ -72,6 +93,8 @@ std::optional<std::string> import_sheet(WorkbookReader& reader, const std::files
             if (workbook->column_count() < import.columns)
                 throw WorkbookError(fewer_columns_reason(workbook->column_count(), import.columns));
             std::vector<Cell> cells = workbook->row(r);
+            if (const auto error = workbook->error_in_row(r, import.columns))
+                throw WorkbookError(error_reason(error->first, error->second));
             std::vector<std::string> texts(import.columns);
             for (std::size_t c = 0; c < import.columns && c < cells.size(); ++c)
                 texts[c] = cells[c].value_or("");

@@ -1,5 +1,8 @@
 #include "transfer/workbook_stream.h"
 
+#include <array>
+#include <charconv>
+#include <cmath>
 #include <stdexcept>
 
 namespace mk {
@@ -10,8 +13,8 @@ constexpr char kMagic[] = "MKWB";
 constexpr std::uint32_t kRestUnreadable = 0xFFFFFFFF;
 constexpr std::uint32_t kMaxColumns = 0xFFFF;
 
-enum : unsigned char { kSheetUnreadable = 0, kSheetReadable = 1 };
-enum : unsigned char { kCellEmpty = 0, kCellText = 1 };
+enum : unsigned char { kSheetUnreadable = 0, kSheetReadable = 1, kSheetNamedByFile = 2 };
+enum : unsigned char { kCellEmpty = 0, kCellText = 1, kCellError = 2 };
 
 // Reads the stream front to back; every read checks that the bytes are there.
 class Cursor {
@@ -54,6 +57,7 @@ private:
 struct Sheet {
     std::string name;
     bool readable = false;
+    bool named_by_file = false;
     std::uint32_t rows = 0;
     std::uint32_t columns = 0;
     std::uint32_t readable_rows = 0; // rows before the one that cannot be read
@@ -69,7 +73,7 @@ bool skip_row(Cursor& in, std::uint32_t columns) {
         throw WorkbookError(kNotAWorkbookReason);
     for (std::uint32_t c = 0; c < cells; ++c) {
         const unsigned char kind = in.byte();
-        if (kind == kCellText)
+        if (kind == kCellText || kind == kCellError)
             in.text();
         else if (kind != kCellEmpty)
             throw WorkbookError(kNotAWorkbookReason);
@@ -89,8 +93,9 @@ public:
             Sheet sheet;
             sheet.name = std::string(in.text());
             const unsigned char state = in.byte();
-            if (state == kSheetReadable) {
+            if (state == kSheetReadable || state == kSheetNamedByFile) {
                 sheet.readable = true;
+                sheet.named_by_file = state == kSheetNamedByFile;
                 sheet.rows = in.u32();
                 sheet.columns = in.u32();
                 // A row reads as this many cells whatever it holds; FreeXL counts columns
@@ -143,9 +148,29 @@ public:
         Cursor in(bytes_, row_starts_[index]);
         const std::uint32_t present = in.u32();
         for (std::uint32_t c = 0; c < present; ++c)
-            if (in.byte() == kCellText)
+            if (in.byte() != kCellEmpty)
                 cells[c] = std::string(in.text());
         return cells;
+    }
+
+    std::optional<std::pair<std::size_t, std::string>>
+    error_in_row(std::size_t index, std::size_t columns) const override {
+        if (index >= row_starts_.size())
+            return std::nullopt;
+        Cursor in(bytes_, row_starts_[index]);
+        const std::uint32_t present = in.u32();
+        for (std::uint32_t c = 0; c < present && c < columns; ++c) {
+            const unsigned char kind = in.byte();
+            if (kind == kCellError)
+                return std::pair{std::size_t{c}, std::string(in.text())};
+            if (kind == kCellText)
+                in.text();
+        }
+        return std::nullopt;
+    }
+
+    bool named_by_file(std::size_t sheet) const override {
+        return sheet < sheets_.size() && sheets_[sheet].named_by_file;
     }
 
 private:
@@ -169,20 +194,21 @@ void WorkbookStreamWriter::unreadable_sheet(std::string_view name) {
 }
 
 void WorkbookStreamWriter::begin_sheet(std::string_view name, std::uint32_t rows,
-                                       std::uint32_t columns) {
+                                       std::uint32_t columns, bool named_by_file) {
     put(name);
-    out_.push_back(static_cast<char>(kSheetReadable));
+    out_.push_back(static_cast<char>(named_by_file ? kSheetNamedByFile : kSheetReadable));
     put(rows);
     put(columns);
 }
 
-void WorkbookStreamWriter::row(const std::vector<Cell>& cells) {
+void WorkbookStreamWriter::row(const std::vector<Cell>& cells, const std::vector<bool>& errors) {
     std::size_t present = cells.size();
     while (present > 0 && !cells[present - 1])
         --present;
     put(static_cast<std::uint32_t>(present));
     for (std::size_t c = 0; c < present; ++c) {
-        out_.push_back(static_cast<char>(cells[c] ? kCellText : kCellEmpty));
+        const bool error = c < errors.size() && errors[c];
+        out_.push_back(static_cast<char>(!cells[c] ? kCellEmpty : error ? kCellError : kCellText));
         if (cells[c])
             put(*cells[c]);
     }
@@ -206,6 +232,24 @@ void WorkbookStreamWriter::put(std::string_view bytes) {
 
 std::unique_ptr<Workbook> decode_workbook_stream(std::string stream) {
     return std::make_unique<StreamWorkbook>(std::move(stream));
+}
+
+std::string number_text(std::int64_t value) {
+    return std::to_string(value);
+}
+
+std::string number_text(double value) {
+    if (!std::isfinite(value))
+        return std::isnan(value) ? "NaN" : (value > 0 ? "INF" : "-INF");
+    // A whole number within the exactly representable range prints without a fraction.
+    if (std::trunc(value) == value && std::fabs(value) < 9.0e15)
+        return number_text(static_cast<std::int64_t>(value));
+    // Otherwise the shortest fixed form that reads back as the same value. 1e308 needs 309
+    // digits; the buffer holds every double.
+    std::array<char, 400> text;
+    const auto result =
+        std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    return std::string(text.data(), result.ptr);
 }
 
 } // namespace mk

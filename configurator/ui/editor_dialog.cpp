@@ -28,10 +28,14 @@ namespace mk {
 
 namespace {
 
-// The file-open dialog of the import: .xls workbooks only.
-QString chooseXlsWorkbook(QWidget* parent, const QString& folder) {
-    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), folder,
-                                        QStringLiteral("File EXCEL (*.xls)"));
+// The file-open dialog of the import: every format the import reads, then each on its own.
+// The import decides the format by the content, so the filter only narrows the list.
+QString chooseWorkbookFile(QWidget* parent, const QString& folder) {
+    return QFileDialog::getOpenFileName(
+        parent, QStringLiteral("Open"), folder,
+        QStringLiteral("Spreadsheets (*.xls *.xlsx *.ods *.csv);;File EXCEL (*.xls);;"
+                       "Excel workbooks (*.xlsx);;OpenDocument spreadsheets (*.ods);;"
+                       "CSV files (*.csv)"));
 }
 
 QPushButton* barButton(const QString& caption, const QString& name, QWidget* parent) {
@@ -49,7 +53,7 @@ EditorDialog::EditorDialog(const QString& objectName, const QString& caption, Me
     : QDialog(parent), sink_(sink), pages_(new QTabWidget(this)),
       ok_(barButton(QStringLiteral("OK"), QStringLiteral("okButton"), this)),
       cancel_(barButton(QStringLiteral("Cancel"), QStringLiteral("cancelButton"), this)),
-      history_(new QUndoStack(this)), chooseWorkbook_(chooseXlsWorkbook) {
+      history_(new QUndoStack(this)), chooseWorkbook_(chooseWorkbookFile) {
     setObjectName(objectName);
     setWindowTitle(caption);
     setModal(true);

@@ -35,8 +35,9 @@ class GridFindBar;
 //   or a "No" keeps the window open with nothing written;
 // - the unsaved-changes question: "Cancel", Escape and the close button ask once before edits
 //   are thrown away, and close at once when nothing changed;
-// - "Export" and "Import" as guarded steps: the export, or the file-open dialog for .xls
-//   workbooks (starting in the project folder; cancelling does nothing) and then the import.
+// - "Export" and "Import" as guarded steps: the export, or the file-open dialog for .xls,
+//   .xlsx, .ods and .csv files (starting in the project folder; cancelling does nothing) and
+//   then the import;
 // - the history of the window's changes: Ctrl+Z takes the last one back, Ctrl+Shift+Z and Ctrl+Y
 //   make it again. Each opening starts with an empty history; a grid's model records its own
 //   changes in it, other editors record each button's change with recordStep;

@@ -39,7 +39,8 @@ echo "package: $(basename "$deb")"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 names=$(sed 's/ ([^)]*)//g; s/, */\n/g' <<<"$depends")
-for need in libc6 libstdc++6 libqt6core6 libqt6widgets6 libpugixml1v5 qt6-qpa-plugins; do
+for need in libc6 libstdc++6 libqt6core6 libqt6widgets6 libpugixml1v5 libfreexl1 liborcus-0.17-0 \
+  qt6-qpa-plugins; do
   grep -Fxq "$need" <<<"$names" || fail "Depends lacks $need"
 done
 

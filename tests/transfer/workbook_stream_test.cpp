@@ -74,9 +74,9 @@ TEST(WorkbookStream, EveryDamagedStreamIsRefused) {
         return s.replace(at, bytes.size(), bytes);
     };
     EXPECT_THROW(mk::decode_workbook_stream(changed(0, "MKWX")), mk::WorkbookError);
-    // Sheet state 2; cell kind 2 (first cell of Foglio1 at 4+4+4+7+1+8+4).
-    EXPECT_THROW(mk::decode_workbook_stream(changed(4 + 4 + 4 + 7, "\x02")), mk::WorkbookError);
-    EXPECT_THROW(mk::decode_workbook_stream(changed(32, "\x02")), mk::WorkbookError);
+    // Sheet state 3; cell kind 3 (first cell of Foglio1 at 4+4+4+7+1+8+4).
+    EXPECT_THROW(mk::decode_workbook_stream(changed(4 + 4 + 4 + 7, "\x03")), mk::WorkbookError);
+    EXPECT_THROW(mk::decode_workbook_stream(changed(32, "\x03")), mk::WorkbookError);
     // More cells in a row than the sheet has columns.
     EXPECT_THROW(mk::decode_workbook_stream(changed(28, std::string("\x04\0\0\0", 4))),
                  mk::WorkbookError);
@@ -129,6 +129,20 @@ TEST(WorkbookStream, RowsAreBoundByTheSheetsColumns) {
         expected.resize(row.columns);
         EXPECT_EQ(book->row(0), expected);
     }
+}
+
+TEST(WorkbookStream, ErrorCellsAndTheSheetOfACsvFileComeThrough) {
+    std::string bytes;
+    mk::WorkbookStreamWriter writer(bytes, 1);
+    writer.begin_sheet("list", 1, 3, true);
+    writer.row({"a", std::nullopt, "#N/A"}, {false, false, true});
+    const auto book = mk::decode_workbook_stream(bytes);
+    EXPECT_TRUE(book->named_by_file(0));
+    EXPECT_FALSE(book->named_by_file(1));
+    book->select_sheet(0);
+    EXPECT_EQ(book->row(0), (Rows{{"a", std::nullopt, "#N/A"}}[0]));
+    EXPECT_EQ(book->error_in_row(0, 2), std::nullopt); // only the columns the table reads
+    EXPECT_EQ(book->error_in_row(0, 3), (std::pair<std::size_t, std::string>{2, "#N/A"}));
 }
 
 } // namespace

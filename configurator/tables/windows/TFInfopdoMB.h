@@ -3,8 +3,8 @@
 #include <functional>
 
 #include "core/project_state.h"
-#include "transfer/freexl_workbook.h"
 #include "transfer/sdopdo_editor.h"
+#include "transfer/spreadsheet_reader.h"
 #include "ui/editor_dialog.h"
 
 class QButtonGroup;
@@ -55,7 +55,7 @@ private:
 
     const ProjectState& state_;
     StoredPdoEditor editor_;
-    FreexlWorkbookReader reader_;
+    SpreadsheetReader reader_;
     QListWidget* entries_;
     QListWidget* pdos_;
     QLineEdit* index_;

@@ -2,7 +2,7 @@
 
 #include "core/project_state.h"
 #include "tables/sdo_table.h"
-#include "transfer/freexl_workbook.h"
+#include "transfer/spreadsheet_reader.h"
 #include "ui/editor_dialog.h"
 #include "ui/text_grid_model.h"
 
@@ -34,7 +34,7 @@ private:
 
     const ProjectState& state_;
     SdoGridModel* model_;
-    FreexlWorkbookReader reader_;
+    SpreadsheetReader reader_;
 };
 
 } // namespace mk

@@ -24,6 +24,19 @@ SDO_ROWS = [
     [None, 400, 0, 6, 8193, 3, 2, "no conf"],
 ]
 
+RPDODEF_ROWS = [["cobid", "id_dev_orig", "dimension", "extra"],
+                ["0x181", 1, 8, "ignored"],
+                [641, 2, 0, None],
+                ["0x201", 3, None, None]]
+# PDO 130 is PDO 2; PDO 9 is beyond a list of two and skipped; PDO 0 ends the import.
+SDOPDO_ROWS = [["index", "nrpdo", "poscomp"],
+               [200, 1, 33],
+               ["0x10", 130, 18],
+               [202, 9, 1],
+               [203, 2, 4],
+               [204, 0, 1],
+               [205, 1, 1]]
+
 
 @contextlib.contextmanager
 def numbers_as_doubles():
@@ -81,21 +94,8 @@ def main():
     save("sdo_few_columns.xls", [("sdo", [h[:5] for h in [SDO_HEADINGS]] +
                                   [[148, 100, 0, 1, 4096]])])
     save("no_sheet.xls", [("Foglio1", sdo), ("sdo_old", sdo), ("rpdo", [["cobid"], [385]])])
-    save("rpdodef_upper_case.xls", [
-        ("Foglio1", [["nothing here"]]),
-        ("RPDODEF", [["cobid", "id_dev_orig", "dimension", "extra"],
-                     ["0x181", 1, 8, "ignored"],
-                     [641, 2, 0, None],
-                     ["0x201", 3, None, None]]),
-    ])
-    # PDO 130 is PDO 2; PDO 9 is beyond a list of two and skipped; PDO 0 ends the import.
-    save("sdopdo.xls", [("sdopdo", [["index", "nrpdo", "poscomp"],
-                                    [200, 1, 33],
-                                    ["0x10", 130, 18],
-                                    [202, 9, 1],
-                                    [203, 2, 4],
-                                    [204, 0, 1],
-                                    [205, 1, 1]])])
+    save("rpdodef_upper_case.xls", [("Foglio1", [["nothing here"]]), ("RPDODEF", RPDODEF_ROWS)])
+    save("sdopdo.xls", [("sdopdo", SDOPDO_ROWS)])
     with open(os.path.join(HERE, "sdo_integers.xls"), "rb") as whole:
         data = whole.read()
     with open(os.path.join(HERE, "truncated.xls"), "wb") as out:
