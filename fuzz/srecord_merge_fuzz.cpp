@@ -156,10 +156,10 @@ Content read(std::string_view text, bool merge_rules) {
 constexpr std::uint32_t kPoints[] = {0x387FF0, 0x388000, 0x38BFE0, 0x38C000, 0x397FF8, 0x398000,
                                      0x39BFF0, 0x39C000, 0x208000, 0x3A8000, 0x8000,   0xFFF0};
 
-std::string make_record(char type, std::uint32_t address, std::size_t size, std::uint8_t seed) {
+std::string make_record(char type, std::uint32_t address, std::size_t size, std::uint8_t first) {
     std::vector<std::uint8_t> data(size);
     for (std::size_t i = 0; i < size; ++i)
-        data[i] = static_cast<std::uint8_t>(seed + 13 * i);
+        data[i] = static_cast<std::uint8_t>(first + 13 * i);
     const std::size_t width = type == '3' ? 4 : type == '2' ? 3 : 2;
     return mk::record_text(type, width, address, data.data(), data.size());
 }
