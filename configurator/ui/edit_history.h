@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAction>
+#include <QComboBox>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -62,8 +63,11 @@ inline void addUndoKeys(QWidget* window, QUndoStack* history) {
 
 // For an event filter on a text field: true for an undo or redo key the field has nothing of its
 // own to do with, so that the key is not offered to the field and the window's shortcut takes it.
+// A list that can be typed into holds the focus itself and hands the key straight to its text
+// field, past that field's filters, so the filter is on the list and asks its field.
 inline bool leavesUndoToWindow(QObject* watched, QEvent* event) {
-    const auto* field = qobject_cast<QLineEdit*>(watched);
+    const auto* list = qobject_cast<QComboBox*>(watched);
+    const auto* field = list ? list->lineEdit() : qobject_cast<QLineEdit*>(watched);
     if (!field || event->type() != QEvent::ShortcutOverride)
         return false;
     const QKeyCombination key = static_cast<QKeyEvent*>(event)->keyCombination();

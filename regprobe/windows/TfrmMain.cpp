@@ -287,6 +287,8 @@ TfrmMain::TfrmMain(Messages& messages, QWidget* parent) : QMainWindow(parent), m
     page_ = new QWidget;
     scroller_ = new QScrollArea(this);
     scroller_->setFrameShape(QFrame::NoFrame);
+    // Only the controls on the page are Tab stops; the page still scrolls to the one Tab reaches.
+    scroller_->setFocusPolicy(Qt::NoFocus);
     scroller_->setWidget(page_);
     setCentralWidget(scroller_);
     auto* tests = new QVBoxLayout;

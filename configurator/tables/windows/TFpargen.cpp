@@ -124,8 +124,11 @@ void TFpargen::watchChanges() {
         connect(e, &QLineEdit::editingFinished, this, &TFpargen::noteChange);
         e->installEventFilter(this);
     }
-    for (QComboBox* c : findChildren<QComboBox*>())
+    for (QComboBox* c : findChildren<QComboBox*>()) {
         connect(c, &QComboBox::activated, this, &TFpargen::noteChange);
+        if (c->isEditable())
+            c->installEventFilter(this);
+    }
     for (QCheckBox* c : findChildren<QCheckBox*>())
         connect(c, &QCheckBox::clicked, this, &TFpargen::noteChange);
     for (QRadioButton* r : findChildren<QRadioButton*>())

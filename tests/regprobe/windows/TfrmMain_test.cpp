@@ -105,6 +105,34 @@ TEST_F(TfrmMainTest, ExtendedPanelKeepsTheWindowOnA1280x720Screen) {
     EXPECT_EQ(window.size(), hidden);
 }
 
+// Every Tab stop of the window, with the extended panel hidden and shown, is a control that
+// assistive technology names: nothing without a name takes the focus between the last field and
+// the first.
+TEST_F(TfrmMainTest, EveryTabStopIsANamedControl) {
+    window.show();
+    for (const char* panel : {"hidden", "shown"}) {
+        SCOPED_TRACE(panel);
+        window.layout()->activate();
+        QStringList unnamed;
+        int stops = 0;
+        QWidget* at = &window;
+        do {
+            at = at->nextInFocusChain();
+            if (at == &window || !at->isVisibleTo(&window) || !at->isEnabled() ||
+                !(at->focusPolicy() & Qt::TabFocus))
+                continue;
+            ++stops;
+            QAccessibleInterface* control = QAccessible::queryAccessibleInterface(at);
+            if (!control || control->text(QAccessible::Name).isEmpty())
+                unnamed << QString::fromLatin1(at->metaObject()->className());
+        } while (at != &window && stops < 200);
+        EXPECT_GT(stops, 10);
+        EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(' ').toStdString();
+        window.ViewEstendedFunctionClick();
+    }
+    window.hide();
+}
+
 TEST_F(TfrmMainTest, ChangeAddressKeepsTheLowByte) {
     set("edUnitId", "263");
     window.btnChangeAddressClick();

@@ -455,6 +455,39 @@ TEST_F(FpargenWindow, ATypedBitRateIsKeptAsTyped) {
     window.hide();
 }
 
+// The baud rate list is the next stop after DevID and can be typed into: with nothing typed in
+// it, Ctrl+Z there takes back the window's last change; a rate typed in it is taken back first by
+// the list's own field, then Ctrl+Z goes on to the window's steps.
+TEST_F(FpargenWindow, UndoKeysReachTheWindowFromTheEditableBaudRateList) {
+    mk::save_pargen(pargen(), mk::TParGen{});
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const mk::TParGen opened = window.record();
+    const auto undo = [] {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+    };
+    window.devIdA()->setFocus();
+    window.devIdA()->selectAll();
+    QTest::keyClicks(window.devIdA(), "7");
+    QTest::keyClick(window.devIdA(), Qt::Key_Tab);
+    ASSERT_TRUE(window.baudA()->hasFocus());
+    const mk::TParGen typed = window.record();
+    ASSERT_NE(typed, opened);
+
+    undo();
+    EXPECT_EQ(window.record(), opened);
+    EXPECT_EQ(window.devIdA()->text(), QString::fromStdString(opened.idA));
+
+    window.baudA()->lineEdit()->selectAll();
+    QTest::keyClicks(QApplication::focusWidget(), "33");
+    EXPECT_EQ(window.baudA()->currentText(), "33");
+    undo();
+    EXPECT_EQ(window.baudA()->currentText(), QString::fromStdString(opened.boudA))
+        << "the field's own Undo goes first";
+    window.hide();
+}
+
 // Every change of a field, list, check or choice is one step: Ctrl+Z takes the steps back one by
 // one to what the file gave (so Cancel has nothing to ask), Ctrl+Y and Ctrl+Shift+Z make them
 // again, a new change drops what was undone, and the next opening starts with no history.
