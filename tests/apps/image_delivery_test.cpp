@@ -28,6 +28,7 @@ namespace mk {
 namespace {
 
 namespace fs = std::filesystem;
+using test::hidden_files;
 using test::read_file;
 using test::write_file;
 
@@ -52,14 +53,6 @@ std::string image(const std::string& lines) {
             return out;
         at = end + 1;
     }
-}
-
-std::vector<std::string> hidden_files(const fs::path& dir) {
-    std::vector<std::string> out;
-    for (const auto& e : fs::directory_iterator(dir))
-        if (e.path().filename().string().front() == '.')
-            out.push_back(e.path().filename().string());
-    return out;
 }
 
 int run(const std::string& command) {

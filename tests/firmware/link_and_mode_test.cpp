@@ -17,6 +17,7 @@ namespace mk {
 namespace {
 
 namespace fs = std::filesystem;
+using test::mode_of;
 using test::read_file;
 using test::write_file;
 
@@ -38,11 +39,6 @@ const Writer kWriters[] = {
          set.add(p.parent_path() / "bankg.c", "beside it");
          set.commit();
      }}};
-
-unsigned mode_of(const fs::path& p) {
-    struct stat st {};
-    return ::stat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
 
 // The hidden files of a folder: temporary files and kept previous versions.
 std::size_t hidden_in(const fs::path& dir) {

@@ -14,6 +14,8 @@ namespace mk {
 namespace {
 
 namespace fs = std::filesystem;
+using test::hidden_files;
+using test::mode_of;
 using test::read_file;
 using test::write_file;
 
@@ -33,19 +35,6 @@ void take_temporary_away(std::size_t renamed) {
             name.find('-') == std::string::npos)
             fs::remove(e.path());
     }
-}
-
-std::vector<std::string> hidden_files(const fs::path& dir) {
-    std::vector<std::string> out;
-    for (const auto& e : fs::directory_iterator(dir))
-        if (e.path().filename().string().front() == '.')
-            out.push_back(e.path().filename().string());
-    return out;
-}
-
-unsigned mode_of(const fs::path& p) {
-    struct stat st {};
-    return ::stat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
 class OutputSetCommit : public ::testing::Test {

@@ -1,5 +1,7 @@
 #include "test_files.h"
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -19,6 +21,19 @@ void write_file(const std::filesystem::path& path, std::string_view bytes) {
     out.close();
     if (!out)
         throw std::runtime_error("the test cannot write " + path.string());
+}
+
+std::vector<std::string> hidden_files(const std::filesystem::path& dir) {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        if (e.path().filename().string().front() == '.')
+            out.push_back(e.path().filename().string());
+    return out;
+}
+
+unsigned mode_of(const std::filesystem::path& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
 } // namespace mk::test
